@@ -1,0 +1,332 @@
+#include "app/CQuorvaneApp.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "app/AppShell.h"
+#include "app/FileTypeRegistration.h"
+#include "app/PartnerNumber.h"
+#include "app/SingleInstance.h"
+#include "app/TimerScheduler.h"
+#include "platform/FileIo.h"
+#include "platform/Mixer.h"
+#include "platform/Registry.h"
+#include "platform/Screen.h"
+#include "platform/Trace.h"
+#include "settings/Customization.h"
+#include "settings/IniFile.h"
+#include "settings/LogFont.h"
+#include "settings/LoginKey.h"
+#include "settings/Options.h"
+#include "settings/RegistryKey.h"
+#include "settings/RunKey.h"
+
+namespace qv {
+
+namespace {
+
+constexpr MixerControl kMixerOrder[CQuorvaneApp::kMixerLevels] = {
+    MixerControl::MasterVolume, MixerControl::WaveVolume, MixerControl::MicVolume,
+    MixerControl::MicOnOff};
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Unquote(std::string text) {
+    if (!text.empty() && text.front() == '"') {
+        text = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
+    }
+    return text;
+}
+
+// Files the installation may have left read-only that the program must be able to replace.
+void MakeWritable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
+        ::chmod(path.c_str(), st.st_mode | S_IWUSR);
+    }
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\' || c == '`' || c == '$') {
+            out.push_back('\\');
+        }
+        out.push_back(c);
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+CQuorvaneApp::CQuorvaneApp(AppEnvironment env, AppShell& shell, std::unique_ptr<Mixer> mixer,
+                           const TickClock& clock)
+    : env_(std::move(env)),
+      shell_(shell),
+      mixer_(mixer ? std::move(mixer) : MakeNullMixer()),
+      clock_(clock),
+      folders_(ProgramFolders::ResolveDataRoot(env_.homeOption)) {}
+
+CQuorvaneApp::~CQuorvaneApp() {
+    if (initialized_) {
+        ExitInstance();
+    }
+}
+
+void CQuorvaneApp::Created(const char* name) {
+    lifecycle_.push_back(std::string("+") + name);
+    Trace("CQuorvaneApp", "InitInstance", std::string("created ") + name);
+}
+
+void CQuorvaneApp::Destroyed(const char* name) {
+    lifecycle_.push_back(std::string("-") + name);
+    Trace("CQuorvaneApp", "ExitInstance", std::string("destroyed ") + name);
+}
+
+template <typename T>
+void CQuorvaneApp::Destroy(std::unique_ptr<T>& object, const char* name) {
+    if (object) {
+        object.reset();
+        Destroyed(name);
+    }
+}
+
+std::string CQuorvaneApp::ProgramCommand() const {
+    return ShellQuote(env_.executable) + " --home " + ShellQuote(folders_.ProgramFolder());
+}
+
+bool CQuorvaneApp::InitInstance() {
+    Trace("CQuorvaneApp", "InitInstance");
+    for (int i = 0; i < kMixerLevels; ++i) {
+        mixerAtStart_[i] = mixer_->GetLevel(kMixerOrder[i]);
+    }
+    startedMinimized_ = env_.commandLine == "-minimized";
+
+    if (!PrepareDataRoot()) {
+        return false;
+    }
+    instance_ = std::make_unique<SingleInstance>(folders_.ProgramFolder());
+    switch (instance_->Acquire()) {
+        case SingleInstance::Role::Primary:
+            break;
+        case SingleInstance::Role::Secondary:
+            handedOver_ = HandOverToRunningInstance();
+            instance_.reset();
+            return false;
+        case SingleInstance::Role::Failed:
+            shell_.GetScreen().MessageBox(
+                "Quorvane cannot make sure it runs only once: " + instance_->Problem(), "ERROR",
+                mb::kOk | mb::kIconExclamation);
+            instance_.reset();
+            return false;
+    }
+    Created("SingleInstance");
+
+    // The data root is the program folder: relative paths in settings resolve against it.
+    if (::chdir(folders_.ProgramFolder().c_str()) != 0) {
+        Trace("CQuorvaneApp", "InitInstance", "chdir failed");
+    }
+    MakeWritable(folders_.ProgramFolder() + "sonaro.ocx");
+    MakeWritable(folders_.ProgramFolder() + "server.ini");
+    MakeWritable(folders_.SystemFolder() + "Sonaro.ocx");
+
+    registry_ = std::make_unique<Registry>(folders_.ProgramFolder() + "registry/");
+    Created("Registry");
+    ShowProblems(registry_->LoadProblems());
+
+    CreateSettingsObjects();
+    CreateFonts();
+
+    // Objects 9 to 19 (directory client, alerts, downloader, event log, voice mail, offline
+    // queue, block list, engine manager, status line, call manager, contact list) are created
+    // here, in that order, as they come.
+
+    std::uint32_t id = 0;
+    if (loginKey_ && loginKey_->GetDword(login_key::kQuorvaneId, id)) {
+        storedUserId_ = id;
+    }
+
+    RegisterFileType(*registry_, folders_.ProgramFolder());
+    InstallDesktopIntegration({env_.xdgDataHome, ProgramCommand()});
+
+    if (runKey_ && runKey_->Has(RunKey::kLauncher)) {
+        runKey_->Delete(RunKey::kLauncher);
+    }
+
+    if (!shell_.CreateMainWindow()) {
+        return false;
+    }
+    mainWindowCreated_ = true;
+    Created("MainWindow");
+    initialized_ = true;
+
+    if (!env_.commandLine.empty() && !startedMinimized_) {
+        OpenDocumentFile(Unquote(env_.commandLine));
+    }
+    shell_.ShowMainWindow(startedMinimized_);
+
+    partnerNumber_ = ReadPartnerNumber(folders_.ProgramFolder() + "Partner.dat");
+    // The plug-in scan, the partner parameters and auto-connect follow here as they come.
+    return true;
+}
+
+bool CQuorvaneApp::PrepareDataRoot() {
+    const std::string& root = folders_.ProgramFolder();
+    if (MakeFolders(root) && ::access(root.c_str(), W_OK) == 0) {
+        return true;
+    }
+    const std::string why = std::strerror(errno);
+    shell_.GetScreen().MessageBox("Quorvane cannot use its folder " + root + ": " + why, "ERROR",
+                                  mb::kOk | mb::kIconExclamation);
+    return false;
+}
+
+bool CQuorvaneApp::HandOverToRunningInstance() {
+    std::vector<std::string> requests{SingleInstance::kShow};
+    if (!env_.commandLine.empty() && !startedMinimized_) {
+        const std::string file = Unquote(env_.commandLine);
+        const std::string target = folders_.ProgramFolder() + "quorvane.qdx";
+        bool ready = EqualNoCase(file, target);
+        if (!ready) {
+            ready = CopyFileOver(file, target);
+            if (!ready) {
+                shell_.GetScreen().MessageBox("Quorvane cannot read the file " + file + ".",
+                                              "ERROR", mb::kOk | mb::kIconExclamation);
+            }
+        }
+        if (ready) {
+            requests.push_back(SingleInstance::kOpen);
+        }
+    }
+    if (instance_->SendToPrimary(requests)) {
+        return true;
+    }
+    shell_.GetScreen().MessageBox(
+        "Quorvane is already running for the folder " + folders_.ProgramFolder() +
+            " but does not answer. Close it and start Quorvane again.",
+        "ERROR", mb::kOk | mb::kIconExclamation);
+    return false;
+}
+
+void CQuorvaneApp::CreateSettingsObjects() {
+    const std::string& root = folders_.ProgramFolder();
+    customization_ = std::make_unique<Customization>(root + "Customize.ini", root + "demo.ini");
+    Created("Customization");
+    machineSettings_ = std::make_unique<IniFile>(root + "Quorvane.ini");
+    Created("MachineSettings");
+    userSettings_ = std::make_unique<IniFile>();
+    Created("UserSettings");
+    serverSettings_ = std::make_unique<IniFile>(
+        FileExists(root + "Server1.ini") ? root + "Server1.ini" : root + "Server.ini");
+    Created("ServerSettings");
+    soundSettings_ = std::make_unique<IniFile>(root + "Sounds.ini");
+    Created("SoundSettings");
+    loginKey_ = std::make_unique<RegistryKey>(*registry_);
+    loginKey_->OpenProduct(login_key::kSubkey);
+    Created("LoginKey");
+    scheduler_ = std::make_unique<TimerScheduler>(clock_, &shell_.GetScreen());
+    Created("TimerScheduler");
+
+    comicSans_ = shell_.HasFontFamily("Comic Sans MS");
+    runKey_ = std::make_unique<RunKey>(
+        *registry_, AutostartMirror{env_.xdgConfigHome.empty() ? "" : env_.xdgConfigHome + "autostart/",
+                                    root, ProgramCommand()});
+    options_ = std::make_unique<Options>(*machineSettings_, *userSettings_, *runKey_, *mixer_,
+                                         *customization_, comicSans_);
+    options_->Load();
+    Created("Options");
+}
+
+void CQuorvaneApp::CreateFonts() {
+    LogFont dialog;
+    dialog.height = 8;
+    dialog.faceName = "MS Sans Serif";
+    shell_.SetFonts(dialog, options_->ListFont(), options_->ChatFont());
+}
+
+void CQuorvaneApp::ShowProblems(const std::vector<std::string>& problems) {
+    for (const std::string& p : problems) {
+        shell_.GetScreen().MessageBox(p, "ERROR", mb::kOk | mb::kIconExclamation);
+    }
+}
+
+void CQuorvaneApp::OpenDocumentFile(const std::string& path) {
+    Trace("CQuorvaneApp", "OpenDocumentFile", path);
+    CommandRecord record = ReadCommandFile(path);
+    if (record.Empty()) {
+        return;
+    }
+    // Until the engine manager exists nobody is logged in: the record waits for the connection.
+    pending_.Append(std::move(record));
+}
+
+void CQuorvaneApp::OnViewTimer() {
+    uiQueue_.Drain();
+    if (scheduler_) {
+        scheduler_->Tick();
+    }
+    if (instance_) {
+        for (const std::string& request : instance_->Poll()) {
+            if (request == SingleInstance::kShow) {
+                shell_.ActivateMainWindow();
+            } else if (request == SingleInstance::kOpen) {
+                OpenDocumentFile(folders_.ProgramFolder() + "quorvane.qdx");
+            }
+        }
+    }
+}
+
+int CQuorvaneApp::ExitInstance() {
+    if (!initialized_ && !instance_) {
+        return 0;
+    }
+    Trace("CQuorvaneApp", "ExitInstance");
+    if (mainWindowCreated_) {
+        shell_.DestroyMainWindow();
+        mainWindowCreated_ = false;
+        Destroyed("MainWindow");
+    }
+    DestroyObjects();
+    for (int i = 0; i < kMixerLevels; ++i) {
+        if (mixerAtStart_[i] != kMixerNotFound) {
+            mixer_->SetLevel(kMixerOrder[i], mixerAtStart_[i]);
+        }
+    }
+    initialized_ = false;
+    return 0;
+}
+
+void CQuorvaneApp::DestroyObjects() {
+    // Call manager, status line, offline queue, engine manager, block list, event log, contact
+    // list, downloader, alerts and the directory client (stopped first) go here, in that order,
+    // as they come.
+    Destroy(options_, "Options");
+    runKey_.reset();
+    Destroy(scheduler_, "TimerScheduler");
+    Destroy(loginKey_, "LoginKey");
+    Destroy(serverSettings_, "ServerSettings");
+    Destroy(soundSettings_, "SoundSettings");
+    Destroy(machineSettings_, "MachineSettings");
+    Destroy(userSettings_, "UserSettings");
+    Destroy(instance_, "SingleInstance");
+    // Voice mail store and login extension library go here.
+    Destroy(customization_, "Customization");
+    Destroy(registry_, "Registry");
+}
+
+}  // namespace qv

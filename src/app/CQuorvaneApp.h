@@ -1,0 +1,131 @@
+#pragma once
+
+// The application object: runs start-up and exit, owns every process-wide object for the whole
+// run and hands them out (each accessor may return null: an object that could not be made, or
+// that is not made yet, is simply absent).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CommandFile.h"
+#include "app/ProgramFolders.h"
+#include "platform/UiQueue.h"
+
+namespace qv {
+
+class AppShell;
+class Customization;
+class IniFile;
+class Mixer;
+class Options;
+class Registry;
+class RegistryKey;
+class RunKey;
+class SingleInstance;
+class TickClock;
+class TimerScheduler;
+
+struct AppEnvironment {
+    std::string homeOption;   // --home, may be empty
+    std::string commandLine;  // the arguments that are not our own options, joined by blanks
+    std::string executable;   // absolute path of the running program
+    std::string xdgDataHome;  // ends in '/'
+    std::string xdgConfigHome;
+};
+
+class CQuorvaneApp {
+public:
+    CQuorvaneApp(AppEnvironment env, AppShell& shell, std::unique_ptr<Mixer> mixer,
+                 const TickClock& clock);
+    ~CQuorvaneApp();
+    CQuorvaneApp(const CQuorvaneApp&) = delete;
+    CQuorvaneApp& operator=(const CQuorvaneApp&) = delete;
+
+    // True to run; false to end the process at once (another instance runs, or start-up failed).
+    bool InitInstance();
+    int ExitInstance();
+
+    // Reads a command file and runs it, or keeps it until the user is logged in.
+    void OpenDocumentFile(const std::string& path);
+    // The main view's 50 ms timer: posted work, scheduled jobs, requests of other instances.
+    void OnViewTimer();
+
+    // After a false InitInstance: whether another instance took over (not a failure).
+    bool HandedOver() const { return handedOver_; }
+    bool StartedMinimized() const { return startedMinimized_; }
+    const std::string& ProgramFolder() const { return folders_.ProgramFolder(); }
+    ProgramFolders& Folders() { return folders_; }
+    std::uint32_t StoredUserId() const { return storedUserId_; }
+    std::uint16_t PartnerNumber() const { return partnerNumber_; }
+    bool ComicSansInstalled() const { return comicSans_; }
+
+    Registry* GetRegistry() { return registry_.get(); }
+    Customization* GetCustomization() { return customization_.get(); }
+    IniFile* MachineSettings() { return machineSettings_.get(); }
+    IniFile* UserSettings() { return userSettings_.get(); }
+    IniFile* ServerSettings() { return serverSettings_.get(); }
+    IniFile* SoundSettings() { return soundSettings_.get(); }
+    RegistryKey* LoginKey() { return loginKey_.get(); }
+    TimerScheduler* Scheduler() { return scheduler_.get(); }
+    Options* GetOptions() { return options_.get(); }
+    RunKey* GetRunKey() { return runKey_.get(); }
+    Mixer& GetMixer() { return *mixer_; }
+    UiQueue& GetUiQueue() { return uiQueue_; }
+    PendingCommands& Pending() { return pending_; }
+    AppShell& Shell() { return shell_; }
+
+    // What was created and destroyed, in order ("+Name" / "-Name"), for the trace and tests.
+    const std::vector<std::string>& Lifecycle() const { return lifecycle_; }
+
+    // The mixer levels found at start, put back at exit (master, wave, mic volume, mic on/off).
+    static constexpr int kMixerLevels = 4;
+
+private:
+    bool HandOverToRunningInstance();
+    bool PrepareDataRoot();
+    void CreateSettingsObjects();
+    void CreateFonts();
+    void DestroyObjects();
+    void ShowProblems(const std::vector<std::string>& problems);
+    std::string ProgramCommand() const;
+    void Created(const char* name);
+    void Destroyed(const char* name);
+    template <typename T>
+    void Destroy(std::unique_ptr<T>& object, const char* name);
+
+    AppEnvironment env_;
+    AppShell& shell_;
+    std::unique_ptr<Mixer> mixer_;
+    const TickClock& clock_;
+    ProgramFolders folders_;
+    UiQueue uiQueue_;
+    PendingCommands pending_;
+    std::vector<std::string> lifecycle_;
+
+    bool startedMinimized_ = false;
+    bool handedOver_ = false;
+    bool initialized_ = false;
+    std::uint32_t mixerAtStart_[kMixerLevels] = {};
+    std::uint32_t storedUserId_ = 0;
+    std::uint16_t partnerNumber_ = 1;
+    bool comicSans_ = false;
+
+    // Process-wide objects in creation order. Start-up creates them in this order and exit
+    // destroys them in the order of DestroyObjects.
+    std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<Registry> registry_;
+    std::unique_ptr<Customization> customization_;   // 1
+    std::unique_ptr<IniFile> machineSettings_;       // 2
+    std::unique_ptr<IniFile> userSettings_;          // 3
+    std::unique_ptr<IniFile> serverSettings_;        // 4
+    std::unique_ptr<IniFile> soundSettings_;         // 5
+    std::unique_ptr<RegistryKey> loginKey_;          // 6
+    std::unique_ptr<TimerScheduler> scheduler_;      // 7
+    std::unique_ptr<RunKey> runKey_;                 // the options record's run key
+    std::unique_ptr<Options> options_;               // 8
+    bool mainWindowCreated_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,135 @@
+#include "directory/ReplyGrammar.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace qv::reply {
+
+const char* const kDatabaseConnectionMessage =
+    "ERROR CONNECTING TO DATABASE:\n\n"
+    "Currently you are unable to connect to the database. Please confirm that you are connected "
+    "to the Internet. If so, try logging back into Quorvane in a few minutes.\n\n"
+    "If connected to the Internet from behind a proxy server or firewall (frequently installed "
+    "on corporate networks), please refer to the following FAQ:\n"
+    "http://www.quorvane.com/support/proxy.html\n\n"
+    "In addition, you may want to consult with you Internet Service Provider (ISP) or Network "
+    "Administrator to resolve any additional connectivity issues.\n\n"
+    "For further assistance please contact Quorvane Support at mailto:support@quorvane.com";
+
+bool IsSuccess(std::string_view reply) { return reply.starts_with("Success"); }
+
+std::string ErrorText(std::string_view reply) {
+    if (reply.starts_with("Fail")) {
+        return reply.size() > 5 ? std::string(reply.substr(5)) : std::string();
+    }
+    return kDatabaseConnectionMessage;
+}
+
+std::string KeyedField(std::string_view text, std::string_view key, char terminator) {
+    if (key.empty() || key == "=") {
+        return {};
+    }
+    std::string needle(key);
+    if (needle.back() != '=') {
+        needle.push_back('=');
+    }
+    std::size_t at = text.find(needle);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    std::string_view value = text.substr(at + needle.size());
+    std::size_t end = value.find(terminator);
+    return std::string(end == std::string_view::npos ? value : value.substr(0, end));
+}
+
+namespace {
+
+template <typename T>
+T Accumulate(std::string_view text, std::size_t i, unsigned base) {
+    T value = 0;
+    for (; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        unsigned digit;
+        if (std::isdigit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && std::isxdigit(c)) {
+            digit = static_cast<unsigned>(std::tolower(c) - 'a' + 10);
+        } else {
+            break;
+        }
+        if (digit >= base) {
+            break;
+        }
+        // Saturate like the C library's conversions instead of overflowing.
+        if (value > (std::numeric_limits<T>::max() - digit) / base) {
+            return std::numeric_limits<T>::max();
+        }
+        value = value * base + digit;
+    }
+    return value;
+}
+
+std::size_t SkipBlanks(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
+long Number(std::string_view text) {
+    std::size_t i = SkipBlanks(text);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long magnitude = Accumulate<long>(text, i, 10);
+    return negative ? -magnitude : magnitude;
+}
+
+unsigned long HexNumber(std::string_view text) {
+    std::size_t i = SkipBlanks(text);
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        i += 2;
+    }
+    return Accumulate<unsigned long>(text, i, 16);
+}
+
+bool ItemReader::Next(std::string& item) {
+    if (rest_.empty()) {
+        return false;
+    }
+    std::size_t end = rest_.find(kItemSeparator);
+    if (end == std::string::npos) {
+        item = std::move(rest_);
+        rest_.clear();
+    } else {
+        item = rest_.substr(0, end);
+        rest_.erase(0, end + 1);
+    }
+    return true;
+}
+
+bool ItemReader::Section(std::string_view key, std::string_view terminator, std::string& section) {
+    std::size_t at = rest_.find(key);
+    if (at == std::string::npos) {
+        return false;
+    }
+    std::size_t from = std::min(rest_.size(), at + key.size() + 1);
+    std::string_view after = std::string_view(rest_).substr(from);
+    std::size_t end = terminator.empty() ? std::string_view::npos : after.find(terminator);
+    if (end == std::string_view::npos) {
+        section = std::string(after);
+        rest_.clear();
+    } else {
+        section = std::string(after.substr(0, end));
+        rest_.erase(0, from + end);
+    }
+    return true;
+}
+
+}  // namespace qv::reply

@@ -1,0 +1,63 @@
+#pragma once
+
+// The directory service's reply grammar, the one reader every request family uses.
+// A reply is text; it succeeds when it begins with "Success". Fields ("Key=value") and list items
+// each end with the item separator 0xFF.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv::reply {
+
+inline constexpr char kItemSeparator = '\xFF';
+
+// Shown for every failure that is not a "Fail" reply from the service.
+extern const char* const kDatabaseConnectionMessage;
+
+// True when the reply begins with "Success" (case-sensitive, first character on).
+bool IsSuccess(std::string_view reply);
+
+// A "Fail" reply's text from its sixth character on ("Fail", one separator, the message);
+// for anything else the database-connection message.
+std::string ErrorText(std::string_view reply);
+
+// The value of the first occurrence of key + "=" (the equals sign is added unless key ends in
+// one) anywhere in text, up to the next terminator or the end. Plain case-sensitive substring
+// search, so a key may match inside a longer key or a value. Absent: empty.
+std::string KeyedField(std::string_view text, std::string_view key, char terminator);
+// A field of a reply (ended by the item separator).
+inline std::string Field(std::string_view reply, std::string_view key) {
+    return KeyedField(reply, key, kItemSeparator);
+}
+// A parameter of a request's own URL (ended by an ampersand).
+inline std::string UrlParameter(std::string_view url, std::string_view key) {
+    return KeyedField(url, key, '&');
+}
+
+// Decimal text by the usual string-to-integer rule: leading blanks, a sign, digits; none gives 0.
+long Number(std::string_view text);
+// Hexadecimal text, with or without "0x"; none gives 0.
+unsigned long HexNumber(std::string_view text);
+
+// Consumes a reply from the front: items, then sections.
+class ItemReader {
+public:
+    explicit ItemReader(std::string_view reply) : rest_(reply) {}
+
+    // The next item (everything up to the next separator, which goes with it; the last item runs
+    // to the end). False only when nothing is left; an empty item between separators is valid.
+    bool Next(std::string& item);
+    // Cuts out the section after key (skipping the key and one more character): up to terminator
+    // when it occurs (reading goes on at the terminator), else the whole rest (nothing left).
+    // False when the key does not occur.
+    bool Section(std::string_view key, std::string_view terminator, std::string& section);
+
+    bool Empty() const { return rest_.empty(); }
+    std::string_view Rest() const { return rest_; }
+
+private:
+    std::string rest_;
+};
+
+}  // namespace qv::reply

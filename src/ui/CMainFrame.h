@@ -1,0 +1,51 @@
+#pragma once
+
+// The program's top-level window: a narrow, tall frame holding the main view, with the menus.
+
+#include <QMainWindow>
+
+#include "ui/CommandMap.h"
+
+class QAction;
+class QMenu;
+
+namespace qv {
+
+class CQuorvaneApp;
+class CQuorvaneView;
+class Screen;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CQuorvaneApp& app, Screen& screen);
+
+    CQuorvaneView* View() const { return view_; }
+    const CommandMap& Commands() const { return commands_; }
+    // Runs a command as its menu item would; false when no handler takes it or it is disabled.
+    bool OnCommand(int id);
+    // Moves the window to its stored place (or the default: the right edge of the work area).
+    void Place();
+    QAction* ActionFor(int id) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildCommands();
+    void BuildMenus();
+    QAction* AddCommand(QMenu* menu, int id, const QString& text);
+    void OpenHelpPage(const std::string& url);
+    void RefreshEnabledStates();
+
+    CQuorvaneApp& app_;
+    Screen& screen_;
+    CQuorvaneView* view_;
+    CommandMap commands_;
+    std::map<int, QAction*> actions_;
+    bool placed_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,66 @@
+#include "ui/QtAppShell.h"
+
+#include <QFontDatabase>
+
+#include "app/CQuorvaneApp.h"
+#include "ui/CMainFrame.h"
+#include "ui/FontConversion.h"
+
+namespace qv {
+
+QtAppShell::QtAppShell() = default;
+QtAppShell::~QtAppShell() = default;
+
+bool QtAppShell::HasFontFamily(const std::string& face) {
+    const QString wanted = QString::fromUtf8(face.c_str());
+    for (const QString& family : QFontDatabase::families()) {
+        if (family.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void QtAppShell::SetFonts(const LogFont& dialog, const LogFont& list, const LogFont& chat) {
+    dialogFont_ = ToQFont(dialog);
+    listFont_ = ToQFont(list);
+    chatFont_ = ToQFont(chat);
+}
+
+bool QtAppShell::CreateMainWindow() {
+    if (app_ == nullptr) {
+        return false;
+    }
+    frame_ = std::make_unique<CMainFrame>(*app_, screen_);
+    screen_.SetMainWindow(frame_.get());
+    frame_->Place();
+    return true;
+}
+
+void QtAppShell::ShowMainWindow(bool minimized) {
+    if (!frame_) {
+        return;
+    }
+    if (minimized) {
+        frame_->hide();
+        frame_->showMinimized();
+    } else {
+        frame_->showNormal();
+    }
+}
+
+void QtAppShell::ActivateMainWindow() {
+    if (!frame_) {
+        return;
+    }
+    frame_->showNormal();
+    frame_->raise();
+    frame_->activateWindow();
+}
+
+void QtAppShell::DestroyMainWindow() {
+    screen_.SetMainWindow(nullptr);
+    frame_.reset();
+}
+
+}  // namespace qv

@@ -1,0 +1,45 @@
+#pragma once
+
+// The windows layer's side of start-up and exit: fonts, the main frame and its view.
+
+#include <QFont>
+#include <memory>
+
+#include "app/AppShell.h"
+#include "ui/QtScreen.h"
+
+namespace qv {
+
+class CMainFrame;
+class CQuorvaneApp;
+
+class QtAppShell final : public AppShell {
+public:
+    QtAppShell();
+    ~QtAppShell() override;
+
+    // Set before start-up runs: the frame needs the application object.
+    void SetApp(CQuorvaneApp* app) { app_ = app; }
+
+    Screen& GetScreen() override { return screen_; }
+    bool HasFontFamily(const std::string& face) override;
+    void SetFonts(const LogFont& dialog, const LogFont& list, const LogFont& chat) override;
+    bool CreateMainWindow() override;
+    void ShowMainWindow(bool minimized) override;
+    void ActivateMainWindow() override;
+    void DestroyMainWindow() override;
+
+    CMainFrame* MainFrame() const { return frame_.get(); }
+    const QFont& ListFont() const { return listFont_; }
+    const QFont& ChatFont() const { return chatFont_; }
+
+private:
+    CQuorvaneApp* app_ = nullptr;
+    QtScreen screen_;
+    std::unique_ptr<CMainFrame> frame_;
+    QFont dialogFont_;
+    QFont listFont_;
+    QFont chatFont_;
+};
+
+}  // namespace qv

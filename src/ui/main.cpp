@@ -1,0 +1,114 @@
+// The Quorvane program: options, the Qt application, start-up and exit.
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/CQuorvaneApp.h"
+#include "platform/Mixer.h"
+#include "platform/TickClock.h"
+#include "ui/QtAppShell.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: quorvane [--home DIR] [-minimized | COMMAND-FILE]\n"
+    "\n"
+    "  --home DIR     the folder that holds the program's settings and data\n"
+    "                 (default: $QUORVANE_HOME, else $XDG_DATA_HOME/quorvane/)\n"
+    "  -minimized     start hidden\n"
+    "  COMMAND-FILE   a .qdx file to open; a running instance opens it instead\n"
+    "  --help         this text\n";
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+    char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+std::string EnvFolder(const char* name, const char* fallbackBelowHome) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value == '/') {
+        std::string s = value;
+        return s.back() == '/' ? s : s + "/";
+    }
+    const char* home = std::getenv("HOME");
+    return home != nullptr ? std::string(home) + "/" + fallbackBelowHome : std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qv::AppEnvironment env;
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--home") {
+            if (i + 1 >= argc) {
+                std::fputs(kUsage, stderr);
+                return 2;
+            }
+            env.homeOption = argv[++i];
+            continue;
+        }
+        if (arg.rfind("--home=", 0) == 0) {
+            env.homeOption = arg.substr(7);
+            continue;
+        }
+        commandLine += commandLine.empty() ? arg : " " + arg;
+    }
+    env.commandLine = commandLine;
+    std::error_code ec;
+    env.executable = std::filesystem::canonical("/proc/self/exe", ec).string();
+    env.xdgDataHome = EnvFolder("XDG_DATA_HOME", ".local/share/");
+    env.xdgConfigHome = EnvFolder("XDG_CONFIG_HOME", ".config/");
+    // A command file named relative to where we were started: start-up moves to the data root.
+    if (!commandLine.empty() && commandLine != "-minimized" && commandLine[0] != '"') {
+        auto abs = std::filesystem::absolute(commandLine, ec);
+        if (!ec) {
+            env.commandLine = abs.string();
+        }
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quorvane");
+
+    // SIGTERM and SIGINT end the run the way File > Exit does, so exit still restores the mixer.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        struct sigaction sa {};
+        sa.sa_handler = OnTerminate;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &application, [] {
+        char c;
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        QApplication::quit();
+    });
+
+    qv::SteadyTickClock clock;
+    qv::QtAppShell shell;
+    qv::CQuorvaneApp app(env, shell, qv::MakeMixer(), clock);
+    shell.SetApp(&app);
+    if (!app.InitInstance()) {
+        return app.HandedOver() ? 0 : 1;
+    }
+    application.exec();
+    return app.ExitInstance();
+}

@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "app/AppShell.h"
+#include "app/CQuorvaneApp.h"
+#include "app/TimerScheduler.h"
+#include "platform/Mixer.h"
+#include "platform/Registry.h"
+#include "platform/TickClock.h"
+#include "settings/IniFile.h"
+#include "settings/LogFont.h"
+#include "settings/Options.h"
+#include "settings/RegistryKey.h"
+#include "support/RecordingScreen.h"
+#include "support/TempFolder.h"
+
+namespace qv {
+namespace {
+
+class RecordingShell final : public AppShell {
+public:
+    Screen& GetScreen() override { return screen; }
+    bool HasFontFamily(const std::string& face) override { return face == installedFont; }
+    void SetFonts(const LogFont&, const LogFont& list, const LogFont&) override {
+        listFont = list;
+    }
+    bool CreateMainWindow() override {
+        events.push_back("create");
+        return createResult;
+    }
+    void ShowMainWindow(bool minimized) override {
+        events.push_back(minimized ? "show-minimized" : "show");
+    }
+    void ActivateMainWindow() override { events.push_back("activate"); }
+    void DestroyMainWindow() override { events.push_back("destroy"); }
+
+    test::RecordingScreen screen;
+    std::vector<std::string> events;
+    std::string installedFont;
+    LogFont listFont;
+    bool createResult = true;
+};
+
+// Remembers every level it is given; starts at scripted levels.
+class LevelMixer final : public Mixer {
+public:
+    std::uint32_t GetLevel(MixerControl c) override { return levels[static_cast<int>(c)]; }
+    void SetLevel(MixerControl c, std::uint32_t level) override {
+        levels[static_cast<int>(c)] = level;
+        writes.push_back({c, level});
+    }
+    std::string ControlName(MixerControl) override { return "x"; }
+
+    std::uint32_t levels[4] = {1000, 2000, 3000, 1};
+    std::vector<std::pair<MixerControl, std::uint32_t>> writes;
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    test::TempFolder root;
+    test::TempFolder xdg;
+    ManualTickClock clock{100};
+    RecordingShell shell;
+    std::string cwd = std::filesystem::current_path().string();
+
+    ~StartupTest() override { std::filesystem::current_path(cwd); }
+
+    AppEnvironment Env(std::string commandLine = {}) {
+        AppEnvironment env;
+        env.homeOption = root.Path();
+        env.commandLine = std::move(commandLine);
+        env.executable = "/opt/quorvane/bin/quorvane";
+        env.xdgDataHome = xdg.Path() + "data/";
+        env.xdgConfigHome = xdg.Path() + "config/";
+        return env;
+    }
+    std::unique_ptr<CQuorvaneApp> MakeApp(std::string commandLine = {},
+                                          std::unique_ptr<Mixer> mixer = nullptr) {
+        return std::make_unique<CQuorvaneApp>(Env(std::move(commandLine)), shell,
+                                              std::move(mixer), clock);
+    }
+};
+
+TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"create", "show"}));
+    EXPECT_NE(app->Scheduler(), nullptr);
+    EXPECT_NE(app->GetOptions(), nullptr);
+    EXPECT_EQ(app->UserSettings()->Path(), "");
+    app->ExitInstance();
+    EXPECT_EQ(app->Lifecycle(), (std::vector<std::string>{
+                                    "+SingleInstance", "+Registry", "+Customization",
+                                    "+MachineSettings", "+UserSettings", "+ServerSettings",
+                                    "+SoundSettings", "+LoginKey", "+TimerScheduler",
+                                    "+Options", "+MainWindow",
+                                    "-MainWindow", "-Options", "-TimerScheduler", "-LoginKey",
+                                    "-ServerSettings", "-SoundSettings", "-MachineSettings",
+                                    "-UserSettings", "-SingleInstance", "-Customization",
+                                    "-Registry"}));
+    EXPECT_EQ(app->Scheduler(), nullptr);
+    EXPECT_EQ(shell.events.back(), "destroy");
+}
+
+TEST_F(StartupTest, ServerSettingsPreferServer1) {
+    {
+        auto app = MakeApp();
+        ASSERT_TRUE(app->InitInstance());
+        EXPECT_EQ(app->ServerSettings()->Path(), root.File("Server.ini"));
+    }
+    root.Write("Server1.ini", "[Server]\r\nVoicePort=1\r\n");
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(app->ServerSettings()->Path(), root.File("Server1.ini"));
+}
+
+TEST_F(StartupTest, MixerLevelsAreSavedAtStartAndRestoredAtExit) {
+    auto mixer = std::make_unique<LevelMixer>();
+    LevelMixer* levels = mixer.get();
+    root.Write("Quorvane.ini", "[Options]\nMasterVolume=500\nMicOnOff=0\n");
+    auto app = MakeApp({}, std::move(mixer));
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(levels->levels[0], 500u);  // the stored level is applied
+    EXPECT_EQ(levels->levels[3], 0u);
+    levels->writes.clear();
+    app->ExitInstance();
+    ASSERT_EQ(levels->writes.size(), 4u);
+    EXPECT_EQ(levels->writes[0], std::make_pair(MixerControl::MasterVolume, 1000u));
+    EXPECT_EQ(levels->writes[1], std::make_pair(MixerControl::WaveVolume, 2000u));
+    EXPECT_EQ(levels->writes[2], std::make_pair(MixerControl::MicVolume, 3000u));
+    EXPECT_EQ(levels->writes[3], std::make_pair(MixerControl::MicOnOff, 1u));
+}
+
+TEST_F(StartupTest, ListFontFollowsTheInstalledFaces) {
+    shell.installedFont = "Comic Sans MS";
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_TRUE(app->ComicSansInstalled());
+    EXPECT_EQ(shell.listFont.faceName, "Comic Sans MS");
+}
+
+TEST_F(StartupTest, RegistersTheFileTypeAndTheDesktopIntegration) {
+    {
+        // Left over from an older installation: must be cleared away.
+        Registry registry(root.Path() + "registry/");
+        registry.CreateKey(Hive::ClassesRoot, "Quorvane.Document\\shell\\print\\command");
+        registry.CreateKey(Hive::CurrentUser, "Software\\Netscape\\Netscape Navigator\\Main");
+        registry.CreateKey(Hive::CurrentUser, "\\Software\\Netscape\\Netscape Navigator\\Viewers");
+        registry.SetValue(Hive::CurrentUser, "Software\\Netscape\\Netscape Navigator\\Viewers",
+                          "TYPE0", RegistryValue::String("text/plain"));
+        registry.CreateKey(Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+        registry.SetValue(Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                          "Quorvane Launcher", RegistryValue::String("old.exe"));
+    }
+    xdg.Write("config/autostart/quorvane-launcher.desktop", "[Desktop Entry]\n");
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    Registry& r = *app->GetRegistry();
+    const std::string p = root.Path();
+    EXPECT_FALSE(r.KeyExists(Hive::ClassesRoot, "Quorvane.Document"));
+    EXPECT_EQ(r.GetValue(Hive::ClassesRoot, ".qdx", ""), RegistryValue::String("Quorvane"));
+    EXPECT_EQ(r.GetValue(Hive::ClassesRoot, "Quorvane", ""),
+              RegistryValue::String("Quorvane File"));
+    EXPECT_EQ(r.GetValue(Hive::ClassesRoot, "Quorvane", "EditFlags"),
+              RegistryValue::Binary(std::string("\0\0\1\0", 4)));
+    EXPECT_EQ(r.GetValue(Hive::ClassesRoot, "Quorvane\\shell\\open\\command", ""),
+              RegistryValue::String(p + "QUORVANE.EXE \"%1\""));
+    EXPECT_EQ(r.GetValue(Hive::ClassesRoot, "Quorvane\\DefaultIcon", ""),
+              RegistryValue::String(p + "QUORVANE.EXE,1"));
+
+    const std::string ns = "Software\\Netscape\\Netscape Navigator\\";
+    EXPECT_EQ(r.GetValue(Hive::CurrentUser, ns + "User Trusted External Applications",
+                         p + "QUORVANE.EXE"),
+              RegistryValue::String("Yes"));
+    EXPECT_EQ(r.GetValue(Hive::CurrentUser, ns + "Suffixes", "application/qdx"),
+              RegistryValue::String("qdx"));
+    EXPECT_EQ(r.GetValue(Hive::CurrentUser, ns + "Viewers", "application/qdx"),
+              RegistryValue::String(p + "QUORVANE.EXE \"%1\""));
+    EXPECT_EQ(r.GetValue(Hive::CurrentUser, ns + "Viewers", "TYPE1"),
+              RegistryValue::String("application/qdx"));
+
+    EXPECT_FALSE(r.GetValue(Hive::LocalMachine,
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                            "Quorvane Launcher"));
+    EXPECT_FALSE(std::filesystem::exists(xdg.File("config/autostart/quorvane-launcher.desktop")));
+
+    const std::string mime = xdg.Read("data/mime/packages/quorvane-qdx.xml");
+    EXPECT_NE(mime.find("type=\"application/qdx\""), std::string::npos);
+    EXPECT_NE(mime.find("pattern=\"*.qdx\""), std::string::npos);
+    const std::string entry = xdg.Read("data/applications/quorvane.desktop");
+    EXPECT_NE(entry.find("MimeType=application/qdx;"), std::string::npos);
+    EXPECT_NE(entry.find("Exec=\"/opt/quorvane/bin/quorvane\" --home \"" + p + "\" %f"),
+              std::string::npos);
+}
+
+TEST_F(StartupTest, NetscapeKeysOnlyWhenNetscapeIsThere) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_FALSE(app->GetRegistry()->KeyExists(
+        Hive::CurrentUser, "Software\\Netscape\\Netscape Navigator\\Suffixes"));
+}
+
+TEST_F(StartupTest, ReadsTheStoredUserAndThePartner) {
+    {
+        Registry registry(root.Path() + "registry/");
+        RegistryKey login(registry);
+        ASSERT_TRUE(login.OpenProduct("Login"));
+        login.SetDword("QuorvaneID", 4711);
+    }
+    root.Write("Partner.dat", std::string("\x2A\x01\x00", 3));
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(app->StoredUserId(), 4711u);
+    EXPECT_EQ(app->PartnerNumber(), 0x012A);
+}
+
+TEST_F(StartupTest, MinimizedStartShowsMinimized) {
+    auto app = MakeApp("-minimized");
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_TRUE(app->StartedMinimized());
+    EXPECT_EQ(shell.events.back(), "show-minimized");
+}
+
+TEST_F(StartupTest, CommandFileOpenedBeforeLoginWaitsForTheConnection) {
+    const std::string file = root.Write("join.qdx", "Gmusic/jazz\r\nsecret\r\n");
+    auto app = MakeApp(file);
+    ASSERT_TRUE(app->InitInstance());
+    ASSERT_EQ(app->Pending().Size(), 1u);
+    EXPECT_EQ(app->Pending().TakeOldest(), (CommandRecord{'G', "", "music/jazz", "secret"}));
+}
+
+TEST_F(StartupTest, SecondInstanceHandsOverItsCommandFile) {
+    auto first = MakeApp();
+    ASSERT_TRUE(first->InitInstance());
+    const std::string file = xdg.Write("from browser/invite.qdx", "Fmusic/jazz\r\n");
+
+    RecordingShell secondShell;
+    CQuorvaneApp second(Env("\"" + file + "\""), secondShell, nullptr, clock);
+    EXPECT_FALSE(second.InitInstance());
+    EXPECT_TRUE(second.HandedOver());
+    EXPECT_TRUE(secondShell.events.empty());  // no window of its own
+    EXPECT_EQ(root.Read("quorvane.qdx"), "Fmusic/jazz\r\n");
+
+    for (int i = 0; i < 100 && first->Pending().Empty(); ++i) {
+        first->OnViewTimer();
+        usleep(10000);
+    }
+    EXPECT_EQ(std::count(shell.events.begin(), shell.events.end(), "activate"), 1);
+    ASSERT_EQ(first->Pending().Size(), 1u);
+    EXPECT_EQ(first->Pending().TakeOldest()->b, "music/jazz");
+}
+
+TEST_F(StartupTest, SecondMinimizedStartOnlyBringsTheFirstToFront) {
+    auto first = MakeApp();
+    ASSERT_TRUE(first->InitInstance());
+    RecordingShell secondShell;
+    CQuorvaneApp second(Env("-minimized"), secondShell, nullptr, clock);
+    EXPECT_FALSE(second.InitInstance());
+    for (int i = 0; i < 100 && shell.events.back() != "activate"; ++i) {
+        first->OnViewTimer();
+        usleep(10000);
+    }
+    EXPECT_EQ(shell.events.back(), "activate");
+    EXPECT_TRUE(first->Pending().Empty());
+    EXPECT_FALSE(std::filesystem::exists(root.File("quorvane.qdx")));
+}
+
+TEST_F(StartupTest, CommandFileThatIsAlreadyTheTargetIsNotCopied) {
+    auto first = MakeApp();
+    ASSERT_TRUE(first->InitInstance());
+    const std::string target = root.Write("quorvane.qdx", "L42\r\n");
+    RecordingShell secondShell;
+    // Spelled in another case: still the same file.
+    std::string spelled = target;
+    spelled.replace(spelled.size() - 12, 12, "QUORVANE.QDX");
+    CQuorvaneApp second(Env(spelled), secondShell, nullptr, clock);
+    EXPECT_FALSE(second.InitInstance());
+    EXPECT_TRUE(second.HandedOver());
+    EXPECT_TRUE(secondShell.screen.boxes.empty());
+    for (int i = 0; i < 100 && first->Pending().Empty(); ++i) {
+        first->OnViewTimer();
+        usleep(10000);
+    }
+    ASSERT_EQ(first->Pending().Size(), 1u);
+    EXPECT_EQ(first->Pending().TakeOldest()->a, "42");
+}
+
+TEST_F(StartupTest, CorruptRegistryIsSetAsideWithAMessage) {
+    root.Write("registry/HKEY_CURRENT_USER.reg", "\x01\x02 not a registry \xFF");
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_EQ(shell.screen.boxes[0].caption, "ERROR");
+    bool setAside = false;
+    for (auto& e : std::filesystem::directory_iterator(root.Path() + "registry/")) {
+        setAside |= e.path().filename().string().find(".corrupt-") != std::string::npos;
+    }
+    EXPECT_TRUE(setAside);
+}
+
+TEST_F(StartupTest, DataRootThatCannotBeCreatedEndsWithAMessage) {
+    root.Write("file", "x");
+    AppEnvironment env = Env();
+    env.homeOption = root.File("file") + "/below";
+    CQuorvaneApp app(env, shell, nullptr, clock);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_FALSE(app.HandedOver());
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_NE(shell.screen.boxes[0].text.find("cannot use its folder"), std::string::npos);
+    EXPECT_TRUE(shell.events.empty());
+}
+
+TEST_F(StartupTest, FailedWindowCreationEndsStartUp) {
+    shell.createResult = false;
+    auto app = MakeApp();
+    EXPECT_FALSE(app->InitInstance());
+    app->ExitInstance();  // still releases what was made
+    EXPECT_EQ(app->Lifecycle().back(), "-Registry");
+}
+
+TEST_F(StartupTest, ViewTimerDrivesPostedWorkAndTheScheduler) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    int posted = 0;
+    int scheduled = 0;
+    app->GetUiQueue().Post([&] { ++posted; });
+    app->Scheduler()->Add([&](const std::string&, std::uintptr_t) { ++scheduled; }, 0, 50,
+                          TimerScheduler::kOnce);
+    clock.Advance(51);
+    app->OnViewTimer();
+    EXPECT_EQ(posted, 1);
+    EXPECT_EQ(scheduled, 1);
+}
+
+}  // namespace
+}  // namespace qv
