@@ -11,7 +11,7 @@ class Screen;
 struct LogFont;
 
 class AppShell {
-public:
+  public:
     virtual ~AppShell() = default;
 
     virtual Screen& GetScreen() = 0;

@@ -216,10 +216,10 @@ bool CQuorvaneApp::HandOverToRunningInstance() {
     if (instance_->SendToPrimary(requests)) {
         return true;
     }
-    shell_.GetScreen().MessageBox(
-        "Quorvane is already running for the folder " + folders_.ProgramFolder() +
-            " but does not answer. Close it and start Quorvane again.",
-        "ERROR", mb::kOk | mb::kIconExclamation);
+    shell_.GetScreen().MessageBox("Quorvane is already running for the folder " +
+                                      folders_.ProgramFolder() +
+                                      " but does not answer. Close it and start Quorvane again.",
+                                  "ERROR", mb::kOk | mb::kIconExclamation);
     return false;
 }
 
@@ -244,8 +244,9 @@ void CQuorvaneApp::CreateSettingsObjects() {
 
     comicSans_ = shell_.HasFontFamily("Comic Sans MS");
     runKey_ = std::make_unique<RunKey>(
-        *registry_, AutostartMirror{env_.xdgConfigHome.empty() ? "" : env_.xdgConfigHome + "autostart/",
-                                    root, ProgramCommand()});
+        *registry_,
+        AutostartMirror{env_.xdgConfigHome.empty() ? "" : env_.xdgConfigHome + "autostart/", root,
+                        ProgramCommand()});
     options_ = std::make_unique<Options>(*machineSettings_, *userSettings_, *runKey_, *mixer_,
                                          *customization_, comicSans_);
     options_->Load();

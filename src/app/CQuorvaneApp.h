@@ -36,7 +36,7 @@ struct AppEnvironment {
 };
 
 class CQuorvaneApp {
-public:
+  public:
     CQuorvaneApp(AppEnvironment env, AppShell& shell, std::unique_ptr<Mixer> mixer,
                  const TickClock& clock);
     ~CQuorvaneApp();
@@ -82,7 +82,7 @@ public:
     // The mixer levels found at start, put back at exit (master, wave, mic volume, mic on/off).
     static constexpr int kMixerLevels = 4;
 
-private:
+  private:
     bool HandOverToRunningInstance();
     bool PrepareDataRoot();
     void CreateSettingsObjects();
@@ -116,15 +116,15 @@ private:
     // destroys them in the order of DestroyObjects.
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<Registry> registry_;
-    std::unique_ptr<Customization> customization_;   // 1
-    std::unique_ptr<IniFile> machineSettings_;       // 2
-    std::unique_ptr<IniFile> userSettings_;          // 3
-    std::unique_ptr<IniFile> serverSettings_;        // 4
-    std::unique_ptr<IniFile> soundSettings_;         // 5
-    std::unique_ptr<RegistryKey> loginKey_;          // 6
-    std::unique_ptr<TimerScheduler> scheduler_;      // 7
-    std::unique_ptr<RunKey> runKey_;                 // the options record's run key
-    std::unique_ptr<Options> options_;               // 8
+    std::unique_ptr<Customization> customization_;  // 1
+    std::unique_ptr<IniFile> machineSettings_;      // 2
+    std::unique_ptr<IniFile> userSettings_;         // 3
+    std::unique_ptr<IniFile> serverSettings_;       // 4
+    std::unique_ptr<IniFile> soundSettings_;        // 5
+    std::unique_ptr<RegistryKey> loginKey_;         // 6
+    std::unique_ptr<TimerScheduler> scheduler_;     // 7
+    std::unique_ptr<RunKey> runKey_;                // the options record's run key
+    std::unique_ptr<Options> options_;              // 8
     bool mainWindowCreated_ = false;
 };
 

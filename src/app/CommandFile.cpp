@@ -12,7 +12,7 @@ constexpr std::size_t kMaxLine = 255;
 
 // Reads lines from a stream of bytes one character at a time, as the files are written.
 class LineReader {
-public:
+  public:
     explicit LineReader(std::FILE* file) : file_(file) {}
     LineReader(const std::string& bytes) : bytes_(&bytes) {}
 
@@ -41,7 +41,7 @@ public:
         return line;
     }
 
-private:
+  private:
     std::FILE* file_ = nullptr;
     const std::string* bytes_ = nullptr;
     std::size_t pos_ = 0;

@@ -27,7 +27,7 @@ CommandRecord ParseCommandFile(const std::string& bytes);
 
 // Records that wait for the connection; the oldest runs first.
 class PendingCommands {
-public:
+  public:
     void Append(CommandRecord record) { records_.push_back(std::move(record)); }
     std::optional<CommandRecord> TakeOldest();
     bool Empty() const { return records_.empty(); }
@@ -35,7 +35,7 @@ public:
     // Set once the first pending record has run after a connection.
     bool firstRun = false;
 
-private:
+  private:
     std::deque<CommandRecord> records_;
 };
 

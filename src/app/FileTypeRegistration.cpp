@@ -151,7 +151,9 @@ bool InstallDesktopIntegration(const DesktopIntegration& desktop) {
         "Type=Application\n"
         "Name=Quorvane\n"
         "Comment=Internet voice calls, voice chat forums and instant messages\n"
-        "Exec=" + DesktopEscape(desktop.exec) + " %f\n"
+        "Exec=" +
+        DesktopEscape(desktop.exec) +
+        " %f\n"
         "MimeType=application/qdx;\n"
         "Categories=Network;Telephony;InstantMessaging;\n"
         "Terminal=false\n";

@@ -8,7 +8,7 @@
 namespace qv {
 
 class ProgramFolders {
-public:
+  public:
     explicit ProgramFolders(std::string programFolder);
 
     const std::string& ProgramFolder() const { return programFolder_; }
@@ -21,7 +21,7 @@ public:
     // ~/.local/share/quorvane/. Always absolute and ending in '/'.
     static std::string ResolveDataRoot(const std::string& homeOption);
 
-private:
+  private:
     std::string programFolder_;
     std::string systemFolder_;
     std::string cachedId_;

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
-#include <chrono>
 #include <cstring>
 #include <functional>
 #include <thread>

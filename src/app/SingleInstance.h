@@ -11,7 +11,7 @@
 namespace qv {
 
 class SingleInstance {
-public:
+  public:
     // Requests a later instance sends.
     static constexpr const char* kShow = "show";  // bring the window to the front
     static constexpr const char* kOpen = "open";  // open the data root's quorvane.qdx
@@ -38,7 +38,7 @@ public:
     const std::string& LockPath() const { return lockPath_; }
     const std::string& Problem() const { return problem_; }
 
-private:
+  private:
     struct Client {
         int fd;
         std::string buffer;

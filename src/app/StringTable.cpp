@@ -12,7 +12,7 @@ struct Entry {
     const char* text;
 };
 
-#define QV_WILDCARD_HINT \
+#define QV_WILDCARD_HINT                                                                   \
     "  Try using a * for a wildcard search of email or names to expand your search (e.g. " \
     "jsmith*@example.com)"
 

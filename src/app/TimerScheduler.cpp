@@ -28,8 +28,8 @@ std::uint32_t TimerScheduler::Add(Callback callback, std::uintptr_t userValue,
     if (nextId_ == 0) {
         nextId_ = 1;
     }
-    entries_[id] = Entry{std::move(callback), {}, userValue, intervalMs, clock_.Now(),
-                         flags | kCallCallback};
+    entries_[id] =
+        Entry{std::move(callback), {}, userValue, intervalMs, clock_.Now(), flags | kCallCallback};
     return id;
 }
 

@@ -25,7 +25,7 @@ class Screen;
 class TickClock;
 
 class TimerScheduler {
-public:
+  public:
     using Callback = std::function<void(const std::string& text, std::uintptr_t userValue)>;
 
     // Entry flags.
@@ -61,7 +61,7 @@ public:
     bool Contains(std::uint32_t id) const;
     std::size_t Count() const;
 
-private:
+  private:
     struct Entry {
         Callback callback;
         std::string text;

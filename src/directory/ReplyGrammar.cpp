@@ -17,7 +17,9 @@ const char* const kDatabaseConnectionMessage =
     "Administrator to resolve any additional connectivity issues.\n\n"
     "For further assistance please contact Quorvane Support at mailto:support@quorvane.com";
 
-bool IsSuccess(std::string_view reply) { return reply.starts_with("Success"); }
+bool IsSuccess(std::string_view reply) {
+    return reply.starts_with("Success");
+}
 
 std::string ErrorText(std::string_view reply) {
     if (reply.starts_with("Fail")) {
@@ -41,6 +43,17 @@ std::string KeyedField(std::string_view text, std::string_view key, char termina
     std::string_view value = text.substr(at + needle.size());
     std::size_t end = value.find(terminator);
     return std::string(end == std::string_view::npos ? value : value.substr(0, end));
+}
+
+std::optional<std::string> ItemField(std::string_view reply, std::string_view key) {
+    ItemReader items(reply);
+    std::string item;
+    while (items.Next(item)) {
+        if (item.size() > key.size() && item.starts_with(key) && item[key.size()] == '=') {
+            return item.substr(key.size() + 1);
+        }
+    }
+    return std::nullopt;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 // each end with the item separator 0xFF.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,11 @@ inline std::string UrlParameter(std::string_view url, std::string_view key) {
     return KeyedField(url, key, '&');
 }
 
+// The value of the item that is exactly key + "=" + value, or nullopt. For replies made only of
+// keyed fields whose order is not fixed (partner parameters): a longer key ending in key, or key
+// inside another field's value, does not count.
+std::optional<std::string> ItemField(std::string_view reply, std::string_view key);
+
 // Decimal text by the usual string-to-integer rule: leading blanks, a sign, digits; none gives 0.
 long Number(std::string_view text);
 // Hexadecimal text, with or without "0x"; none gives 0.
@@ -42,7 +48,7 @@ unsigned long HexNumber(std::string_view text);
 
 // Consumes a reply from the front: items, then sections.
 class ItemReader {
-public:
+  public:
     explicit ItemReader(std::string_view reply) : rest_(reply) {}
 
     // The next item (everything up to the next separator, which goes with it; the last item runs
@@ -56,7 +62,7 @@ public:
     bool Empty() const { return rest_.empty(); }
     std::string_view Rest() const { return rest_; }
 
-private:
+  private:
     std::string rest_;
 };
 

@@ -15,7 +15,7 @@ enum class MixerControl { MasterVolume, WaveVolume, MicVolume, MicOnOff };
 inline constexpr std::uint32_t kMixerNotFound = 0xFFFFFFFF;
 
 class Mixer {
-public:
+  public:
     virtual ~Mixer() = default;
     virtual std::uint32_t GetLevel(MixerControl control) = 0;
     // For the on/off control the level is written unchanged: 0 off, anything else on.

@@ -28,13 +28,17 @@ struct RegistryValue {
     std::string data;         // String values (without terminating zero) and Binary values
 
     static RegistryValue Dword(std::uint32_t v) { return {RegistryValueType::Dword, v, {}}; }
-    static RegistryValue String(std::string s) { return {RegistryValueType::String, 0, std::move(s)}; }
-    static RegistryValue Binary(std::string b) { return {RegistryValueType::Binary, 0, std::move(b)}; }
+    static RegistryValue String(std::string s) {
+        return {RegistryValueType::String, 0, std::move(s)};
+    }
+    static RegistryValue Binary(std::string b) {
+        return {RegistryValueType::Binary, 0, std::move(b)};
+    }
     bool operator==(const RegistryValue&) const = default;
 };
 
 class Registry {
-public:
+  public:
     // Loads the hive files from folder (created when missing); a missing file is an empty hive.
     explicit Registry(std::string folder);
     ~Registry();
@@ -61,7 +65,7 @@ public:
     // The file that holds a hive.
     std::string HiveFile(Hive hive) const;
 
-private:
+  private:
     struct Store;
     bool Save(Hive hive);
     void Load(Hive hive);

@@ -41,7 +41,7 @@ inline constexpr int kIdNo = 7;
 }  // namespace mb
 
 class Screen {
-public:
+  public:
     virtual ~Screen() = default;
 
     // Shows a modal message box and returns the button chosen (mb::kIdOk, ...).

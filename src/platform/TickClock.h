@@ -9,25 +9,25 @@
 namespace qv {
 
 class TickClock {
-public:
+  public:
     virtual ~TickClock() = default;
     virtual std::uint32_t Now() const = 0;
 };
 
 class SteadyTickClock final : public TickClock {
-public:
+  public:
     std::uint32_t Now() const override;
 };
 
 // A clock that moves only when told to.
 class ManualTickClock final : public TickClock {
-public:
+  public:
     explicit ManualTickClock(std::uint32_t start = 0) : now_(start) {}
     std::uint32_t Now() const override { return now_.load(); }
     void Set(std::uint32_t now) { now_.store(now); }
     void Advance(std::uint32_t ms) { now_.fetch_add(ms); }
 
-private:
+  private:
     std::atomic<std::uint32_t> now_;
 };
 

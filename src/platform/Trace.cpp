@@ -37,7 +37,9 @@ TraceFile& Sink() {
 
 }  // namespace
 
-unsigned CurrentThreadId() { return static_cast<unsigned>(::syscall(SYS_gettid)); }
+unsigned CurrentThreadId() {
+    return static_cast<unsigned>(::syscall(SYS_gettid));
+}
 
 void Trace(std::string_view className, std::string_view method, std::string_view detail) {
     TraceFile& sink = Sink();

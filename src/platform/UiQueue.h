@@ -10,7 +10,7 @@
 namespace qv {
 
 class UiQueue {
-public:
+  public:
     using Job = std::function<void()>;
 
     void Post(Job job);
@@ -19,7 +19,7 @@ public:
     std::size_t Drain();
     std::size_t Pending() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Job> jobs_;
 };

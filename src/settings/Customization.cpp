@@ -72,10 +72,6 @@ const TextKey kTextKeys[] = {
     {"General", "LXMainURL", &V::lxMainUrl},
 };
 
-bool Carries(std::string_view reply, std::string_view key) {
-    return reply.find(std::string(key) + "=") != std::string_view::npos;
-}
-
 }  // namespace
 
 Customization::Customization(std::string path, std::string demoPath)
@@ -101,10 +97,11 @@ void Customization::Load() {
 }
 
 bool Customization::Update(std::string_view reply) {
-    if (!Carries(reply, "Version")) {
+    const std::optional<std::string> versionField = reply::ItemField(reply, "Version");
+    if (!versionField) {
         return false;
     }
-    const auto version = static_cast<int>(reply::Number(reply::Field(reply, "Version")));
+    const auto version = static_cast<int>(reply::Number(*versionField));
     const IniFile stored(path_);
     if (version == stored.GetInt("System", "Version", 0)) {
         return false;
@@ -112,14 +109,13 @@ bool Customization::Update(std::string_view reply) {
     IniFile file(path_);
     file.DeleteFile();
     for (const IntKey& k : kIntKeys) {
-        if (Carries(reply, k.key)) {
-            file.WriteInt(k.section, k.key,
-                          static_cast<int>(reply::Number(reply::Field(reply, k.key))));
+        if (const auto value = reply::ItemField(reply, k.key)) {
+            file.WriteInt(k.section, k.key, static_cast<int>(reply::Number(*value)));
         }
     }
     for (const TextKey& k : kTextKeys) {
-        if (Carries(reply, k.key)) {
-            file.WriteString(k.section, k.key, reply::Field(reply, k.key));
+        if (const auto value = reply::ItemField(reply, k.key)) {
+            file.WriteString(k.section, k.key, *value);
         }
     }
     file.WriteInt("System", "Version", version);

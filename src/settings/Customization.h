@@ -9,7 +9,7 @@
 namespace qv {
 
 class Customization {
-public:
+  public:
     struct Values {
         int version = 0;
         // Features
@@ -74,7 +74,7 @@ public:
     const Values& Get() const { return values_; }
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::string demoPath_;
     Values values_;

@@ -48,7 +48,9 @@ bool IniFile::WriteStruct(std::string_view section, std::string_view key, const 
     return !path_.empty() && profile::WriteStruct(path_, section, key, buffer, size);
 }
 
-bool IniFile::Exists() const { return !path_.empty() && FileExists(path_); }
+bool IniFile::Exists() const {
+    return !path_.empty() && FileExists(path_);
+}
 
 bool IniFile::DeleteFile() {
     if (path_.empty()) {

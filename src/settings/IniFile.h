@@ -12,7 +12,7 @@
 namespace qv {
 
 class IniFile {
-public:
+  public:
     IniFile() = default;
     explicit IniFile(std::string path) : path_(std::move(path)) {}
 
@@ -38,7 +38,7 @@ public:
     // Deletes the file; true when it is gone afterwards.
     bool DeleteFile();
 
-private:
+  private:
     std::string path_;
 };
 

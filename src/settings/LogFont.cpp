@@ -44,7 +44,7 @@ std::array<std::uint8_t, LogFont::kSize> LogFont::ToBytes() const {
     PutInt(&b[8], escapement);
     PutInt(&b[12], orientation);
     PutInt(&b[16], weight);
-    const std::uint8_t flags[8] = {italic,        underline,     strikeOut, charSet,
+    const std::uint8_t flags[8] = {italic,       underline,     strikeOut, charSet,
                                    outPrecision, clipPrecision, quality,   pitchAndFamily};
     std::memcpy(&b[20], flags, 8);
     std::memcpy(&b[28], faceName.data(), std::min(faceName.size(), kFaceSize - 1));
@@ -80,6 +80,8 @@ LogFont LogFont::DefaultListFont(bool comicSansInstalled) {
                               : Font(-11, "MS Sans Serif", 1, 2, 1, 0x22);
 }
 
-LogFont LogFont::DefaultChatFont() { return Font(-13, "MS Sans Serif", 1, 2, 1, 0x22); }
+LogFont LogFont::DefaultChatFont() {
+    return Font(-13, "MS Sans Serif", 1, 2, 1, 0x22);
+}
 
 }  // namespace qv

@@ -157,18 +157,36 @@ void Options::WriteUser(const char* section, const char* key, int& field, int v)
     user_.WriteInt(section, key, v);
 }
 
-void Options::SetMasterVolume(int v) { WriteMachine(kOptions, "MasterVolume", masterVolume_, v); }
-void Options::SetWaveVolume(int v) { WriteMachine(kOptions, "WaveVolume", waveVolume_, v); }
-void Options::SetMicVolume(int v) { WriteMachine(kOptions, "MicVolume", micVolume_, v); }
-void Options::SetMicOnOff(int v) { WriteMachine(kOptions, "MicOnOff", micOnOff_, v); }
+void Options::SetMasterVolume(int v) {
+    WriteMachine(kOptions, "MasterVolume", masterVolume_, v);
+}
+void Options::SetWaveVolume(int v) {
+    WriteMachine(kOptions, "WaveVolume", waveVolume_, v);
+}
+void Options::SetMicVolume(int v) {
+    WriteMachine(kOptions, "MicVolume", micVolume_, v);
+}
+void Options::SetMicOnOff(int v) {
+    WriteMachine(kOptions, "MicOnOff", micOnOff_, v);
+}
 void Options::SetBehindFirewall(int v) {
     WriteMachine(kOptions, "BehindFirewall", behindFirewall_, v);
 }
-void Options::SetCodec(int v) { WriteMachine(kOptions, "Codec", codec_, v); }
-void Options::SetLocalEcho(int v) { WriteMachine(kInternal, "LocalEcho", localEcho_, v); }
-void Options::SetUsingModem(int v) { WriteMachine(kOptions, "UsingModem", usingModem_, v); }
-void Options::SetUsingLan(int v) { WriteMachine(kOptions, "UsingLan", usingLan_, v); }
-void Options::SetDefaultSort(int v) { WriteMachine(kOptions, "DefaultSort", defaultSort_, v); }
+void Options::SetCodec(int v) {
+    WriteMachine(kOptions, "Codec", codec_, v);
+}
+void Options::SetLocalEcho(int v) {
+    WriteMachine(kInternal, "LocalEcho", localEcho_, v);
+}
+void Options::SetUsingModem(int v) {
+    WriteMachine(kOptions, "UsingModem", usingModem_, v);
+}
+void Options::SetUsingLan(int v) {
+    WriteMachine(kOptions, "UsingLan", usingLan_, v);
+}
+void Options::SetDefaultSort(int v) {
+    WriteMachine(kOptions, "DefaultSort", defaultSort_, v);
+}
 void Options::SetListFont(const LogFont& font) {
     listFont_ = font;
     WriteFont("ListFont", font);
@@ -178,14 +196,18 @@ void Options::SetChatFont(const LogFont& font) {
     WriteFont("ChatFont", font);
 }
 
-void Options::SetPushToTalk(int v) { WriteUser(kOptions, "PushToTalk", pushToTalk_, v); }
+void Options::SetPushToTalk(int v) {
+    WriteUser(kOptions, "PushToTalk", pushToTalk_, v);
+}
 void Options::SetGlobalPushToTalk(int v) {
     WriteUser(kOptions, "GlobalPushToTalk", globalPushToTalk_, v);
 }
 void Options::SetGlobalPushToTalkMap(int v) {
     WriteUser(kOptions, "GlobalPushToTalkMap", globalPushToTalkMap_, v);
 }
-void Options::SetAutoAnswer(int v) { WriteUser(kInternal, "AutoAnswer", autoAnswer_, v); }
+void Options::SetAutoAnswer(int v) {
+    WriteUser(kInternal, "AutoAnswer", autoAnswer_, v);
+}
 void Options::SetAutoActivateAppOnCall(int v) {
     WriteUser(kOptions, "AutoActivateAppOnCall", autoActivateAppOnCall_, v);
 }
@@ -195,15 +217,22 @@ void Options::SetAutoAddToContactList(int v) {
 void Options::SetMinimizeOnClose(int v) {
     WriteUser(kOptions, "MinimizeOnClose", minimizeOnClose_, v);
 }
-void Options::SetSquelch(int v) { WriteUser(kOptions, "Squelch", squelch_, v); }
-void Options::SetPlaySounds(int v) { WriteUser(kOptions, "PlaySounds", playSounds_, v); }
+void Options::SetSquelch(int v) {
+    WriteUser(kOptions, "Squelch", squelch_, v);
+}
+void Options::SetPlaySounds(int v) {
+    WriteUser(kOptions, "PlaySounds", playSounds_, v);
+}
 void Options::SetShowDisconnectMsg(int v) {
     WriteUser(kOptions, "ShowDisconnectMsg", showDisconnectMsg_, v);
 }
+// Only written: whether the program really starts with the session is the run key's matter.
 void Options::SetRunAtStartup(int v) {
-    WriteUser(kOptions, "RunAtStartup", runAtStartupSetting_, v);
+    user_.WriteInt(kOptions, "RunAtStartup", v);
 }
-void Options::SetAutoReconnect(int v) { WriteUser(kOptions, "AutoReconnect", autoReconnect_, v); }
+void Options::SetAutoReconnect(int v) {
+    WriteUser(kOptions, "AutoReconnect", autoReconnect_, v);
+}
 void Options::SetAwayMessage(const std::string& text) {
     awayMessage_ = text.substr(0, kCustomMessageSize - 1);
     WriteCustomMessage("Away Message", text);
@@ -222,7 +251,9 @@ void Options::SetCloseForumList(int v) {
 void Options::SetShowTrafficMessages(int v) {
     WriteUser(kOptions, "ShowTrafficMessages", showTrafficMessages_, v);
 }
-void Options::SetLogEvents(int v) { WriteUser(kOptions, "LogEvents", logEvents_, v); }
+void Options::SetLogEvents(int v) {
+    WriteUser(kOptions, "LogEvents", logEvents_, v);
+}
 void Options::SetLumivexHomeURL(const std::string& url) {
     lumivexHomeUrl_ = url;
     user_.WriteString(kOptions, "LumivexHomeURL", url);

@@ -17,7 +17,7 @@ class Mixer;
 class RunKey;
 
 class Options {
-public:
+  public:
     // Sizes of the custom messages as they are stored (text with its terminating zero).
     static constexpr std::size_t kCustomMessageSize = 100;
 
@@ -110,7 +110,7 @@ public:
     // The partner's start page replaces the cached one without being written.
     void UseLumivexHomeURL(const std::string& url) { lumivexHomeUrl_ = url; }
 
-private:
+  private:
     void LoadMachine();
     void LoadUser();
     void LoadRunKey();
@@ -166,7 +166,6 @@ private:
     int logEvents_ = 1;
     int autoAnswer_ = 0;
     int cantTalkWhileMinimized_ = 0;
-    int runAtStartupSetting_ = 0;
     std::string lumivexHomeUrl_;
     std::string awayMessage_;
     std::string dndMessage_;

@@ -74,11 +74,13 @@ bool RegistryKey::SetDword(std::string_view name, std::uint32_t value) {
 }
 
 bool RegistryKey::SetString(std::string_view name, std::string_view value) {
-    return open_ && registry_->SetValue(root_, path_, name, RegistryValue::String(std::string(value)));
+    return open_ &&
+           registry_->SetValue(root_, path_, name, RegistryValue::String(std::string(value)));
 }
 
 bool RegistryKey::SetBinary(std::string_view name, std::string_view bytes) {
-    return open_ && registry_->SetValue(root_, path_, name, RegistryValue::Binary(std::string(bytes)));
+    return open_ &&
+           registry_->SetValue(root_, path_, name, RegistryValue::Binary(std::string(bytes)));
 }
 
 bool RegistryKey::DeleteValue(std::string_view name) {

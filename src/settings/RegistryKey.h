@@ -11,7 +11,7 @@
 namespace qv {
 
 class RegistryKey {
-public:
+  public:
     // The current user's product key; subkeys hang below it.
     static constexpr const char* kProductKey = "Software\\Velmora\\Quorvane\\";
 
@@ -40,7 +40,7 @@ public:
 
     static bool DeleteKey(Registry& registry, Hive root, std::string_view path);
 
-private:
+  private:
     Registry* registry_;
     Hive root_ = Hive::CurrentUser;
     std::string path_;

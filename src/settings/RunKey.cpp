@@ -38,7 +38,9 @@ std::string OneLine(std::string_view text) {
 RunKey::RunKey(Registry& registry, AutostartMirror mirror)
     : key_(registry), mirror_(std::move(mirror)) {}
 
-bool RunKey::Open() { return key_.Create(Hive::LocalMachine, kPath); }
+bool RunKey::Open() {
+    return key_.Create(Hive::LocalMachine, kPath);
+}
 
 std::string RunKey::Get(std::string_view name) const {
     std::string value;
@@ -46,7 +48,9 @@ std::string RunKey::Get(std::string_view name) const {
     return value;
 }
 
-bool RunKey::Has(std::string_view name) const { return key_.HasValue(name); }
+bool RunKey::Has(std::string_view name) const {
+    return key_.HasValue(name);
+}
 
 bool RunKey::Set(std::string_view name, std::string_view command) {
     if (!key_.SetString(name, command)) {

@@ -11,13 +11,13 @@
 namespace qv {
 
 struct AutostartMirror {
-    std::string folder;         // e.g. ~/.config/autostart/ (ends in '/'); empty: no mirror
-    std::string programFolder;  // the data root, as run values name the program by it
-    std::string programCommand; // how to start this program here (quoted path and options)
+    std::string folder;          // e.g. ~/.config/autostart/ (ends in '/'); empty: no mirror
+    std::string programFolder;   // the data root, as run values name the program by it
+    std::string programCommand;  // how to start this program here (quoted path and options)
 };
 
 class RunKey {
-public:
+  public:
     static constexpr const char* kPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run\\";
     static constexpr const char* kQuorvane = "Quorvane";
     static constexpr const char* kInternetDetector = "Quorvane Internet Detector";
@@ -35,7 +35,7 @@ public:
     // The autostart entry that mirrors a value.
     std::string EntryPath(std::string_view name) const;
 
-private:
+  private:
     bool WriteEntry(std::string_view name, std::string_view command) const;
 
     RegistryKey key_;

@@ -20,7 +20,9 @@ namespace {
 
 constexpr const char* kWindowRect = "WindowRect";
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.c_str()); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.c_str());
+}
 
 }  // namespace
 
@@ -101,9 +103,13 @@ QAction* CMainFrame::ActionFor(int id) const {
     return it == actions_.end() ? nullptr : it->second;
 }
 
-bool CMainFrame::OnCommand(int id) { return commands_.Dispatch(id); }
+bool CMainFrame::OnCommand(int id) {
+    return commands_.Dispatch(id);
+}
 
-void CMainFrame::OpenHelpPage(const std::string& url) { screen_.OpenUrl(url); }
+void CMainFrame::OpenHelpPage(const std::string& url) {
+    screen_.OpenUrl(url);
+}
 
 void CMainFrame::Place() {
     IniFile* machine = app_.MachineSettings();

@@ -17,7 +17,7 @@ class Screen;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     CMainFrame(CQuorvaneApp& app, Screen& screen);
 
     CQuorvaneView* View() const { return view_; }
@@ -28,12 +28,12 @@ public:
     void Place();
     QAction* ActionFor(int id) const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void BuildCommands();
     void BuildMenus();
     QAction* AddCommand(QMenu* menu, int id, const QString& text);

@@ -33,6 +33,8 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, QWidget* parent)
     timer_.start();
 }
 
-void CQuorvaneView::OnTimer() { app_.OnViewTimer(); }
+void CQuorvaneView::OnTimer() {
+    app_.OnViewTimer();
+}
 
 }  // namespace qv

@@ -13,7 +13,7 @@ class CQuorvaneApp;
 
 class CQuorvaneView : public QWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kTimerId = 500;
     static constexpr int kTimerPeriodMs = 50;
 
@@ -21,7 +21,7 @@ public:
 
     QString StatusText() const { return status_->text(); }
 
-private:
+  private:
     void OnTimer();
 
     CQuorvaneApp& app_;

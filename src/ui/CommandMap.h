@@ -9,7 +9,7 @@
 namespace qv {
 
 class CommandMap {
-public:
+  public:
     using Handler = std::function<void()>;
     using EnabledCheck = std::function<bool()>;
 
@@ -32,7 +32,7 @@ public:
         return it != entries_.end() && (!it->second.enabled || it->second.enabled());
     }
 
-private:
+  private:
     struct Entry {
         Handler handler;
         EnabledCheck enabled;

@@ -14,7 +14,7 @@ class CMainFrame;
 class CQuorvaneApp;
 
 class QtAppShell final : public AppShell {
-public:
+  public:
     QtAppShell();
     ~QtAppShell() override;
 
@@ -33,7 +33,7 @@ public:
     const QFont& ListFont() const { return listFont_; }
     const QFont& ChatFont() const { return chatFont_; }
 
-private:
+  private:
     CQuorvaneApp* app_ = nullptr;
     QtScreen screen_;
     std::unique_ptr<CMainFrame> frame_;

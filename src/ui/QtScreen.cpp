@@ -11,7 +11,9 @@ namespace qv {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
 
 struct ButtonSpec {
     QMessageBox::StandardButton button;
@@ -56,8 +58,7 @@ QMessageBox::Icon IconOf(std::uint32_t style) {
 
 }  // namespace
 
-int QtScreen::MessageBox(const std::string& text, const std::string& caption,
-                         std::uint32_t style) {
+int QtScreen::MessageBox(const std::string& text, const std::string& caption, std::uint32_t style) {
     QMessageBox box(IconOf(style), Q(caption), Q(text), QMessageBox::NoButton, mainWindow_);
     const std::vector<ButtonSpec> buttons = ButtonsOf(style);
     QMessageBox::StandardButtons all;
@@ -76,7 +77,7 @@ int QtScreen::MessageBox(const std::string& text, const std::string& caption,
         }
     }
     // Closed with Escape or the title bar: the cancelling answer.
-    return buttons.size() == 1 ? buttons[0].answer
+    return buttons.size() == 1                        ? buttons[0].answer
            : (style & mb::kButtonsMask) == mb::kYesNo ? mb::kIdNo
                                                       : mb::kIdCancel;
 }

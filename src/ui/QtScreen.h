@@ -9,7 +9,7 @@ class QWidget;
 namespace qv {
 
 class QtScreen final : public Screen {
-public:
+  public:
     // The window boxes are centred on and flashing applies to; may change over the run.
     void SetMainWindow(QWidget* window) { mainWindow_ = window; }
 
@@ -19,7 +19,7 @@ public:
     bool OpenUrl(const std::string& url) override;
     bool StartProgram(const std::string& program, const std::vector<std::string>& args) override;
 
-private:
+  private:
     QWidget* mainWindow_ = nullptr;
 };
 

@@ -23,12 +23,10 @@ namespace qv {
 namespace {
 
 class RecordingShell final : public AppShell {
-public:
+  public:
     Screen& GetScreen() override { return screen; }
     bool HasFontFamily(const std::string& face) override { return face == installedFont; }
-    void SetFonts(const LogFont&, const LogFont& list, const LogFont&) override {
-        listFont = list;
-    }
+    void SetFonts(const LogFont&, const LogFont& list, const LogFont&) override { listFont = list; }
     bool CreateMainWindow() override {
         events.push_back("create");
         return createResult;
@@ -48,7 +46,7 @@ public:
 
 // Remembers every level it is given; starts at scripted levels.
 class LevelMixer final : public Mixer {
-public:
+  public:
     std::uint32_t GetLevel(MixerControl c) override { return levels[static_cast<int>(c)]; }
     void SetLevel(MixerControl c, std::uint32_t level) override {
         levels[static_cast<int>(c)] = level;
@@ -61,7 +59,7 @@ public:
 };
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     test::TempFolder root;
     test::TempFolder xdg;
     ManualTickClock clock{100};
@@ -81,8 +79,8 @@ protected:
     }
     std::unique_ptr<CQuorvaneApp> MakeApp(std::string commandLine = {},
                                           std::unique_ptr<Mixer> mixer = nullptr) {
-        return std::make_unique<CQuorvaneApp>(Env(std::move(commandLine)), shell,
-                                              std::move(mixer), clock);
+        return std::make_unique<CQuorvaneApp>(Env(std::move(commandLine)), shell, std::move(mixer),
+                                              clock);
     }
 };
 
@@ -94,15 +92,14 @@ TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
     EXPECT_NE(app->GetOptions(), nullptr);
     EXPECT_EQ(app->UserSettings()->Path(), "");
     app->ExitInstance();
-    EXPECT_EQ(app->Lifecycle(), (std::vector<std::string>{
-                                    "+SingleInstance", "+Registry", "+Customization",
-                                    "+MachineSettings", "+UserSettings", "+ServerSettings",
-                                    "+SoundSettings", "+LoginKey", "+TimerScheduler",
-                                    "+Options", "+MainWindow",
-                                    "-MainWindow", "-Options", "-TimerScheduler", "-LoginKey",
-                                    "-ServerSettings", "-SoundSettings", "-MachineSettings",
-                                    "-UserSettings", "-SingleInstance", "-Customization",
-                                    "-Registry"}));
+    EXPECT_EQ(app->Lifecycle(),
+              (std::vector<std::string>{
+                  "+SingleInstance", "+Registry",        "+Customization", "+MachineSettings",
+                  "+UserSettings",   "+ServerSettings",  "+SoundSettings", "+LoginKey",
+                  "+TimerScheduler", "+Options",         "+MainWindow",    "-MainWindow",
+                  "-Options",        "-TimerScheduler",  "-LoginKey",      "-ServerSettings",
+                  "-SoundSettings",  "-MachineSettings", "-UserSettings",  "-SingleInstance",
+                  "-Customization",  "-Registry"}));
     EXPECT_EQ(app->Scheduler(), nullptr);
     EXPECT_EQ(shell.events.back(), "destroy");
 }
@@ -184,8 +181,7 @@ TEST_F(StartupTest, RegistersTheFileTypeAndTheDesktopIntegration) {
     EXPECT_EQ(r.GetValue(Hive::CurrentUser, ns + "Viewers", "TYPE1"),
               RegistryValue::String("application/qdx"));
 
-    EXPECT_FALSE(r.GetValue(Hive::LocalMachine,
-                            "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+    EXPECT_FALSE(r.GetValue(Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                             "Quorvane Launcher"));
     EXPECT_FALSE(std::filesystem::exists(xdg.File("config/autostart/quorvane-launcher.desktop")));
 
@@ -201,8 +197,8 @@ TEST_F(StartupTest, RegistersTheFileTypeAndTheDesktopIntegration) {
 TEST_F(StartupTest, NetscapeKeysOnlyWhenNetscapeIsThere) {
     auto app = MakeApp();
     ASSERT_TRUE(app->InitInstance());
-    EXPECT_FALSE(app->GetRegistry()->KeyExists(
-        Hive::CurrentUser, "Software\\Netscape\\Netscape Navigator\\Suffixes"));
+    EXPECT_FALSE(app->GetRegistry()->KeyExists(Hive::CurrentUser,
+                                               "Software\\Netscape\\Netscape Navigator\\Suffixes"));
 }
 
 TEST_F(StartupTest, ReadsTheStoredUserAndThePartner) {

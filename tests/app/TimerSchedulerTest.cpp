@@ -12,7 +12,7 @@ namespace qv {
 namespace {
 
 class TimerSchedulerTest : public ::testing::Test {
-protected:
+  protected:
     ManualTickClock clock{1000};
     TimerScheduler scheduler{clock};
     std::vector<std::uintptr_t> fired;
@@ -56,10 +56,12 @@ TEST_F(TimerSchedulerTest, LatePeriodicTickFiresOnceAndKeepsItsPhase) {
 TEST_F(TimerSchedulerTest, CallbackRemovingItsOwnPeriodicEntryStopsIt) {
     std::uint32_t id = 0;
     int calls = 0;
-    id = scheduler.Add([&](const std::string&, std::uintptr_t) {
-        ++calls;
-        scheduler.Remove(id);
-    }, 0, 100, TimerScheduler::kRepeat);
+    id = scheduler.Add(
+        [&](const std::string&, std::uintptr_t) {
+            ++calls;
+            scheduler.Remove(id);
+        },
+        0, 100, TimerScheduler::kRepeat);
     TickAt(1101);
     TickAt(1202);
     EXPECT_EQ(calls, 1);
@@ -69,9 +71,11 @@ TEST_F(TimerSchedulerTest, CallbackRemovingItsOwnPeriodicEntryStopsIt) {
 TEST_F(TimerSchedulerTest, EntryAddedByCallbackGetsLargerIdAndIsNotDueInSameTick) {
     std::uint32_t first = scheduler.Add(Record(), 1, 100, TimerScheduler::kOnce);
     std::uint32_t added = 0;
-    scheduler.Add([&](const std::string&, std::uintptr_t) {
-        added = scheduler.Add(Record(), 3, 0, TimerScheduler::kOnce);
-    }, 2, 100, TimerScheduler::kOnce);
+    scheduler.Add(
+        [&](const std::string&, std::uintptr_t) {
+            added = scheduler.Add(Record(), 3, 0, TimerScheduler::kOnce);
+        },
+        2, 100, TimerScheduler::kOnce);
     TickAt(1101);
     EXPECT_GT(added, first + 1);
     EXPECT_EQ(fired, std::vector<std::uintptr_t>{1});
@@ -161,9 +165,8 @@ TEST(TimerSchedulerTextTest, ShowTextEntryShowsItsTextInAMessageBox) {
     test::RecordingScreen screen;
     TimerScheduler scheduler(clock, &screen);
     std::string seen;
-    std::uint32_t id = scheduler.Add(
-        [&](const std::string& text, std::uintptr_t) { seen = text; }, 0, 10,
-        TimerScheduler::kOneShot | TimerScheduler::kShowText);
+    std::uint32_t id = scheduler.Add([&](const std::string& text, std::uintptr_t) { seen = text; },
+                                     0, 10, TimerScheduler::kOneShot | TimerScheduler::kShowText);
     scheduler.SetText(id, "Reminder");
     clock.Set(11);
     scheduler.Tick();
@@ -182,9 +185,9 @@ TEST(TimerSchedulerThreadTest, AddAndRemoveFromWorkerThreadsWhileTicking) {
     for (int w = 0; w < 4; ++w) {
         workers.emplace_back([&] {
             for (int i = 0; i < 500; ++i) {
-                std::uint32_t id = scheduler.Add(
-                    [&](const std::string&, std::uintptr_t) { ++calls; }, 0, 1,
-                    TimerScheduler::kRepeat);
+                std::uint32_t id =
+                    scheduler.Add([&](const std::string&, std::uintptr_t) { ++calls; }, 0, 1,
+                                  TimerScheduler::kRepeat);
                 if (i % 2 == 0) {
                     scheduler.Remove(id);
                 }

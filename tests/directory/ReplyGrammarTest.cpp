@@ -44,12 +44,12 @@ TEST(ReplyGrammarTest, KeyedFields) {
     };
     const std::vector<Case> cases = {
         {"UserID", "42"},
-        {"UserID=", "42"},                 // key already ends in '='
-        {"NickName", "bob=the=builder"},   // value runs to the separator, not the next '='
-        {"Version", "7"},                  // first occurrence wins
+        {"UserID=", "42"},                // key already ends in '='
+        {"NickName", "bob=the=builder"},  // value runs to the separator, not the next '='
+        {"Version", "7"},                 // first occurrence wins
         {"MyVersion", "9"},
-        {"Last", "end"},                   // no terminator: to the end of the text
-        {"userid", ""},                    // case-sensitive
+        {"Last", "end"},  // no terminator: to the end of the text
+        {"userid", ""},   // case-sensitive
         {"Missing", ""},
         {"", ""},
     };
@@ -113,6 +113,25 @@ TEST(ReplyGrammarTest, Numbers) {
     EXPECT_EQ(HexNumber("1F"), 0x1Fu);
     EXPECT_EQ(HexNumber("0x00ff"), 0xFFu);
     EXPECT_EQ(HexNumber("zz"), 0u);
+}
+
+}  // namespace
+}  // namespace qv::reply
+
+namespace qv::reply {
+namespace {
+
+TEST(ReplyGrammarTest, ItemFieldMatchesWholeItemsOnly) {
+    const std::string S(1, kItemSeparator);
+    const std::string reply = "Success" + S + "LoginDLLVersion=3" + S + "Version=8" + S +
+                              "URL=http://x/?IMLabel=y" + S + "Empty=" + S;
+    EXPECT_EQ(ItemField(reply, "Version"), "8");
+    EXPECT_EQ(ItemField(reply, "LoginDLLVersion"), "3");
+    EXPECT_EQ(ItemField(reply, "IMLabel"), std::nullopt);
+    EXPECT_EQ(ItemField(reply, "Empty"), "");
+    EXPECT_EQ(ItemField(reply, "Missing"), std::nullopt);
+    // The keyed-field reader finds the first occurrence wherever it is.
+    EXPECT_EQ(Field(reply, "Version"), "3");
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 namespace qv::test {
 
 class RecordingScreen final : public Screen {
-public:
+  public:
     struct Box {
         std::string text;
         std::string caption;
@@ -35,7 +35,7 @@ public:
     bool openResult = true;
     bool startResult = true;
 
-private:
+  private:
     std::deque<int> answers_;
 };
 

@@ -7,7 +7,7 @@ namespace qv::test {
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 // Path() ends in '/'.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -20,7 +20,7 @@ public:
     // The file's bytes, or empty when it cannot be read.
     std::string Read(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 

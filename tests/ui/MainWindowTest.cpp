@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <filesystem>
+#include <memory>
+
+#include "app/AppShell.h"
+#include "app/CQuorvaneApp.h"
+#include "app/CommandIds.h"
+#include "app/TimerScheduler.h"
+#include "platform/Mixer.h"
+#include "platform/TickClock.h"
+#include "settings/IniFile.h"
+#include "support/RecordingScreen.h"
+#include "support/TempFolder.h"
+#include "ui/CMainFrame.h"
+#include "ui/CQuorvaneView.h"
+
+namespace qv {
+namespace {
+
+// The real frame and view, with a screen that records instead of showing.
+class FrameShell final : public AppShell {
+  public:
+    Screen& GetScreen() override { return screen; }
+    bool HasFontFamily(const std::string&) override { return false; }
+    void SetFonts(const LogFont&, const LogFont&, const LogFont&) override {}
+    bool CreateMainWindow() override {
+        frame = std::make_unique<CMainFrame>(*app, screen);
+        frame->Place();
+        return true;
+    }
+    void ShowMainWindow(bool) override { frame->show(); }
+    void ActivateMainWindow() override { frame->raise(); }
+    void DestroyMainWindow() override { frame.reset(); }
+
+    CQuorvaneApp* app = nullptr;
+    test::RecordingScreen screen;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "qv_main_window_test";
+        static char* argv[] = {name, nullptr};
+        if (QApplication::instance() == nullptr) {
+            static QApplication application(argc, argv);
+        }
+    }
+
+    void Start() {
+        AppEnvironment env;
+        env.homeOption = root.Path();
+        env.executable = "/usr/bin/quorvane";
+        app = std::make_unique<CQuorvaneApp>(env, shell, nullptr, clock);
+        shell.app = app.get();
+        ASSERT_TRUE(app->InitInstance());
+    }
+    void TearDown() override {
+        if (app) {
+            app->ExitInstance();
+        }
+        std::filesystem::current_path(cwd);
+    }
+    QMenu* Menu(const QString& title) {
+        for (QAction* a : shell.frame->menuBar()->actions()) {
+            if (a->text() == title) {
+                return a->menu();
+            }
+        }
+        return nullptr;
+    }
+
+    test::TempFolder root;
+    SteadyTickClock clock;
+    FrameShell shell;
+    std::unique_ptr<CQuorvaneApp> app;
+    std::string cwd = std::filesystem::current_path().string();
+};
+
+TEST_F(MainWindowTest, ShowsTitleMenusAndStatus) {
+    Start();
+    CMainFrame& frame = *shell.frame;
+    EXPECT_EQ(frame.windowTitle(), "Quorvane");
+    EXPECT_TRUE(frame.isVisible());
+    ASSERT_NE(Menu("&File"), nullptr);
+    ASSERT_NE(Menu("&Help"), nullptr);
+    EXPECT_EQ(frame.View()->StatusText(),
+              "Disconnected - Click to connect to the Quorvane voice server");
+    // The session commands are not wired yet: shown, but not usable.
+    ASSERT_NE(frame.ActionFor(cmd::kConnect), nullptr);
+    EXPECT_FALSE(frame.ActionFor(cmd::kConnect)->isEnabled());
+    EXPECT_TRUE(frame.ActionFor(cmd::kExit)->isEnabled());
+}
+
+TEST_F(MainWindowTest, HelpMenuFollowsTheCustomization) {
+    root.Write("Customize.ini",
+               "[Help Menu]\r\nQVFAQAlias=Partner &FAQ\r\nQVFAQURL=http://partner.example/faq\r\n");
+    Start();
+    QAction* faq = shell.frame->ActionFor(cmd::kHelpFaq);
+    ASSERT_NE(faq, nullptr);
+    EXPECT_EQ(faq->text(), "Partner &FAQ");
+    faq->trigger();
+    // Untouched entries keep the product's own texts and pages.
+    shell.frame->ActionFor(cmd::kHelpWebPage)->trigger();
+    ASSERT_EQ(shell.screen.urls.size(), 2u);
+    EXPECT_EQ(shell.screen.urls[0], "http://partner.example/faq");
+    EXPECT_EQ(shell.screen.urls[1], "http://www.quorvane.com/");
+    EXPECT_EQ(shell.frame->ActionFor(cmd::kHelpWebPage)->text(), "Quorvane &Web Page");
+}
+
+TEST_F(MainWindowTest, UnknownCommandIsPassedOn) {
+    Start();
+    EXPECT_FALSE(shell.frame->OnCommand(12345));
+    EXPECT_FALSE(shell.frame->OnCommand(cmd::kConnect));  // present but disabled
+}
+
+TEST_F(MainWindowTest, ViewTimerTicksTheScheduler) {
+    Start();
+    int calls = 0;
+    app->Scheduler()->Add([&](const std::string&, std::uintptr_t) { ++calls; }, 0, 10,
+                          TimerScheduler::kRepeat);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (calls < 3 && elapsed.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_GE(calls, 3);
+}
+
+TEST_F(MainWindowTest, PlacementIsStoredAndClampedToTheWorkArea) {
+    root.Write("Quorvane.ini", "[WindowRect]\r\nLeft=99999\r\nTop=-500\r\n");
+    Start();
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect g = shell.frame->geometry();
+    EXPECT_LE(g.right(), work.right());
+    EXPECT_GE(g.top(), work.top());
+    IniFile& machine = *app->MachineSettings();
+    EXPECT_EQ(machine.GetInt("WindowRect", "Expanded", -1), 0);
+    shell.frame->move(work.left() + 10, work.top() + 20);
+    QApplication::processEvents();
+    EXPECT_EQ(machine.GetInt("WindowRect", "Left", -1), shell.frame->geometry().left());
+    EXPECT_EQ(machine.GetInt("WindowRect", "Top", -1), shell.frame->geometry().top());
+}
+
+TEST_F(MainWindowTest, ExitClosesTheWindow) {
+    Start();
+    EXPECT_TRUE(shell.frame->OnCommand(cmd::kExit));
+    EXPECT_FALSE(shell.frame->isVisible());
+}
+
+}  // namespace
+}  // namespace qv
