@@ -7,6 +7,8 @@
 
 namespace qv {
 
+class EngineUi;
+struct CommandRecord;
 class Screen;
 struct LogFont;
 
@@ -15,6 +17,8 @@ class AppShell {
     virtual ~AppShell() = default;
 
     virtual Screen& GetScreen() = 0;
+    // The engine manager's waiting notice; null when there is none to show.
+    virtual EngineUi* GetEngineUi() { return nullptr; }
     // Whether the screen has a font family of that name.
     virtual bool HasFontFamily(const std::string& face) = 0;
     // The fonts all windows use: the dialog font, the list font and the chat font.
@@ -25,6 +29,10 @@ class AppShell {
     // Shows the main window normally and brings it to the front.
     virtual void ActivateMainWindow() = 0;
     virtual void DestroyMainWindow() = 0;
+    // The view connects (start-up's auto-connect, a command file that waits for the session).
+    virtual void Connect() {}
+    // The view runs a command file's record now (the user is logged in).
+    virtual void RunCommand(const CommandRecord& /*record*/) {}
 };
 
 }  // namespace qv

@@ -12,6 +12,11 @@
 #include "app/PartnerNumber.h"
 #include "app/SingleInstance.h"
 #include "app/TimerScheduler.h"
+#include "directory/DirectoryClient.h"
+#include "directory/JobScheduler.h"
+#include "engine/CSonaroManager.h"
+#include "engine/SonaroRegistration.h"
+#include "messaging/SystemNoticeList.h"
 #include "platform/FileIo.h"
 #include "platform/Mixer.h"
 #include "platform/Registry.h"
@@ -152,9 +157,29 @@ bool CQuorvaneApp::InitInstance() {
     CreateSettingsObjects();
     CreateFonts();
 
-    // Objects 9 to 19 (directory client, alerts, downloader, event log, voice mail, offline
-    // queue, block list, engine manager, status line, call manager, contact list) are created
+    InstallShippedFiles();
+    partnerNumber_ = ReadPartnerNumber(folders_.ProgramFolder() + "Partner.dat");
+
+    directoryJobs_ = std::make_unique<SchedulerAdapter<TimerScheduler>>(*scheduler_);
+    directory_ = std::make_unique<DirectoryClient>(*directoryJobs_, clock_);
+    directory_->SetPartnerNumber(partnerNumber_);
+    Created("DirectoryClient");
+    notices_ = std::make_unique<SystemNoticeList>();
+    Created("MessageCenter");
+    // The downloader, event log, voice mail store, offline queue and block list are created
     // here, in that order, as they come.
+    sonaroManager_ = std::make_unique<CSonaroManager>(
+        *registry_, shell_.GetScreen(), *options_, *machineSettings_, *soundSettings_, clock_,
+        folders_.ProgramFolder(), folders_.SystemFolder(),
+        env_.engineFactory ? env_.engineFactory(*registry_) : nullptr);
+    sonaroManager_->SetSystemNotices(notices_.get());
+    sonaroManager_->SetUi(shell_.GetEngineUi());
+    Created("SonaroManager");
+    // The status line, call manager and contact list follow here as they come.
+
+    directory_->Start(
+        serverSettings_->GetString("Server", "WebServer", DirectoryClient::kDefaultWebServer),
+        serverSettings_->GetString("Server", "WebFolder", ""));
 
     std::uint32_t id = 0;
     if (loginKey_ && loginKey_->GetDword(login_key::kQuorvaneId, id)) {
@@ -180,8 +205,10 @@ bool CQuorvaneApp::InitInstance() {
     }
     shell_.ShowMainWindow(startedMinimized_);
 
-    partnerNumber_ = ReadPartnerNumber(folders_.ProgramFolder() + "Partner.dat");
-    // The plug-in scan, the partner parameters and auto-connect follow here as they come.
+    // The plug-in scan and the partner parameters follow here as they come.
+    if (machineSettings_->GetInt("Internal", "DisableAutoConnect", 0) == 0) {
+        shell_.Connect();
+    }
     return true;
 }
 
@@ -272,12 +299,29 @@ void CQuorvaneApp::OpenDocumentFile(const std::string& path) {
     if (record.Empty()) {
         return;
     }
-    // Until the engine manager exists nobody is logged in: the record waits for the connection.
+    if (sonaroManager_ && mainWindowCreated_ &&
+        sonaroManager_->State() == CSonaroManager::kLoggedIn) {
+        shell_.RunCommand(record);
+        return;
+    }
     pending_.Append(std::move(record));
+    if (sonaroManager_ && mainWindowCreated_ && sonaroManager_->State() == CSonaroManager::kIdle) {
+        shell_.Connect();
+    }
+}
+
+void CQuorvaneApp::InstallShippedFiles() {
+    const std::string engine = folders_.ProgramFolder() + "Sonaro.ocx";
+    if (!env_.shippedEngine.empty() && !FileExists(engine) && FileExists(env_.shippedEngine)) {
+        CopyFileOver(env_.shippedEngine, engine);
+    }
 }
 
 void CQuorvaneApp::OnViewTimer() {
     uiQueue_.Drain();
+    if (sonaroManager_) {
+        sonaroManager_->DrainEvents();
+    }
     if (scheduler_) {
         scheduler_->Tick();
     }
@@ -313,9 +357,18 @@ int CQuorvaneApp::ExitInstance() {
 }
 
 void CQuorvaneApp::DestroyObjects() {
-    // Call manager, status line, offline queue, engine manager, block list, event log, contact
-    // list, downloader, alerts and the directory client (stopped first) go here, in that order,
-    // as they come.
+    // Call manager, status line and offline queue go here as they come.
+    if (sonaroManager_) {
+        sonaroManager_->DestroyControl();
+    }
+    Destroy(sonaroManager_, "SonaroManager");
+    // Block list, event log, contact list and downloader go here as they come.
+    Destroy(notices_, "MessageCenter");
+    if (directory_) {
+        directory_->Stop();
+    }
+    Destroy(directory_, "DirectoryClient");
+    directoryJobs_.reset();
     Destroy(options_, "Options");
     runKey_.reset();
     Destroy(scheduler_, "TimerScheduler");

@@ -5,6 +5,7 @@
 // that is not made yet, is simply absent).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +17,12 @@
 namespace qv {
 
 class AppShell;
+class CSonaroManager;
 class Customization;
+class DirectoryClient;
+class JobScheduler;
+class SonaroFactory;
+class SystemNoticeList;
 class IniFile;
 class Mixer;
 class Options;
@@ -33,6 +39,11 @@ struct AppEnvironment {
     std::string executable;   // absolute path of the running program
     std::string xdgDataHome;  // ends in '/'
     std::string xdgConfigHome;
+    // The engine component that ships with the program, copied into the data root as
+    // Sonaro.ocx when it has none.
+    std::string shippedEngine;
+    // Where engines come from; null for the one registered on this machine.
+    std::function<std::unique_ptr<SonaroFactory>(Registry&)> engineFactory;
 };
 
 class CQuorvaneApp {
@@ -71,10 +82,15 @@ class CQuorvaneApp {
     TimerScheduler* Scheduler() { return scheduler_.get(); }
     Options* GetOptions() { return options_.get(); }
     RunKey* GetRunKey() { return runKey_.get(); }
+    DirectoryClient* Directory() { return directory_.get(); }
+    SystemNoticeList* Notices() { return notices_.get(); }
+    CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
     Mixer& GetMixer() { return *mixer_; }
     UiQueue& GetUiQueue() { return uiQueue_; }
     PendingCommands& Pending() { return pending_; }
     AppShell& Shell() { return shell_; }
+    const TickClock& Clock() const { return clock_; }
+    const std::string& Executable() const { return env_.executable; }
 
     // What was created and destroyed, in order ("+Name" / "-Name"), for the trace and tests.
     const std::vector<std::string>& Lifecycle() const { return lifecycle_; }
@@ -87,6 +103,7 @@ class CQuorvaneApp {
     bool PrepareDataRoot();
     void CreateSettingsObjects();
     void CreateFonts();
+    void InstallShippedFiles();
     void DestroyObjects();
     void ShowProblems(const std::vector<std::string>& problems);
     std::string ProgramCommand() const;
@@ -116,15 +133,19 @@ class CQuorvaneApp {
     // destroys them in the order of DestroyObjects.
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<Registry> registry_;
-    std::unique_ptr<Customization> customization_;  // 1
-    std::unique_ptr<IniFile> machineSettings_;      // 2
-    std::unique_ptr<IniFile> userSettings_;         // 3
-    std::unique_ptr<IniFile> serverSettings_;       // 4
-    std::unique_ptr<IniFile> soundSettings_;        // 5
-    std::unique_ptr<RegistryKey> loginKey_;         // 6
-    std::unique_ptr<TimerScheduler> scheduler_;     // 7
-    std::unique_ptr<RunKey> runKey_;                // the options record's run key
-    std::unique_ptr<Options> options_;              // 8
+    std::unique_ptr<Customization> customization_;   // 1
+    std::unique_ptr<IniFile> machineSettings_;       // 2
+    std::unique_ptr<IniFile> userSettings_;          // 3
+    std::unique_ptr<IniFile> serverSettings_;        // 4
+    std::unique_ptr<IniFile> soundSettings_;         // 5
+    std::unique_ptr<RegistryKey> loginKey_;          // 6
+    std::unique_ptr<TimerScheduler> scheduler_;      // 7
+    std::unique_ptr<RunKey> runKey_;                 // the options record's run key
+    std::unique_ptr<Options> options_;               // 8
+    std::unique_ptr<JobScheduler> directoryJobs_;    // the directory client's view of 7
+    std::unique_ptr<DirectoryClient> directory_;     // 9
+    std::unique_ptr<SystemNoticeList> notices_;      // 10 (until the alerts store lands)
+    std::unique_ptr<CSonaroManager> sonaroManager_;  // 16
     bool mainWindowCreated_ = false;
 };
 

@@ -21,6 +21,9 @@ constexpr Entry kStrings[] = {
     {5,
      "You have lost connection from the Quorvane voice server.  Select \"Connect\" from the file "
      "menu to reconnect."},
+    {8,
+     "You have connected to an old Voice Server.  Choose \"Select Voice Server\" from the "
+     "\"File\" menu to switch to a different server."},
     {11, "No Quorvane Number Found."},
     {12, "No Quorvane Number Found." QV_WILDCARD_HINT},
     {13, "No Quorvane Users Found."},

@@ -11,6 +11,7 @@ std::string_view LoadString(int id);
 
 namespace str {
 inline constexpr int kLostConnection = 5;
+inline constexpr int kOldVoiceServer = 8;
 inline constexpr int kNoNumberFound = 11;
 inline constexpr int kNoNumberFoundHint = 12;
 inline constexpr int kNoUsersFoundExact = 13;

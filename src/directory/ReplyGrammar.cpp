@@ -28,21 +28,48 @@ std::string ErrorText(std::string_view reply) {
     return kDatabaseConnectionMessage;
 }
 
-std::string KeyedField(std::string_view text, std::string_view key, char terminator) {
+namespace {
+
+// Where the value of key + "=" starts in text, or npos.
+std::size_t ValueStart(std::string_view text, std::string_view key) {
     if (key.empty() || key == "=") {
-        return {};
+        return std::string_view::npos;
     }
     std::string needle(key);
     if (needle.back() != '=') {
         needle.push_back('=');
     }
     std::size_t at = text.find(needle);
-    if (at == std::string_view::npos) {
-        return {};
+    return at == std::string_view::npos ? at : at + needle.size();
+}
+
+}  // namespace
+
+std::optional<std::string> FindKeyedField(std::string_view text, std::string_view key,
+                                          char terminator) {
+    const std::size_t start = ValueStart(text, key);
+    if (start == std::string_view::npos) {
+        return std::nullopt;
     }
-    std::string_view value = text.substr(at + needle.size());
+    std::string_view value = text.substr(start);
     std::size_t end = value.find(terminator);
     return std::string(end == std::string_view::npos ? value : value.substr(0, end));
+}
+
+std::string KeyedField(std::string_view text, std::string_view key, char terminator) {
+    return FindKeyedField(text, key, terminator).value_or(std::string());
+}
+
+std::string TextAfterKey(std::string_view text, std::string_view key) {
+    const std::size_t start = ValueStart(text, key);
+    return start == std::string_view::npos ? std::string() : std::string(text.substr(start));
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 std::optional<std::string> ItemField(std::string_view reply, std::string_view key) {

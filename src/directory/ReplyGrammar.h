@@ -35,6 +35,18 @@ inline std::string Field(std::string_view reply, std::string_view key) {
 inline std::string UrlParameter(std::string_view url, std::string_view key) {
     return KeyedField(url, key, '&');
 }
+// As KeyedField, but tells an absent key (nullopt) from an empty value: for required fields.
+std::optional<std::string> FindKeyedField(std::string_view text, std::string_view key,
+                                          char terminator);
+inline std::optional<std::string> FindField(std::string_view reply, std::string_view key) {
+    return FindKeyedField(reply, key, kItemSeparator);
+}
+// Everything after the first key + "=" to the end of the text (a request's last parameter read
+// back from its URL). Absent: empty.
+std::string TextAfterKey(std::string_view text, std::string_view key);
+
+// Equal without regard to ASCII letter case (the login's error text is compared so).
+bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // The value of the item that is exactly key + "=" + value, or nullopt. For replies made only of
 // keyed fields whose order is not fixed (partner parameters): a longer key ending in key, or key

@@ -9,6 +9,11 @@
 
 #include "app/CQuorvaneApp.h"
 #include "app/CommandIds.h"
+#include "engine/CSonaroManager.h"
+#include "login/QtSessionUi.h"
+#include "login/Session.h"
+#include "messaging/CSystemNoticeWindow.h"
+#include "messaging/SystemNoticeList.h"
 #include "platform/Screen.h"
 #include "settings/Customization.h"
 #include "settings/IniFile.h"
@@ -27,13 +32,78 @@ QString Q(const std::string& s) {
 }  // namespace
 
 CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
-    : app_(app), screen_(screen), view_(new CQuorvaneView(app, this)) {
+    : app_(app), screen_(screen), view_(new CQuorvaneView(app, screen, this)) {
     setObjectName("QuorvaneMainFrame");
     setWindowTitle("Quorvane");
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     setCentralWidget(view_);
     BuildCommands();
     BuildMenus();
+    if (CSonaroManager* manager = app_.SonaroManager()) {
+        manager->Subscribe<engine_event::ConnectionState>(&CMainFrame::ConnectionStateThunk, this);
+    }
+    if (QtSessionUi* ui = view_->GetSessionUi()) {
+        ui->onStatusMenuText = [this](const std::string& text) {
+            if (statusMenu_ != nullptr) {
+                statusMenu_->setTitle(Q(text));
+            }
+        };
+    }
+    if (SystemNoticeList* notices = app_.Notices()) {
+        notices->SetListener([this](const SystemNoticeList::Notice&, bool showNow) {
+            if (showNow) {
+                ShowNotices();
+            }
+        });
+    }
+    if (Session* session = view_->GetSession()) {
+        statusMenu_->setTitle(Q(Session::StatusMenuText(session->PresenceMode())));
+    }
+}
+
+void CMainFrame::ShowNotices() {
+    SystemNoticeList* notices = app_.Notices();
+    if (notices == nullptr) {
+        return;
+    }
+    if (!noticeWindow_) {
+        noticeWindow_ = new CSystemNoticeWindow(*notices, this);
+    }
+    noticeWindow_->Refresh();
+    noticeWindow_->show();
+    noticeWindow_->raise();
+}
+
+CMainFrame::~CMainFrame() {
+    if (SystemNoticeList* notices = app_.Notices()) {
+        notices->SetListener({});
+    }
+    if (CSonaroManager* manager = app_.SonaroManager()) {
+        manager->Unsubscribe<engine_event::ConnectionState>(&CMainFrame::ConnectionStateThunk,
+                                                            this);
+    }
+}
+
+void CMainFrame::ConnectionStateThunk(std::int32_t state, void* self) {
+    static_cast<CMainFrame*>(self)->OnConnectionState(state);
+}
+
+void CMainFrame::OnConnectionState(int state) {
+    CSonaroManager* manager = app_.SonaroManager();
+    if ((state == 3 || state == 4) && manager != nullptr) {
+        setWindowTitle(Q("Quorvane - " + manager->NickName() + " (" + manager->UserId() + ")"));
+    } else if (state == 0 || state == 2) {
+        setWindowTitle("Quorvane");
+    }
+    if (manager != nullptr && isVisible()) {
+        if (state == 0) {
+            manager->PlaySoundEvent("Disconnected");
+        } else if (state == 4) {
+            manager->PlaySoundEvent("Connected");
+        }
+    }
+    view_->ShowState(state);
+    RefreshEnabledStates();
 }
 
 void CMainFrame::BuildCommands() {
@@ -46,7 +116,30 @@ void CMainFrame::BuildCommands() {
         };
     };
     using V = Customization::Values;
-    // The session commands join this map with the connection and login logic.
+    Session* session = view_->GetSession();
+    auto connected = [this] {
+        CSonaroManager* m = app_.SonaroManager();
+        return m != nullptr && m->State() != CSonaroManager::kIdle;
+    };
+    auto idle = [this, connected] { return view_->GetSession() != nullptr && !connected(); };
+    if (session != nullptr) {
+        commands_
+            .On(
+                cmd::kConnect, [session] { session->Connect(false); }, idle)
+            .On(
+                cmd::kTrayConnect, [session] { session->Connect(false); }, idle)
+            .On(cmd::kLoginAsNewUser, [session] { session->Connect(true); })
+            .On(
+                cmd::kDisconnect, [session] { session->DisconnectCommand(); }, connected)
+            .On(
+                cmd::kTrayDisconnect, [session] { session->DisconnectCommand(); }, connected)
+            .On(cmd::kLogoff, [session] { session->LogoffCommand(); })
+            .On(cmd::kSelectVoiceServer, [session] { session->SelectVoiceServerCommand(); });
+        for (int id : {cmd::kStatusNormal, cmd::kStatusAway, cmd::kStatusDoNotDisturb,
+                       cmd::kStatusOccupied, cmd::kStatusAvailableForChat, cmd::kStatusInvisible}) {
+            commands_.On(id, [session, id] { session->StatusCommand(id); });
+        }
+    }
     commands_.On(cmd::kExit, [this] { close(); })
         .On(cmd::kHelpWhatsItDo, help(&V::whatsItDoUrl))
         .On(cmd::kHelpUpdates, help(&V::updatesUrl))
@@ -73,9 +166,28 @@ void CMainFrame::BuildMenus() {
     AddCommand(file, cmd::kLoginAsNewUser, "Login as &New User");
     AddCommand(file, cmd::kDisconnect, "&Disconnect");
     AddCommand(file, cmd::kLogoff, "&Logoff");
+    if (view_->GetSession() != nullptr && view_->GetSession()->VoiceServerSelectable()) {
+        // The fourth item of the File menu.
+        QAction* select = new QAction("&Select Voice Server", file);
+        file->insertAction(file->actions().value(3), select);
+        connect(select, &QAction::triggered, this, [this] { OnCommand(cmd::kSelectVoiceServer); });
+        actions_[cmd::kSelectVoiceServer] = select;
+    }
+    file->addSeparator();
+    statusMenu_ = file->addMenu("&Status: Normal");
+    AddCommand(statusMenu_, cmd::kStatusNormal, "Normal");
+    AddCommand(statusMenu_, cmd::kStatusAway, "Away");
+    AddCommand(statusMenu_, cmd::kStatusDoNotDisturb, "Do Not Disturb");
+    AddCommand(statusMenu_, cmd::kStatusOccupied, "Occupied");
+    AddCommand(statusMenu_, cmd::kStatusAvailableForChat, "Available For Chat");
+    AddCommand(statusMenu_, cmd::kStatusInvisible, "Invisible");
     file->addSeparator();
     AddCommand(file, cmd::kExit, "E&xit");
     connect(file, &QMenu::aboutToShow, this, &CMainFrame::RefreshEnabledStates);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    QAction* messages = view->addAction("System &Messages");
+    connect(messages, &QAction::triggered, this, &CMainFrame::ShowNotices);
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
     if (const Customization* custom = app_.GetCustomization()) {

@@ -3,6 +3,9 @@
 // The program's top-level window: a narrow, tall frame holding the main view, with the menus.
 
 #include <QMainWindow>
+#include <QPointer>
+#include <cstdint>
+#include <map>
 
 #include "ui/CommandMap.h"
 
@@ -12,6 +15,7 @@ class QMenu;
 namespace qv {
 
 class CQuorvaneApp;
+class CSystemNoticeWindow;
 class CQuorvaneView;
 class Screen;
 
@@ -19,6 +23,7 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
   public:
     CMainFrame(CQuorvaneApp& app, Screen& screen);
+    ~CMainFrame() override;
 
     CQuorvaneView* View() const { return view_; }
     const CommandMap& Commands() const { return commands_; }
@@ -27,6 +32,8 @@ class CMainFrame : public QMainWindow {
     // Moves the window to its stored place (or the default: the right edge of the work area).
     void Place();
     QAction* ActionFor(int id) const;
+    // Opens the list of system notices.
+    void ShowNotices();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,12 +46,16 @@ class CMainFrame : public QMainWindow {
     QAction* AddCommand(QMenu* menu, int id, const QString& text);
     void OpenHelpPage(const std::string& url);
     void RefreshEnabledStates();
+    void OnConnectionState(int state);
+    static void ConnectionStateThunk(std::int32_t state, void* self);
 
     CQuorvaneApp& app_;
     Screen& screen_;
     CQuorvaneView* view_;
     CommandMap commands_;
     std::map<int, QAction*> actions_;
+    QMenu* statusMenu_ = nullptr;
+    QPointer<CSystemNoticeWindow> noticeWindow_;
     bool placed_ = false;
 };
 

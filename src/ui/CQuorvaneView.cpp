@@ -1,14 +1,48 @@
 #include "ui/CQuorvaneView.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QVBoxLayout>
 
 #include "app/CQuorvaneApp.h"
 #include "app/TimerScheduler.h"
+#include "engine/CSonaroManager.h"
+#include "login/LoginForm.h"
+#include "login/QtSessionUi.h"
+#include "login/Session.h"
+#include "login/SessionSubsystems.h"
+#include "messaging/SystemNoticeList.h"
+#include "platform/DialUp.h"
+#include "settings/Customization.h"
 
 namespace qv {
 
-CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, QWidget* parent)
-    : QWidget(parent), app_(app), status_(new QLabel(this)) {
+namespace {
+
+std::string SystemUserName() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr) {
+        return pw->pw_name;
+    }
+    return {};
+}
+
+const char* StateText(int state) {
+    switch (state) {
+        case 0:
+            return "Disconnected - Click to connect to the Quorvane voice server";
+        case 1:
+        case 2:
+            return "Connecting";
+        default:
+            return "Online";
+    }
+}
+
+}  // namespace
+
+CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
+    : QWidget(frame), app_(app), status_(new QLabel(this)) {
     setObjectName("QuorvaneView");
     setAutoFillBackground(true);
     QPalette p = palette();
@@ -16,7 +50,7 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, QWidget* parent)
     setPalette(p);
 
     status_->setObjectName("ConnectionStatus");
-    status_->setText("Disconnected - Click to connect to the Quorvane voice server");
+    status_->setText(StateText(0));
     status_->setWordWrap(true);
     status_->setFrameShape(QFrame::StyledPanel);
     status_->setMargin(4);
@@ -25,12 +59,62 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, QWidget* parent)
     layout->addStretch(1);
     layout->addWidget(status_);
 
+    dialUp_ = MakePppDialUp();
+    subsystems_ = std::make_unique<SessionSubsystems>();
+    CSonaroManager* manager = app_.SonaroManager();
+    if (manager != nullptr && app_.LoginKey() != nullptr) {
+        QtSessionUi::Parts parts;
+        parts.frame = frame;
+        parts.directory = app_.Directory();
+        parts.loginKey = app_.LoginKey();
+        parts.userSettings = app_.UserSettings();
+        parts.screen = &screen;
+        parts.helpUrl = app_.GetCustomization() != nullptr
+                            ? app_.GetCustomization()->Get().faqUrl
+                            : std::string("http://www.quorvane.com/faq.html");
+        parts.makeLoginForm = [this, &screen] {
+            return std::make_unique<LoginForm>(app_.Directory(), *app_.LoginKey(), *session_,
+                                               *subsystems_, *app_.Notices(), screen);
+        };
+        ui_ = std::make_unique<QtSessionUi>(std::move(parts));
+        session_ = std::make_unique<Session>(SessionServices{*manager,
+                                                             app_.Directory(),
+                                                             *app_.LoginKey(),
+                                                             *app_.MachineSettings(),
+                                                             *app_.UserSettings(),
+                                                             *app_.ServerSettings(),
+                                                             *app_.GetOptions(),
+                                                             *app_.GetCustomization(),
+                                                             *app_.Scheduler(),
+                                                             app_.GetUiQueue(),
+                                                             app_.Folders(),
+                                                             app_.Pending(),
+                                                             *app_.Notices(),
+                                                             *dialUp_,
+                                                             *ui_,
+                                                             screen,
+                                                             *subsystems_,
+                                                             app_.Clock(),
+                                                             SystemUserName(),
+                                                             app_.Executable()});
+        session_->Start();
+    }
+
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
     }
     timer_.setInterval(kTimerPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &CQuorvaneView::OnTimer);
     timer_.start();
+}
+
+CQuorvaneView::~CQuorvaneView() {
+    timer_.stop();
+    session_.reset();
+}
+
+void CQuorvaneView::ShowState(int state) {
+    status_->setText(StateText(state));
 }
 
 void CQuorvaneView::OnTimer() {

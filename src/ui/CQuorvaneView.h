@@ -1,15 +1,22 @@
 #pragma once
 
-// The main view: the frame's client area. Drives the program's clock: its window timer (id 500,
-// every 50 ms) runs the posted work and the scheduler.
+// The main view: the frame's client area. It owns the session (login, connection, presence)
+// and drives the program's clock: its window timer (id 500, every 50 ms) runs the posted work,
+// the engine's events and the scheduler.
 
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 namespace qv {
 
 class CQuorvaneApp;
+class DialUp;
+class QtSessionUi;
+class Screen;
+class Session;
+class SessionSubsystems;
 
 class CQuorvaneView : public QWidget {
     Q_OBJECT
@@ -17,9 +24,16 @@ class CQuorvaneView : public QWidget {
     static constexpr int kTimerId = 500;
     static constexpr int kTimerPeriodMs = 50;
 
-    CQuorvaneView(CQuorvaneApp& app, QWidget* parent = nullptr);
+    CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame);
+    ~CQuorvaneView() override;
 
     QString StatusText() const { return status_->text(); }
+    // Null when the program has no engine manager.
+    Session* GetSession() const { return session_.get(); }
+    QtSessionUi* GetSessionUi() const { return ui_.get(); }
+
+    // The connection state changed: the status text follows it.
+    void ShowState(int state);
 
   private:
     void OnTimer();
@@ -27,6 +41,10 @@ class CQuorvaneView : public QWidget {
     CQuorvaneApp& app_;
     QLabel* status_;
     QTimer timer_;
+    std::unique_ptr<DialUp> dialUp_;
+    std::unique_ptr<SessionSubsystems> subsystems_;
+    std::unique_ptr<QtSessionUi> ui_;
+    std::unique_ptr<Session> session_;
 };
 
 }  // namespace qv

@@ -1,9 +1,12 @@
 #include "ui/QtAppShell.h"
 
 #include <QFontDatabase>
+#include <QTimer>
 
 #include "app/CQuorvaneApp.h"
+#include "login/Session.h"
 #include "ui/CMainFrame.h"
+#include "ui/CQuorvaneView.h"
 #include "ui/FontConversion.h"
 
 namespace qv {
@@ -56,6 +59,23 @@ void QtAppShell::ActivateMainWindow() {
     frame_->showNormal();
     frame_->raise();
     frame_->activateWindow();
+}
+
+void QtAppShell::Connect() {
+    if (frame_ && frame_->View()->GetSession() != nullptr) {
+        // After start-up has finished: the login dialogs must not run inside it.
+        QTimer::singleShot(0, frame_.get(), [this] {
+            if (frame_ && frame_->View()->GetSession() != nullptr) {
+                frame_->View()->GetSession()->Connect(false);
+            }
+        });
+    }
+}
+
+void QtAppShell::RunCommand(const CommandRecord& record) {
+    if (frame_ && frame_->View()->GetSession() != nullptr) {
+        frame_->View()->GetSession()->RunCommand(record);
+    }
 }
 
 void QtAppShell::DestroyMainWindow() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/AppShell.h"
+#include "engine/CEngineNotice.h"
 #include "ui/QtScreen.h"
 
 namespace qv {
@@ -22,6 +23,9 @@ class QtAppShell final : public AppShell {
     void SetApp(CQuorvaneApp* app) { app_ = app; }
 
     Screen& GetScreen() override { return screen_; }
+    EngineUi* GetEngineUi() override { return &engineNotice_; }
+    void Connect() override;
+    void RunCommand(const CommandRecord& record) override;
     bool HasFontFamily(const std::string& face) override;
     void SetFonts(const LogFont& dialog, const LogFont& list, const LogFont& chat) override;
     bool CreateMainWindow() override;
@@ -36,6 +40,7 @@ class QtAppShell final : public AppShell {
   private:
     CQuorvaneApp* app_ = nullptr;
     QtScreen screen_;
+    CEngineNotice engineNotice_;
     std::unique_ptr<CMainFrame> frame_;
     QFont dialogFont_;
     QFont listFont_;

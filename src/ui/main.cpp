@@ -13,9 +13,12 @@
 #include <string>
 
 #include "app/CQuorvaneApp.h"
+#include "platform/FileVersion.h"
 #include "platform/Mixer.h"
 #include "platform/TickClock.h"
 #include "ui/QtAppShell.h"
+
+QV_DEFINE_BUILD_MARKER(quorvane_build_marker, QUORVANE_BUILD);
 
 namespace {
 
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
     env.executable = std::filesystem::canonical("/proc/self/exe", ec).string();
     env.xdgDataHome = EnvFolder("XDG_DATA_HOME", ".local/share/");
     env.xdgConfigHome = EnvFolder("XDG_CONFIG_HOME", ".config/");
+    env.shippedEngine = QUORVANE_SHIPPED_ENGINE;
     // A command file named relative to where we were started: start-up moves to the data root.
     if (!commandLine.empty() && commandLine != "-minimized" && commandLine[0] != '"') {
         auto abs = std::filesystem::absolute(commandLine, ec);

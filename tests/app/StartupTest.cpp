@@ -92,14 +92,15 @@ TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
     EXPECT_NE(app->GetOptions(), nullptr);
     EXPECT_EQ(app->UserSettings()->Path(), "");
     app->ExitInstance();
-    EXPECT_EQ(app->Lifecycle(),
-              (std::vector<std::string>{
-                  "+SingleInstance", "+Registry",        "+Customization", "+MachineSettings",
-                  "+UserSettings",   "+ServerSettings",  "+SoundSettings", "+LoginKey",
-                  "+TimerScheduler", "+Options",         "+MainWindow",    "-MainWindow",
-                  "-Options",        "-TimerScheduler",  "-LoginKey",      "-ServerSettings",
-                  "-SoundSettings",  "-MachineSettings", "-UserSettings",  "-SingleInstance",
-                  "-Customization",  "-Registry"}));
+    const std::vector<std::string> expected = {
+        "+SingleInstance", "+Registry",        "+Customization",   "+MachineSettings",
+        "+UserSettings",   "+ServerSettings",  "+SoundSettings",   "+LoginKey",
+        "+TimerScheduler", "+Options",         "+DirectoryClient", "+MessageCenter",
+        "+SonaroManager",  "+MainWindow",      "-MainWindow",      "-SonaroManager",
+        "-MessageCenter",  "-DirectoryClient", "-Options",         "-TimerScheduler",
+        "-LoginKey",       "-ServerSettings",  "-SoundSettings",   "-MachineSettings",
+        "-UserSettings",   "-SingleInstance",  "-Customization",   "-Registry"};
+    EXPECT_EQ(app->Lifecycle(), expected);
     EXPECT_EQ(app->Scheduler(), nullptr);
     EXPECT_EQ(shell.events.back(), "destroy");
 }

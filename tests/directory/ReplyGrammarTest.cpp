@@ -136,3 +136,41 @@ TEST(ReplyGrammarTest, ItemFieldMatchesWholeItemsOnly) {
 
 }  // namespace
 }  // namespace qv::reply
+
+namespace qv::reply {
+namespace {
+
+TEST(ReplyGrammarTest, FailureRuleEdgeCases) {
+    const std::string S(1, kItemSeparator);
+    EXPECT_EQ(ErrorText("Fail" + S + "User not found"), "User not found");
+    EXPECT_EQ(ErrorText("Failure"), "re");
+    EXPECT_EQ(ErrorText("FAIL" + S + "x"), kDatabaseConnectionMessage);  // case-sensitive
+    EXPECT_FALSE(IsSuccess("success"));
+    EXPECT_FALSE(IsSuccess("\r\nSuccess"));
+    EXPECT_TRUE(IsSuccess("Successful"));  // only the beginning is looked at
+}
+
+TEST(ReplyGrammarTest, RequiredFieldsTellAbsentFromEmpty) {
+    const std::string S(1, kItemSeparator);
+    const std::string reply = "Success" + S + "Company=" + S + "Zip=1" + S;
+    EXPECT_EQ(FindField(reply, "Company"), "");
+    EXPECT_EQ(FindField(reply, "Zip"), "1");
+    EXPECT_EQ(FindField(reply, "City"), std::nullopt);
+    EXPECT_EQ(FindKeyedField("a=1&b=2", "b", '&'), "2");
+    EXPECT_EQ(FindKeyedField("a=1&b=2", "c", '&'), std::nullopt);
+}
+
+TEST(ReplyGrammarTest, TextAfterKeyRunsToTheEnd) {
+    EXPECT_EQ(TextAfterKey("\\Q\\P.asp?ConnectionID=c&LoginId=12", "LoginId"), "12");
+    EXPECT_EQ(TextAfterKey("\\Q\\P.asp?LoginId=12&x=y", "LoginId"), "12&x=y");
+    EXPECT_EQ(TextAfterKey("\\Q\\P.asp?x=y", "LoginId"), "");
+}
+
+TEST(ReplyGrammarTest, CaseInsensitiveComparison) {
+    EXPECT_TRUE(EqualsNoCase("Invalid userid or password", "invalid USERID or password"));
+    EXPECT_FALSE(EqualsNoCase("Invalid userid or password", "Invalid userid or password "));
+    EXPECT_TRUE(EqualsNoCase("", ""));
+}
+
+}  // namespace
+}  // namespace qv::reply

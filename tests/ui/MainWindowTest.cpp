@@ -94,9 +94,10 @@ TEST_F(MainWindowTest, ShowsTitleMenusAndStatus) {
     ASSERT_NE(Menu("&Help"), nullptr);
     EXPECT_EQ(frame.View()->StatusText(),
               "Disconnected - Click to connect to the Quorvane voice server");
-    // The session commands are not wired yet: shown, but not usable.
+    // Idle: Connect is offered, Disconnect is not.
     ASSERT_NE(frame.ActionFor(cmd::kConnect), nullptr);
-    EXPECT_FALSE(frame.ActionFor(cmd::kConnect)->isEnabled());
+    EXPECT_TRUE(frame.ActionFor(cmd::kConnect)->isEnabled());
+    EXPECT_FALSE(frame.ActionFor(cmd::kDisconnect)->isEnabled());
     EXPECT_TRUE(frame.ActionFor(cmd::kExit)->isEnabled());
 }
 
@@ -119,7 +120,7 @@ TEST_F(MainWindowTest, HelpMenuFollowsTheCustomization) {
 TEST_F(MainWindowTest, UnknownCommandIsPassedOn) {
     Start();
     EXPECT_FALSE(shell.frame->OnCommand(12345));
-    EXPECT_FALSE(shell.frame->OnCommand(cmd::kConnect));  // present but disabled
+    EXPECT_FALSE(shell.frame->OnCommand(cmd::kDisconnect));  // nothing to disconnect
 }
 
 TEST_F(MainWindowTest, ViewTimerTicksTheScheduler) {

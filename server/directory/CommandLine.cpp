@@ -1,0 +1,110 @@
+#include "CommandLine.h"
+
+#include "util/Text.h"
+
+namespace qv::dirsvc {
+
+namespace {
+
+constexpr int kMaxThreads = 256;
+
+// "HOST:PORT" or "[V6]:PORT".
+bool ParseListen(const std::string& value, std::string& host, int& port) {
+    const size_t colon = value.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    std::string name = value.substr(0, colon);
+    if (name.front() == '[') {
+        if (name.size() < 3 || name.back() != ']') {
+            return false;
+        }
+        name = name.substr(1, name.size() - 2);
+    }
+    const auto number = text::Number(value.substr(colon + 1), 0, 65535);
+    if (!number) {
+        return false;
+    }
+    host = name;
+    port = static_cast<int>(*number);
+    return true;
+}
+
+}  // namespace
+
+const char* CommandLine::Usage() {
+    return "Usage: quorvane-directory --db FILE --files DIR --mail-dir DIR [options]\n"
+           "\n"
+           "The Quorvane directory web service: accounts, profiles and partner parameters\n"
+           "for the Quorvane client, over HTTP.\n"
+           "\n"
+           "  --listen HOST:PORT   address to serve on (default 127.0.0.1:8080; port 0 picks a\n"
+           "                       free port). The bound address is printed on standard output\n"
+           "                       as \"listening on HOST:PORT\".\n"
+           "  --db FILE            SQLite database, created when missing\n"
+           "  --files DIR          folder for stored files, created when missing\n"
+           "  --mail-dir DIR       folder that receives outgoing mail, one .eml file a message\n"
+           "  --threads N          HTTP worker threads (default 8)\n"
+           "  --hash-cost NAME     password hash cost: interactive (default), moderate, or\n"
+           "                       minimal (for tests only)\n"
+           "  --help               show this text\n"
+           "\n"
+           "One line per request is logged on standard error. SIGINT or SIGTERM stops the\n"
+           "service after the requests under way.\n";
+}
+
+CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    auto fail = [&line](std::string message) {
+        line.action = Action::kError;
+        line.error = std::move(message);
+        return line;
+    };
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            line.action = Action::kHelp;
+            return line;
+        }
+        const bool takesValue = argument == "--listen" || argument == "--db" ||
+                                argument == "--files" || argument == "--mail-dir" ||
+                                argument == "--threads" || argument == "--hash-cost";
+        if (!takesValue) {
+            return fail("unknown option '" + argument + "'");
+        }
+        if (i + 1 >= arguments.size()) {
+            return fail(argument + " needs a value");
+        }
+        const std::string& value = arguments[++i];
+        if (argument == "--listen") {
+            if (!ParseListen(value, line.host, line.port)) {
+                return fail("--listen wants HOST:PORT, not '" + value + "'");
+            }
+        } else if (argument == "--db") {
+            line.options.databasePath = value;
+        } else if (argument == "--files") {
+            line.options.filesFolder = value;
+        } else if (argument == "--mail-dir") {
+            line.options.mailFolder = value;
+        } else if (argument == "--threads") {
+            const auto threads = text::Number(value, 1, kMaxThreads);
+            if (!threads) {
+                return fail("--threads wants a number from 1 to 256");
+            }
+            line.options.http.threads = static_cast<size_t>(*threads);
+        } else {
+            const auto cost = HashCost::Named(value);
+            if (!cost) {
+                return fail("--hash-cost wants interactive, moderate or minimal");
+            }
+            line.options.hashCost = *cost;
+        }
+    }
+    if (line.options.databasePath.empty() || line.options.filesFolder.empty() ||
+        line.options.mailFolder.empty()) {
+        return fail("--db, --files and --mail-dir are required");
+    }
+    return line;
+}
+
+}  // namespace qv::dirsvc

@@ -1,0 +1,56 @@
+// quorvane-directory: the directory web service the Quorvane client talks to.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "DirectoryService.h"
+
+int main(int argc, char** argv) {
+    using qv::dirsvc::CommandLine;
+    const CommandLine line = CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.action == CommandLine::Action::kHelp) {
+        std::fputs(CommandLine::Usage(), stdout);
+        return 0;
+    }
+    if (line.action == CommandLine::Action::kError) {
+        std::fprintf(stderr, "quorvane-directory: %s\n\n%s", line.error.c_str(),
+                     CommandLine::Usage());
+        return 2;
+    }
+
+    // The stop signals are taken synchronously below; block them before any thread starts so
+    // that none of the server's threads receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A client that hangs up mid-reply must not end the service.
+    signal(SIGPIPE, SIG_IGN);
+
+    std::string error;
+    auto service = qv::dirsvc::DirectoryService::Create(line.options, {}, error);
+    if (service == nullptr) {
+        std::fprintf(stderr, "quorvane-directory: %s\n", error.c_str());
+        return 1;
+    }
+    const int port = service->Start(line.host, line.port);
+    if (port < 0) {
+        std::fprintf(stderr, "quorvane-directory: cannot listen on %s:%d\n", line.host.c_str(),
+                     line.port);
+        return 1;
+    }
+    const bool v6 = line.host.find(':') != std::string::npos;
+    std::printf(v6 ? "listening on [%s]:%d\n" : "listening on %s:%d\n", line.host.c_str(), port);
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    service->Stop();
+    return 0;
+}

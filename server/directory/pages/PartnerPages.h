@@ -1,0 +1,25 @@
+#pragma once
+
+// GetPartnerParams: the complete parameter set of a partner number, Version first.
+
+#include "http/Reply.h"
+#include "pages/PageServices.h"
+
+namespace qv::dirsvc {
+
+class PageRouter;
+struct PageRequest;
+
+class PartnerPages {
+  public:
+    explicit PartnerPages(PageServices services) : services_(services) {}
+
+    void Register(PageRouter& router);
+
+    Reply GetPartnerParams(const PageRequest& request);
+
+  private:
+    PageServices services_;
+};
+
+}  // namespace qv::dirsvc

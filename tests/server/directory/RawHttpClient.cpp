@@ -1,0 +1,128 @@
+#include "RawHttpClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace qv::dirsvc::test {
+
+namespace {
+
+constexpr int kTimeoutSeconds = 20;
+
+class Socket {
+  public:
+    Socket() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {}
+    ~Socket() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    int Fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+bool SendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+}
+
+// The Content-Length header's value, or -1.
+long ContentLength(const std::string& headers) {
+    std::string lower;
+    for (const char c : headers) {
+        lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    const size_t at = lower.find("\r\ncontent-length:");
+    if (at == std::string::npos) {
+        return -1;
+    }
+    return std::strtol(lower.c_str() + at + 17, nullptr, 10);
+}
+
+}  // namespace
+
+RawResponse RawHttpClient::Send(std::string_view request) const {
+    RawResponse response;
+    Socket socket;
+    if (socket.Fd() < 0) {
+        return response;
+    }
+    timeval timeout{kTimeoutSeconds, 0};
+    setsockopt(socket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(socket.Fd(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(socket.Fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        return response;
+    }
+    // The server may answer (and stop reading) before a refused request is fully sent.
+    SendAll(socket.Fd(), request);
+
+    std::string received;
+    size_t headerEnd = std::string::npos;
+    long length = -1;
+    char buffer[16384];
+    for (;;) {
+        if (headerEnd != std::string::npos && length >= 0 &&
+            received.size() >= headerEnd + 4 + static_cast<size_t>(length)) {
+            break;
+        }
+        const ssize_t got = ::recv(socket.Fd(), buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            break;
+        }
+        received.append(buffer, static_cast<size_t>(got));
+        if (headerEnd == std::string::npos) {
+            headerEnd = received.find("\r\n\r\n");
+            if (headerEnd != std::string::npos) {
+                length = ContentLength(received.substr(0, headerEnd + 2));
+            }
+        }
+    }
+    if (headerEnd == std::string::npos || received.compare(0, 9, "HTTP/1.1 ") != 0) {
+        return response;
+    }
+    response.status = std::atoi(received.c_str() + 9);
+    response.headers = received.substr(0, headerEnd);
+    response.body = received.substr(headerEnd + 4);
+    if (length >= 0 && response.body.size() > static_cast<size_t>(length)) {
+        response.body.resize(static_cast<size_t>(length));
+    }
+    return response;
+}
+
+RawResponse RawHttpClient::Get(std::string_view target) const {
+    std::string request = "GET ";
+    request.append(target);
+    request +=
+        " HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: QuorvaneWeb\r\nConnection: close\r\n\r\n";
+    return Send(request);
+}
+
+RawResponse RawHttpClient::Post(std::string_view target, std::string_view body) const {
+    std::string request = "POST ";
+    request.append(target);
+    request += " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n";
+    request.append(body);
+    return Send(request);
+}
+
+}  // namespace qv::dirsvc::test
