@@ -22,6 +22,7 @@ const std::string kLoginReply = "Success" + S + "ConnectId=c42" + S + "ContactLi
 class AccountRequestsTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(rig.Start(server.Host())); }
+    void TearDown() override { gate.Open(); }
 
     // The one page request sent for page.
     std::string SentTarget(const std::string& page) {
@@ -33,6 +34,8 @@ class AccountRequestsTest : public ::testing::Test {
         return "(not sent)";
     }
 
+    // Outlives the server, whose handlers may still be waiting on it.
+    test::Gate gate;
     test::TestHttpServer server;
     test::ClientRig rig;
     DirectoryClient& client = rig.client;
@@ -79,7 +82,6 @@ TEST_F(AccountRequestsTest, TheDefaultPartnerIsOne) {
 }
 
 TEST_F(AccountRequestsTest, ALoginNobodyWaitsForStillGivesTheClientItsId) {
-    test::Gate gate;
     server.Answer("LoginEx2", [&](const auto&, int) {
         gate.Wait();
         return kLoginReply;

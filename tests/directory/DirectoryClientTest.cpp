@@ -45,6 +45,7 @@ struct Report {
 class DirectoryClientTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(rig.Start(server.Host())); }
+    void TearDown() override { gate.Open(); }
 
     StatusCallback Record() {
         return [this](const std::string& error, int status, RequestContext context) {
@@ -70,6 +71,8 @@ class DirectoryClientTest : public ::testing::Test {
         return s.held + s.ready + s.inFlight + s.completed == 0;
     }
 
+    // Outlives the server, whose handlers may still be waiting on it.
+    test::Gate gate;
     test::TestHttpServer server;
     test::ClientRig rig;
     DirectoryClient& client = rig.client;
@@ -347,7 +350,6 @@ TEST_F(DirectoryClientTest, CancelDropsWaitingAndFinishedRequests) {
 }
 
 TEST_F(DirectoryClientTest, NoCallbackReachesAContextCancelledInFlight) {
-    test::Gate gate;
     server.Answer("ForgotPass", [&](const auto&, int) {
         gate.Wait();
         return "Success" + S;
@@ -371,7 +373,6 @@ TEST_F(DirectoryClientTest, NoCallbackReachesAContextCancelledInFlight) {
 }
 
 TEST_F(DirectoryClientTest, StopEndsTheWorkerWhileATransferHangs) {
-    test::Gate gate;
     server.Answer("ForgotPass", [&](const auto&, int) {
         gate.Wait();
         return "Success" + S;

@@ -67,7 +67,8 @@ class TestHttpServer {
     std::vector<Request> requests_;
 };
 
-// Blocks responders until opened, for requests that must stay in flight.
+// Blocks responders until opened, for requests that must stay in flight. It must outlive the
+// server: a responder may still be leaving Wait after Open.
 class Gate {
   public:
     void Open();
