@@ -189,7 +189,8 @@ void Session::Connect(bool newUser) {
             newUser = true;
         }
     }
-    if (ReadLoginId() == 0) {
+    // No account, or a password the service refused: the Login dialog asks for it.
+    if (ReadLoginId() == 0 || ReadLoginString(login_key::kPassword).empty()) {
         newUser = true;
     }
     if (newUser) {
@@ -565,7 +566,7 @@ void Session::OnConnectionEvent(std::int16_t state, const std::string& msg) {
             break;
     }
     if (updateFlags_ != 0 && !s_.ui.UpdateWindowOpen()) {
-        s_.manager.Disconnect(true);
+        Disconnect();
         s_.ui.ShowUpdateWindow(updateFlags_, patchFile_);
     }
 }
