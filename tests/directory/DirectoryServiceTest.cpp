@@ -20,6 +20,7 @@
 #include "directory/DirectoryStatus.h"
 #include "directory/ReplyGrammar.h"
 #include "support/ClientRig.h"
+#include "support/DirectoryServiceProcess.h"
 #include "support/TempFolder.h"
 
 extern char** environ;
@@ -27,109 +28,7 @@ extern char** environ;
 namespace qv {
 namespace {
 
-// quorvane-directory on 127.0.0.1, port chosen by the system, stopped with SIGTERM.
-class ServiceProcess {
-  public:
-    explicit ServiceProcess(const test::TempFolder& folder) : mailDir_(folder.File("mail")) {
-        std::filesystem::create_directories(mailDir_);
-        int out[2];
-        if (::pipe(out) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO,
-                                         folder.File("service.log").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> args = {QUORVANE_DIRECTORY_SERVICE,
-                                         "--listen",
-                                         "127.0.0.1:0",
-                                         "--db",
-                                         folder.File("directory.db"),
-                                         "--files",
-                                         folder.File("files"),
-                                         "--mail-dir",
-                                         mailDir_,
-                                         "--hash-cost",
-                                         "minimal"};
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        // "listening on 127.0.0.1:PORT"
-        std::FILE* in = ::fdopen(out[0], "r");
-        char line[256] = {};
-        if (in != nullptr && std::fgets(line, sizeof line, in) != nullptr) {
-            std::string text(line);
-            const std::string prefix = "listening on ";
-            if (text.starts_with(prefix)) {
-                host_ = text.substr(prefix.size());
-                while (!host_.empty() && (host_.back() == '\n' || host_.back() == '\r')) {
-                    host_.pop_back();
-                }
-            }
-        }
-        if (in != nullptr) {
-            std::fclose(in);
-        }
-    }
-    ~ServiceProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-    }
-
-    // "127.0.0.1:PORT", empty when the service did not start.
-    const std::string& Host() const { return host_; }
-
-    // The bodies of the mail sent so far, oldest first.
-    std::vector<std::string> Mail() const {
-        std::vector<std::filesystem::path> files;
-        for (const auto& entry : std::filesystem::directory_iterator(mailDir_)) {
-            if (entry.path().extension() == ".eml") {
-                files.push_back(entry.path());
-            }
-        }
-        std::sort(files.begin(), files.end());
-        std::vector<std::string> texts;
-        for (const auto& f : files) {
-            std::ifstream in(f, std::ios::binary);
-            std::stringstream s;
-            s << in.rdbuf();
-            texts.push_back(s.str());
-        }
-        return texts;
-    }
-
-  private:
-    std::string mailDir_;
-    std::string host_;
-    pid_t pid_ = -1;
-};
-
-// The text after label up to the end of its line, without a trailing full stop.
-std::string MailValue(const std::string& mail, const std::string& label) {
-    const std::size_t at = mail.find(label);
-    if (at == std::string::npos) {
-        return {};
-    }
-    std::string value = mail.substr(at + label.size());
-    value = value.substr(0, value.find_first_of("\r\n"));
-    if (!value.empty() && value.back() == '.') {
-        value.pop_back();
-    }
-    return value;
-}
+using test::MailValue;
 
 struct Login {
     std::string text;
@@ -195,7 +94,7 @@ class DirectoryServiceTest : public ::testing::Test {
     }
 
     test::TempFolder folder;
-    ServiceProcess service{folder};
+    test::DirectoryServiceProcess service{QUORVANE_DIRECTORY_SERVICE, folder};
     test::ClientRig rig;
     DirectoryClient& client = rig.client;
 };

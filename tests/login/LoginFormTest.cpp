@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "DirectoryServiceProcess.h"
 #include "SessionRig.h"
 #include "directory/AccountRequests.h"
 #include "directory/UserProfile.h"
 #include "login/LoginForm.h"
 #include "settings/LoginKey.h"
 #include "support/ClientRig.h"
+#include "support/DirectoryServiceProcess.h"
 
 namespace qv {
 namespace {
@@ -56,7 +56,7 @@ class LoginFormTest : public ::testing::Test {
     }
 
     test::TempFolder serviceFolder;
-    test::DirectoryServiceProcess service{serviceFolder};
+    test::DirectoryServiceProcess service{QUORVANE_DIRECTORY_SERVICE, serviceFolder};
     test::ClientRig client;
     test::SessionRig r{&client.client, &client.scheduler, &client.clock};
     LoginForm form{&client.client, r.loginKey, *r.session, r.subsystems, r.notices, r.h.screen};

@@ -1,4 +1,4 @@
-#include "DirectoryServiceProcess.h"
+#include "support/DirectoryServiceProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,7 +16,8 @@ extern char** environ;
 
 namespace qv::test {
 
-DirectoryServiceProcess::DirectoryServiceProcess(const TempFolder& folder)
+DirectoryServiceProcess::DirectoryServiceProcess(const std::string& program,
+                                                 const TempFolder& folder)
     : mailDir_(folder.File("mail")) {
     std::filesystem::create_directories(mailDir_);
     int out[2];
@@ -29,17 +30,10 @@ DirectoryServiceProcess::DirectoryServiceProcess(const TempFolder& folder)
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, folder.File("service.log").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> args = {QUORVANE_DIRECTORY_SERVICE,
-                                     "--listen",
-                                     "127.0.0.1:0",
-                                     "--db",
-                                     folder.File("directory.db"),
-                                     "--files",
-                                     folder.File("files"),
-                                     "--mail-dir",
-                                     mailDir_,
-                                     "--hash-cost",
-                                     "minimal"};
+    std::vector<std::string> args = {
+        program,   "--listen",           "127.0.0.1:0", "--db",   folder.File("directory.db"),
+        "--files", folder.File("files"), "--mail-dir",  mailDir_, "--hash-cost",
+        "minimal"};
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());

@@ -14,7 +14,8 @@ namespace qv::test {
 
 class DirectoryServiceProcess {
   public:
-    explicit DirectoryServiceProcess(const TempFolder& folder);
+    // program: the quorvane-directory executable.
+    DirectoryServiceProcess(const std::string& program, const TempFolder& folder);
     ~DirectoryServiceProcess();
     DirectoryServiceProcess(const DirectoryServiceProcess&) = delete;
     DirectoryServiceProcess& operator=(const DirectoryServiceProcess&) = delete;
