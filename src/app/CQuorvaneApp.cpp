@@ -14,6 +14,7 @@
 #include "app/TimerScheduler.h"
 #include "directory/DirectoryClient.h"
 #include "directory/JobScheduler.h"
+#include "directory/PartnerRequests.h"
 #include "engine/CSonaroManager.h"
 #include "engine/SonaroRegistration.h"
 #include "messaging/SystemNoticeList.h"
@@ -205,11 +206,28 @@ bool CQuorvaneApp::InitInstance() {
     }
     shell_.ShowMainWindow(startedMinimized_);
 
-    // The plug-in scan and the partner parameters follow here as they come.
+    // The plug-in scan comes here; a login extension serving partner 1 makes the partner
+    // parameters request unnecessary.
+    RequestPartnerParameters();
     if (machineSettings_->GetInt("Internal", "DisableAutoConnect", 0) == 0) {
         shell_.Connect();
     }
     return true;
+}
+
+void CQuorvaneApp::RequestPartnerParameters() {
+    if (!directory_) {
+        return;
+    }
+    GetPartnerParams(
+        *directory_, partnerNumber_,
+        [this](const std::string& reply, const std::string&, int status, RequestContext) {
+            // A failure keeps the customization as it is.
+            if (status == 1 && customization_ && customization_->Update(reply) && options_) {
+                options_->UseLumivexHomeURL(customization_->Get().lxMainUrl);
+            }
+        },
+        this);
 }
 
 bool CQuorvaneApp::PrepareDataRoot() {

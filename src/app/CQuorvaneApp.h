@@ -60,6 +60,9 @@ class CQuorvaneApp {
 
     // Reads a command file and runs it, or keeps it until the user is logged in.
     void OpenDocumentFile(const std::string& path);
+    // Asks the directory service for the partner's parameters; the reply updates the
+    // customization when its version differs.
+    void RequestPartnerParameters();
     // The main view's 50 ms timer: posted work, scheduled jobs, requests of other instances.
     void OnViewTimer();
 

@@ -39,6 +39,20 @@ const char* StateText(int state) {
     }
 }
 
+// The subsystems that exist so far; the others keep the session's no-op defaults.
+class ProgramSubsystems final : public SessionSubsystems {
+  public:
+    explicit ProgramSubsystems(CQuorvaneApp& app) : app_(app) {}
+    void RequestPartnerParameters() override { app_.RequestPartnerParameters(); }
+    bool CallOrForumInProgress() const override {
+        CSonaroManager* manager = app_.SonaroManager();
+        return manager != nullptr && manager->IsInGroupOrConference();
+    }
+
+  private:
+    CQuorvaneApp& app_;
+};
+
 }  // namespace
 
 CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
@@ -60,7 +74,7 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     layout->addWidget(status_);
 
     dialUp_ = MakePppDialUp();
-    subsystems_ = std::make_unique<SessionSubsystems>();
+    subsystems_ = std::make_unique<ProgramSubsystems>(app_);
     CSonaroManager* manager = app_.SonaroManager();
     if (manager != nullptr && app_.LoginKey() != nullptr) {
         QtSessionUi::Parts parts;
