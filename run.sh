@@ -6,6 +6,7 @@ cd "$(dirname "$0")"
 ./scripts/install-deps
 
 build=build/run
+export CCACHE_BASEDIR="$PWD"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF >/dev/null
 cmake --build "$build" --target quorvane quorvane-directory

@@ -5,6 +5,8 @@ cd "$(dirname "$0")"
 ./scripts/install-deps
 
 build=build/test
+# Cache hits across clones in other folders (CI builds a fresh clone).
+export CCACHE_BASEDIR="$PWD"
 werror=OFF
 if [ "${CI:-}" = "true" ]; then werror=ON; fi
 
