@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "directory/DirectoryStatus.h"
+
 namespace qv {
 
 namespace {
@@ -69,9 +71,7 @@ constexpr Entry kStrings[] = {
      "http://www.quorvane.com/download.html\r\n\r\nOnce you have installed Quorvane, add %s to "
      "your contact list with the \"Add/Find Users\" button.\r\n\r\nThank you!\r\n\r\nIf you "
      "received this message in error, please ignore it: your address has not been stored."},
-    {151,
-     "Error: Not connected to database.  Check your internet conection and try again or exit and "
-     "restart Quorvane."},
+    {151, kNotConnectedMessage},
 };
 
 #undef QV_WILDCARD_HINT

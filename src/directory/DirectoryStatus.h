@@ -11,7 +11,7 @@ inline constexpr int kStatusAlreadyPresent = -9;
 inline constexpr int kStatusNotPresent = 10;
 
 // Reported at once when the client is not open or the last login was refused; also the reply
-// that held requests get when the login fails. The string table's entry 151 carries the same text.
+// that held requests get when the login fails; also the string table's entry 151.
 inline constexpr const char* kNotConnectedMessage =
     "Error: Not connected to database.  Check your internet conection and try again or exit and "
     "restart Quorvane.";
