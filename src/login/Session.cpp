@@ -65,6 +65,10 @@ std::string Format(const char* pattern, const std::string& value) {
     return out;
 }
 
+std::string FailedUserInfo(const std::string& id, const std::string& error) {
+    return "Failed to get user info for " + id + " (" + error + ").";
+}
+
 // The text after the first " - ", or nullopt when there is none.
 std::optional<std::string> PartAfter(const std::string& text) {
     auto at = text.find(" - ");
@@ -740,8 +744,8 @@ void Session::RunCommand(const CommandRecord& record) {
             break;
         case 'L':
             if (s_.directory == nullptr) {
-                Alert(Format("Failed to get user info for %s", record.a) + " (" +
-                      std::string(LoadString(str::kNotConnectedToDatabase)) + ").");
+                Alert(FailedUserInfo(record.a,
+                                     std::string(LoadString(str::kNotConnectedToDatabase))));
                 break;
             }
             GetUserProfile(
@@ -751,10 +755,7 @@ void Session::RunCommand(const CommandRecord& record) {
                     if (status == 1 && profile != nullptr) {
                         s_.subsystems.CallUser(*profile);
                     } else {
-                        char text[512];
-                        std::snprintf(text, sizeof text, "Failed to get user info for %s (%s).",
-                                      id.c_str(), error.c_str());
-                        Alert(text);
+                        Alert(FailedUserInfo(id, error));
                     }
                 },
                 this);
