@@ -1,0 +1,307 @@
+#include "VoiceProtocol.h"
+
+#include <cstring>
+
+namespace qv::voice {
+
+namespace {
+
+class Writer {
+  public:
+    explicit Writer(MessageType type) {
+        out_.resize(kFrameHeaderSize);
+        U16(static_cast<std::uint16_t>(type));
+    }
+    Writer& U8(std::uint8_t v) {
+        out_.push_back(static_cast<char>(v));
+        return *this;
+    }
+    Writer& U16(std::uint16_t v) { return Put(v, 2); }
+    Writer& I16(std::int16_t v) { return Put(static_cast<std::uint16_t>(v), 2); }
+    Writer& U32(std::uint32_t v) { return Put(v, 4); }
+    Writer& I32(std::int32_t v) { return Put(static_cast<std::uint32_t>(v), 4); }
+    Writer& U64(std::uint64_t v) { return Put(v, 8); }
+    // Callers keep texts within their limits; anything past 65535 bytes is cut.
+    Writer& Text(std::string_view s) {
+        const std::size_t n = s.size() > 0xFFFF ? 0xFFFF : s.size();
+        U16(static_cast<std::uint16_t>(n));
+        out_.append(s.data(), n);
+        return *this;
+    }
+    std::string Done() {
+        const std::uint64_t body = out_.size() - kFrameHeaderSize;
+        for (int i = 0; i < 4; ++i) {
+            out_[i] = static_cast<char>((body >> (8 * (3 - i))) & 0xFF);
+        }
+        return std::move(out_);
+    }
+
+  private:
+    Writer& Put(std::uint64_t v, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) {
+            out_.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        }
+        return *this;
+    }
+    std::string out_;
+};
+
+class Reader {
+  public:
+    explicit Reader(std::string_view in) : in_(in) {}
+    Reader& U8(std::uint8_t& v) {
+        std::uint64_t x = 0;
+        Get(x, 1);
+        v = static_cast<std::uint8_t>(x);
+        return *this;
+    }
+    Reader& U16(std::uint16_t& v) {
+        std::uint64_t x = 0;
+        Get(x, 2);
+        v = static_cast<std::uint16_t>(x);
+        return *this;
+    }
+    Reader& I16(std::int16_t& v) {
+        std::uint16_t x = 0;
+        U16(x);
+        v = static_cast<std::int16_t>(x);
+        return *this;
+    }
+    Reader& U32(std::uint32_t& v) {
+        std::uint64_t x = 0;
+        Get(x, 4);
+        v = static_cast<std::uint32_t>(x);
+        return *this;
+    }
+    Reader& I32(std::int32_t& v) {
+        std::uint32_t x = 0;
+        U32(x);
+        v = static_cast<std::int32_t>(x);
+        return *this;
+    }
+    Reader& U64(std::uint64_t& v) {
+        Get(v, 8);
+        return *this;
+    }
+    // A text of at most limit bytes, without NUL bytes.
+    Reader& Text(std::string& s, std::size_t limit) {
+        std::uint16_t n = 0;
+        U16(n);
+        if (!ok_ || n > limit || in_.size() - pos_ < n) {
+            ok_ = false;
+            return *this;
+        }
+        s.assign(in_.data() + pos_, n);
+        pos_ += n;
+        if (s.find('\0') != std::string::npos) {
+            ok_ = false;
+        }
+        return *this;
+    }
+    // Every byte used and nothing wrong.
+    bool Done() const { return ok_ && pos_ == in_.size(); }
+
+  private:
+    void Get(std::uint64_t& v, int bytes) {
+        v = 0;
+        if (!ok_ || in_.size() - pos_ < static_cast<std::size_t>(bytes)) {
+            ok_ = false;
+            return;
+        }
+        for (int i = 0; i < bytes; ++i) {
+            v = (v << 8) | static_cast<unsigned char>(in_[pos_++]);
+        }
+    }
+    std::string_view in_;
+    std::size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+std::string EncodeList(MessageType type, const ListUpdate& m) {
+    return Writer(type).U8(m.op).Text(m.list).Done();
+}
+
+std::string EncodePingLike(MessageType type, const Ping& m) {
+    return Writer(type).U32(m.sequence).U64(m.sentMicros).Done();
+}
+
+}  // namespace
+
+std::string Encode(const Hello& m) {
+    return Writer(MessageType::kHello).U16(m.protocol).U32(m.controlBuild).Done();
+}
+std::string Encode(const Register& m) {
+    return Writer(MessageType::kRegister)
+        .Text(m.userId)
+        .Text(m.nickname)
+        .Text(m.connectionId)
+        .Done();
+}
+std::string Encode(const SetStatus& m) {
+    return Writer(MessageType::kSetStatus).I16(m.mode).Done();
+}
+std::string EncodeWatchList(const ListUpdate& m) {
+    return EncodeList(MessageType::kSetWatchList, m);
+}
+std::string EncodeBlockList(const ListUpdate& m) {
+    return EncodeList(MessageType::kSetBlockList, m);
+}
+std::string Encode(const SendUserMessage& m) {
+    return Writer(MessageType::kSendUserMessage)
+        .Text(m.alias)
+        .I16(m.number)
+        .I16(m.parameter)
+        .Text(m.text)
+        .Done();
+}
+std::string EncodePing(const Ping& m) {
+    return EncodePingLike(MessageType::kPing, m);
+}
+std::string EncodePong(const Ping& m) {
+    return EncodePingLike(MessageType::kPong, m);
+}
+std::string Encode(const Bye&) {
+    return Writer(MessageType::kBye).Done();
+}
+std::string Encode(const Welcome& m) {
+    return Writer(MessageType::kWelcome)
+        .U16(m.protocol)
+        .U32(m.requiredControlBuild)
+        .I32(m.requiredVersions)
+        .Text(m.serverName)
+        .Done();
+}
+std::string Encode(const Close& m) {
+    return Writer(MessageType::kClose).I16(m.state).Text(m.text).Done();
+}
+std::string Encode(const Registered& m) {
+    return Writer(MessageType::kRegistered).Text(m.userId).Text(m.nickname).Done();
+}
+std::string Encode(const ServerMessage& m) {
+    return Writer(MessageType::kServerMessage).I16(m.type).I16(m.number).Text(m.text).Done();
+}
+std::string Encode(const Watch& m) {
+    return Writer(MessageType::kWatch).Text(m.userId).I16(m.status).Done();
+}
+std::string Encode(const UserMessage& m) {
+    return Writer(MessageType::kUserMessage)
+        .Text(m.alias)
+        .Text(m.userId)
+        .I16(m.number)
+        .I16(m.parameter)
+        .Text(m.text)
+        .Done();
+}
+
+bool Decode(std::string_view f, Hello& m) {
+    return Reader(f).U16(m.protocol).U32(m.controlBuild).Done();
+}
+bool Decode(std::string_view f, Register& m) {
+    return Reader(f)
+               .Text(m.userId, kMaxUserId)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.connectionId, kMaxConnectionId)
+               .Done() &&
+           IsUserId(m.userId);
+}
+bool Decode(std::string_view f, SetStatus& m) {
+    return Reader(f).I16(m.mode).Done();
+}
+bool Decode(std::string_view f, ListUpdate& m) {
+    return Reader(f).U8(m.op).Text(m.list, kMaxIdList).Done() && m.op <= 2;
+}
+bool Decode(std::string_view f, SendUserMessage& m) {
+    return Reader(f)
+        .Text(m.alias, kMaxAlias)
+        .I16(m.number)
+        .I16(m.parameter)
+        .Text(m.text, kMaxMessageText)
+        .Done();
+}
+bool Decode(std::string_view f, Ping& m) {
+    return Reader(f).U32(m.sequence).U64(m.sentMicros).Done();
+}
+bool Decode(std::string_view f, Bye&) {
+    return f.empty();
+}
+bool Decode(std::string_view f, Welcome& m) {
+    return Reader(f)
+        .U16(m.protocol)
+        .U32(m.requiredControlBuild)
+        .I32(m.requiredVersions)
+        .Text(m.serverName, kMaxServerName)
+        .Done();
+}
+bool Decode(std::string_view f, Close& m) {
+    return Reader(f).I16(m.state).Text(m.text, kMaxServerText).Done();
+}
+bool Decode(std::string_view f, Registered& m) {
+    return Reader(f).Text(m.userId, kMaxUserId).Text(m.nickname, kMaxNickname).Done();
+}
+bool Decode(std::string_view f, ServerMessage& m) {
+    return Reader(f).I16(m.type).I16(m.number).Text(m.text, kMaxServerText).Done();
+}
+bool Decode(std::string_view f, Watch& m) {
+    return Reader(f).Text(m.userId, kMaxUserId).I16(m.status).Done();
+}
+bool Decode(std::string_view f, UserMessage& m) {
+    return Reader(f)
+        .Text(m.alias, kMaxAlias)
+        .Text(m.userId, kMaxUserId)
+        .I16(m.number)
+        .I16(m.parameter)
+        .Text(m.text, kMaxMessageText)
+        .Done();
+}
+
+void FrameReader::Append(const char* data, std::size_t size) {
+    // Drop what was handed out before growing, so a long session never keeps old frames.
+    if (start_ > 0 && start_ == buffer_.size()) {
+        buffer_.clear();
+        start_ = 0;
+    } else if (start_ > 64 * 1024) {
+        buffer_.erase(0, start_);
+        start_ = 0;
+    }
+    buffer_.append(data, size);
+}
+
+FrameReader::Result FrameReader::Next(Frame& frame) {
+    if (bad_) {
+        return Result::kBad;
+    }
+    const std::size_t available = buffer_.size() - start_;
+    if (available < kFrameHeaderSize) {
+        return Result::kNeedMore;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data() + start_);
+    const std::uint32_t body = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                               (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+    if (body < 2 || body > kMaxFrameBody) {
+        bad_ = true;
+        return Result::kBad;
+    }
+    if (available < kFrameHeaderSize + body) {
+        return Result::kNeedMore;
+    }
+    frame.type = static_cast<MessageType>((std::uint16_t{p[4]} << 8) | p[5]);
+    frame.fields.assign(buffer_.data() + start_ + kFrameHeaderSize + 2, body - 2);
+    start_ += kFrameHeaderSize + body;
+    return Result::kFrame;
+}
+
+bool IsUserId(std::string_view text) {
+    if (text.empty() || text.size() > kMaxUserId || text[0] == '0') {
+        return false;
+    }
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value <= 0xFFFFFFFFull;
+}
+
+}  // namespace qv::voice

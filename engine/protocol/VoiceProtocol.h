@@ -1,0 +1,188 @@
+#pragma once
+
+// The voice server's wire protocol, version 1 (docs/voice-protocol.md): length-prefixed frames,
+// each a 16-bit message type and its fields, every number big-endian and every text a 16-bit
+// length and its bytes. Both the networked engine and the voice server speak it through these
+// types; a frame that does not decode exactly is a protocol error and ends the connection.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv::voice {
+
+inline constexpr std::uint16_t kProtocolVersion = 1;
+
+// A frame is a 32-bit body length and the body (type and fields); bodies are 2 to kMaxFrameBody
+// bytes.
+inline constexpr std::size_t kFrameHeaderSize = 4;
+inline constexpr std::uint32_t kMaxFrameBody = 64 * 1024;
+
+// Field limits; a longer field makes the frame malformed.
+inline constexpr std::size_t kMaxUserId = 10;  // decimal, 1 to 4294967295
+inline constexpr std::size_t kMaxNickname = 64;
+inline constexpr std::size_t kMaxConnectionId = 64;
+inline constexpr std::size_t kMaxAlias = 64;
+inline constexpr std::size_t kMaxMessageText = 1023;
+inline constexpr std::size_t kMaxServerText = 1024;
+inline constexpr std::size_t kMaxServerName = 255;
+inline constexpr std::size_t kMaxIdList = 60000;
+
+enum class MessageType : std::uint16_t {
+    // engine -> server
+    kHello = 0x0001,
+    kRegister = 0x0002,
+    kSetStatus = 0x0003,
+    kSetWatchList = 0x0004,
+    kSetBlockList = 0x0005,
+    kSendUserMessage = 0x0006,
+    kPing = 0x0007,
+    kBye = 0x0008,
+    // server -> engine
+    kWelcome = 0x0101,
+    kClose = 0x0102,
+    kRegistered = 0x0103,
+    kServerMessage = 0x0104,
+    kWatch = 0x0105,
+    kUserMessage = 0x0106,
+    kPong = 0x0107,
+};
+
+// The first frame of a connection.
+struct Hello {
+    std::uint16_t protocol = kProtocolVersion;
+    std::uint32_t controlBuild = 0;
+};
+
+// Asks to be registered as that user; the connection id is the one the directory gave at login.
+struct Register {
+    std::string userId;
+    std::string nickname;
+    std::string connectionId;
+};
+
+struct SetStatus {
+    std::int16_t mode = 0;
+};
+
+// SetWatchList and SetBlockList: op 0 replaces, 1 adds one entry, 2 removes one; entries are
+// decimal ids, each ended by a line feed.
+struct ListUpdate {
+    std::uint8_t op = 0;
+    std::string list;
+};
+
+struct SendUserMessage {
+    std::string alias;
+    std::int16_t number = 0;
+    std::int16_t parameter = 0;
+    std::string text;
+};
+
+// Ping and Pong: the server echoes the ping's fields.
+struct Ping {
+    std::uint32_t sequence = 0;
+    std::uint64_t sentMicros = 0;
+};
+
+struct Bye {};
+
+// The server's answer to Hello: what it requires of the client.
+struct Welcome {
+    std::uint16_t protocol = kProtocolVersion;
+    std::uint32_t requiredControlBuild = 0;
+    // High 16 bits the program build, low 16 bits the patcher build.
+    std::int32_t requiredVersions = 0;
+    std::string serverName;
+};
+
+// The server ends the connection; state is the connection event the engine reports.
+struct Close {
+    std::int16_t state = 0;
+    std::string text;
+};
+
+struct Registered {
+    std::string userId;
+    std::string nickname;
+};
+
+struct ServerMessage {
+    std::int16_t type = 0;
+    std::int16_t number = 0;
+    std::string text;
+};
+
+struct Watch {
+    std::string userId;
+    std::int16_t status = 0;
+};
+
+struct UserMessage {
+    std::string alias;
+    std::string userId;
+    std::int16_t number = 0;
+    std::int16_t parameter = 0;
+    std::string text;
+};
+
+// One whole frame (header included) for a message.
+std::string Encode(const Hello& m);
+std::string Encode(const Register& m);
+std::string Encode(const SetStatus& m);
+std::string EncodeWatchList(const ListUpdate& m);
+std::string EncodeBlockList(const ListUpdate& m);
+std::string Encode(const SendUserMessage& m);
+std::string EncodePing(const Ping& m);
+std::string EncodePong(const Ping& m);
+std::string Encode(const Bye& m);
+std::string Encode(const Welcome& m);
+std::string Encode(const Close& m);
+std::string Encode(const Registered& m);
+std::string Encode(const ServerMessage& m);
+std::string Encode(const Watch& m);
+std::string Encode(const UserMessage& m);
+
+// The fields of a frame's body (after the type); false when they do not decode exactly.
+bool Decode(std::string_view fields, Hello& m);
+bool Decode(std::string_view fields, Register& m);
+bool Decode(std::string_view fields, SetStatus& m);
+bool Decode(std::string_view fields, ListUpdate& m);
+bool Decode(std::string_view fields, SendUserMessage& m);
+bool Decode(std::string_view fields, Ping& m);
+bool Decode(std::string_view fields, Bye& m);
+bool Decode(std::string_view fields, Welcome& m);
+bool Decode(std::string_view fields, Close& m);
+bool Decode(std::string_view fields, Registered& m);
+bool Decode(std::string_view fields, ServerMessage& m);
+bool Decode(std::string_view fields, Watch& m);
+bool Decode(std::string_view fields, UserMessage& m);
+
+// A frame taken off the stream.
+struct Frame {
+    MessageType type{};
+    std::string fields;
+};
+
+// Cuts a byte stream into frames. Bytes go in as they arrive; Next hands out whole frames.
+class FrameReader {
+  public:
+    enum class Result { kFrame, kNeedMore, kBad };
+
+    void Append(const char* data, std::size_t size);
+    // kBad when the stream announced a body shorter than a type or longer than kMaxFrameBody;
+    // the stream is useless after that.
+    Result Next(Frame& frame);
+    std::size_t Buffered() const { return buffer_.size() - start_; }
+
+  private:
+    std::string buffer_;
+    std::size_t start_ = 0;
+    bool bad_ = false;
+};
+
+// A decimal Quorvane ID: 1 to 10 digits, no sign, no leading zero, at most 4294967295.
+bool IsUserId(std::string_view text);
+
+}  // namespace qv::voice
