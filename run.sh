@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Quorvane (when needed), starts the local directory service on loopback and then the
-# program. Arguments go to the program (see --help).
+# Builds Quorvane (when needed), starts the local directory service and voice server on
+# loopback and then the program. Arguments go to the program (see --help).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps
@@ -9,31 +9,51 @@ build=build/run
 export CCACHE_BASEDIR="$PWD"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF >/dev/null
-cmake --build "$build" --target quorvane quorvane-directory
+cmake --build "$build" --target quorvane quorvane-directory sonaro-server
 
 program="$build/src/ui/quorvane"
 data="${XDG_DATA_HOME:-$HOME/.local/share}"
 service_data="$data/quorvane-directory"
 listen="${QUORVANE_DIRECTORY_LISTEN:-127.0.0.1:8080}"
+voice_listen="${QUORVANE_VOICE_LISTEN:-127.0.0.1:12011}"
+voice_data="$data/sonaro-server"
 
 service_pid=""
+voice_pid=""
 cleanup() {
-  if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
+  for pid in $voice_pid $service_pid; do
+    kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true
+  done
 }
 trap cleanup EXIT
 
+answers() { (exec 3<>"/dev/tcp/${1%:*}/${1#*:}") 2>/dev/null; }
+
 # The directory service: one per machine; a running one is used as it is.
-if ! (exec 3<>"/dev/tcp/${listen%:*}/${listen#*:}") 2>/dev/null; then
+if ! answers "$listen"; then
   mkdir -p "$service_data"
   "$build/server/directory/quorvane-directory" --listen "$listen" \
     --db "$service_data/directory.db" --files "$service_data/files" \
     --mail-dir "$service_data/mail" 2>>"$service_data/service.log" &
   service_pid=$!
   for _ in $(seq 50); do
-    (exec 3<>"/dev/tcp/${listen%:*}/${listen#*:}") 2>/dev/null && break
+    answers "$listen" && break
     sleep 0.1
   done
   echo "directory service on $listen; mail it sends is in $service_data/mail/" >&2
+fi
+
+# The voice server, which checks logins with that directory service.
+if ! answers "$voice_listen"; then
+  mkdir -p "$voice_data"
+  "$build/server/voice/sonaro-server" --listen "$voice_listen" --directory "$listen" \
+    >/dev/null 2>>"$voice_data/server.log" &
+  voice_pid=$!
+  for _ in $(seq 50); do
+    answers "$voice_listen" && break
+    sleep 0.1
+  done
+  echo "voice server on $voice_listen; its log is $voice_data/server.log" >&2
 fi
 
 # Without a display, the program runs on a virtual one (or set QT_QPA_PLATFORM=offscreen).

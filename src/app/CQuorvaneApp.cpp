@@ -19,6 +19,7 @@
 #include "engine/SonaroRegistration.h"
 #include "messaging/SystemNoticeList.h"
 #include "platform/FileIo.h"
+#include "platform/FileVersion.h"
 #include "platform/Mixer.h"
 #include "platform/Registry.h"
 #include "platform/Screen.h"
@@ -330,7 +331,9 @@ void CQuorvaneApp::OpenDocumentFile(const std::string& path) {
 
 void CQuorvaneApp::InstallShippedFiles() {
     const std::string engine = folders_.ProgramFolder() + "Sonaro.ocx";
-    if (!env_.shippedEngine.empty() && !FileExists(engine) && FileExists(env_.shippedEngine)) {
+    // Also when the program was started with the other engine: the copy follows the one chosen.
+    if (!env_.shippedEngine.empty() && FileExists(env_.shippedEngine) &&
+        (!FileExists(engine) || ReadFileBuild(engine) != ReadFileBuild(env_.shippedEngine))) {
         CopyFileOver(env_.shippedEngine, engine);
     }
 }

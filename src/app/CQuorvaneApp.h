@@ -39,8 +39,8 @@ struct AppEnvironment {
     std::string executable;   // absolute path of the running program
     std::string xdgDataHome;  // ends in '/'
     std::string xdgConfigHome;
-    // The engine component that ships with the program, copied into the data root as
-    // Sonaro.ocx when it has none.
+    // The engine component that ships with the program (or the one chosen at start), copied
+    // into the data root as Sonaro.ocx when it has none or one of another build.
     std::string shippedEngine;
     // Where engines come from; null for the one registered on this machine.
     std::function<std::unique_ptr<SonaroFactory>(Registry&)> engineFactory;

@@ -9,6 +9,7 @@
 #include "engine/EngineUi.h"
 #include "engine/IdList.h"
 #include "engine/IncomingMessageLog.h"
+#include "engine/SonaroCredentials.h"
 #include "engine/SonaroLibrary.h"
 #include "engine/SonaroRegistration.h"
 #include "messaging/SystemNotices.h"
@@ -186,6 +187,7 @@ bool CSonaroManager::Connect(const std::string& server, int port, const std::str
     control.SetCodec(static_cast<std::int16_t>(options_.Codec()));
     control.SetSampleRate(options_.VoiceSampleRate());
     control.SetParameter(sonaro_parameter::kConnectionSpeed, options_.ConnectionSpeed());
+    PassConnectionId();
 
     const auto wirePort = static_cast<std::int16_t>(static_cast<std::uint16_t>(port));
     if (control.Connect(server, wirePort) == 0) {
@@ -197,6 +199,20 @@ bool CSonaroManager::Connect(const std::string& server, int port, const std::str
     state_ = kConnecting;
     NotifyState(kConnecting);
     return true;
+}
+
+void CSonaroManager::SetConnectionId(const std::string& connectionId) {
+    connectionId_ = connectionId;
+    PassConnectionId();
+}
+
+void CSonaroManager::PassConnectionId() {
+    if (!instance_) {
+        return;
+    }
+    if (auto* credentials = instance_->Extension<SonaroCredentials>(kSonaroCredentialsExtension)) {
+        credentials->SetConnectionId(connectionId_);
+    }
 }
 
 bool CSonaroManager::Disconnect(bool notify) {

@@ -269,12 +269,18 @@ void Session::ConnectEngine(const std::string& nickname, const std::string& id,
                              "Quorvane", mb::kOk | mb::kIconExclamation);
         return;
     }
+    // The voice server lets the user in only with the connection id of a directory login: the
+    // one held now (the Login dialog's), and the fresh one once LoginEx2 answers.
+    s_.manager.SetConnectionId(s_.directory != nullptr ? s_.directory->ConnectionId() : "");
     s_.manager.Connect(voiceServer_, port, nickname, id);
 }
 
 void Session::OnLoginReply(const std::string&, const std::string& nickname, long contacts,
                            long blocks, long partners, long partnerParams, int status) {
     if (status == 1) {
+        if (s_.directory != nullptr) {
+            s_.manager.SetConnectionId(s_.directory->ConnectionId());
+        }
         s_.subsystems.ContactListVersion(contacts);
         s_.subsystems.BlockListVersion(blocks);
         s_.subsystems.PartnerListVersion(partners);
@@ -325,6 +331,7 @@ void Session::LogoffCommand() {
     key.SetDword(login_key::kQuorvaneId, 0);
     key.SetDword(login_key::kEmailPublic, 1);
     key.SetDword(login_key::kAllowSpam, 1);
+    s_.manager.SetConnectionId("");
     SetUpUser(0);
     s_.subsystems.ClearContactList();
 }

@@ -23,10 +23,12 @@ QV_DEFINE_BUILD_MARKER(quorvane_build_marker, QUORVANE_BUILD);
 namespace {
 
 const char* const kUsage =
-    "Usage: quorvane [--home DIR] [-minimized | COMMAND-FILE]\n"
+    "Usage: quorvane [--home DIR] [--engine net|sim] [-minimized | COMMAND-FILE]\n"
     "\n"
     "  --home DIR     the folder that holds the program's settings and data\n"
     "                 (default: $QUORVANE_HOME, else $XDG_DATA_HOME/quorvane/)\n"
+    "  --engine net   talk to the voice server (the default)\n"
+    "  --engine sim   the simulated engine: a voice server on which the user is alone\n"
     "  -minimized     start hidden\n"
     "  COMMAND-FILE   a .qdx file to open; a running instance opens it instead\n"
     "  --help         this text\n";
@@ -52,6 +54,7 @@ std::string EnvFolder(const char* name, const char* fallbackBelowHome) {
 
 int main(int argc, char** argv) {
     qv::AppEnvironment env;
+    env.shippedEngine = QUORVANE_SHIPPED_ENGINE;
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -67,6 +70,26 @@ int main(int argc, char** argv) {
             env.homeOption = argv[++i];
             continue;
         }
+        if (arg == "--engine" || arg.rfind("--engine=", 0) == 0) {
+            std::string engine;
+            if (arg == "--engine") {
+                if (i + 1 >= argc) {
+                    std::fputs(kUsage, stderr);
+                    return 2;
+                }
+                engine = argv[++i];
+            } else {
+                engine = arg.substr(9);
+            }
+            if (engine == "net") {
+            } else if (engine == "sim") {
+                env.shippedEngine = QUORVANE_SIM_ENGINE;
+            } else {
+                std::fputs(kUsage, stderr);
+                return 2;
+            }
+            continue;
+        }
         if (arg.rfind("--home=", 0) == 0) {
             env.homeOption = arg.substr(7);
             continue;
@@ -78,7 +101,6 @@ int main(int argc, char** argv) {
     env.executable = std::filesystem::canonical("/proc/self/exe", ec).string();
     env.xdgDataHome = EnvFolder("XDG_DATA_HOME", ".local/share/");
     env.xdgConfigHome = EnvFolder("XDG_CONFIG_HOME", ".config/");
-    env.shippedEngine = QUORVANE_SHIPPED_ENGINE;
     // A command file named relative to where we were started: start-up moves to the data root.
     if (!commandLine.empty() && commandLine != "-minimized" && commandLine[0] != '"') {
         auto abs = std::filesystem::absolute(commandLine, ec);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "EngineTestSupport.h"
+#include "engine/SonaroCredentials.h"
+#include "engine/SonaroLibrary.h"
 
 namespace qv {
 namespace {
@@ -264,6 +266,46 @@ TEST_F(ManagerConnectionTest, AnEngineThatCannotBeMadeIsReportedLikeAFailedInsta
     EXPECT_FALSE(h.manager->Connect("voice.example", 12011, "nick", "42"));
     ASSERT_EQ(h.screen.boxes.size(), 1u);
     EXPECT_EQ(h.screen.boxes[0].text, "Failed to install Sonaro Control.");
+}
+
+// An engine that takes the directory's connection id and says when it got it, relative to Connect.
+class CredentialedControl final : public test::QuietControl, public SonaroCredentials {
+  public:
+    explicit CredentialedControl(std::vector<std::string>& log) : log_(log) {}
+    void* QueryExtension(const char* name) override {
+        return std::string(name) == kSonaroCredentialsExtension
+                   ? static_cast<SonaroCredentials*>(this)
+                   : nullptr;
+    }
+    void SetConnectionId(const std::string& id) override { log_.push_back("id " + id); }
+    Bool32 Connect(const std::string&, std::int16_t) override {
+        log_.push_back("connect");
+        return 1;
+    }
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+TEST_F(ManagerConnectionTest, TheConnectionIdReachesTheEngineBeforeConnectAndWhenItChanges) {
+    std::vector<std::string> log;
+    h.factory->replacement = [&log](SonaroEventSink&) {
+        return SonaroInstance::Adopt(std::make_unique<CredentialedControl>(log));
+    };
+    h.manager->SetConnectionId("old");  // no engine yet: kept for the next Connect
+    EXPECT_TRUE(log.empty());
+    Connect();
+    h.manager->SetConnectionId("fresh");  // the login's reply came after the engine started
+    h.manager->SetConnectionId("");
+    EXPECT_EQ(log, (std::vector<std::string>{"id old", "connect", "id fresh", "id "}));
+    EXPECT_EQ(h.manager->ConnectionId(), "");
+}
+
+TEST_F(ManagerConnectionTest, AnEngineWithoutCredentialsIsNotAskedForThem) {
+    Connect();
+    h.manager->SetConnectionId("abc");
+    EXPECT_EQ(h.manager->State(), 2);
+    EXPECT_EQ(h.manager->ConnectionId(), "abc");
 }
 
 }  // namespace

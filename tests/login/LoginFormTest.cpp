@@ -110,6 +110,21 @@ TEST_F(LoginFormTest, TheLoginDialogFlowConnectsTheEngine) {
     EXPECT_EQ(r.EngineCalls("Connect("), Lines{"Connect(\"voice.example\", 12011)"});
     EXPECT_EQ(r.Connects(), 1);
     EXPECT_EQ(r.session->UserSetUp(), id);
+    // The voice server will check the id of the dialog's login.
+    EXPECT_FALSE(client.client.ConnectionId().empty());
+    EXPECT_EQ(r.h.manager->ConnectionId(), client.client.ConnectionId());
+}
+
+TEST_F(LoginFormTest, AStoredLoginHandsTheFreshConnectionIdToTheEngineManager) {
+    Register("Stored");
+    r.StoreAccount(id, "Stored", password);
+    r.session->Connect(false);
+    EXPECT_EQ(r.Connects(), 1);
+    EXPECT_EQ(r.h.manager->ConnectionId(), "");  // the engine starts before LoginEx2 answers
+    ASSERT_TRUE(client.DriveUntil([&] { return !r.h.manager->ConnectionId().empty(); }));
+    EXPECT_EQ(r.h.manager->ConnectionId(), client.client.ConnectionId());
+    r.session->LogoffCommand();
+    EXPECT_EQ(r.h.manager->ConnectionId(), "");
 }
 
 TEST_F(LoginFormTest, AWrongPasswordIsReportedAndKeepsTheLogin) {

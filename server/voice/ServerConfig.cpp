@@ -1,0 +1,91 @@
+#include "ServerConfig.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "TextNumber.h"
+#include "protocol/VoiceProtocol.h"
+
+namespace qv::voicesvc {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() &&
+           (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace
+
+bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::string& error) {
+    ServerConfig result = config;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const std::size_t end = text.find('\n');
+        const std::string_view line = Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (line.empty() || line.front() == '#' || line.front() == ';') {
+            continue;
+        }
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            error = where + "expected Key=Value";
+            return false;
+        }
+        const std::string key(Trim(line.substr(0, equals)));
+        const std::string_view value = Trim(line.substr(equals + 1));
+        if (key == "ServerName") {
+            if (value.size() > voice::kMaxServerName) {
+                error = where + "ServerName is longer than 255 bytes";
+                return false;
+            }
+            result.serverName = std::string(value);
+        } else if (key == "RequiredControlBuild") {
+            const auto number = ParseNumber(value, 0, 0xFFFFFFFFll);
+            if (!number) {
+                error = where + "RequiredControlBuild wants a number from 0 to 4294967295";
+                return false;
+            }
+            result.requiredControlBuild = static_cast<std::uint32_t>(*number);
+        } else if (key == "RequiredProgramBuild" || key == "RequiredPatcherBuild") {
+            const auto number = ParseNumber(value, 0, 0xFFFF);
+            if (!number) {
+                error = where + key + " wants a number from 0 to 65535";
+                return false;
+            }
+            (key == "RequiredProgramBuild" ? result.requiredProgramBuild
+                                           : result.requiredPatcherBuild) =
+                static_cast<std::uint16_t>(*number);
+        } else {
+            error = where + "unknown key '" + key + "'";
+            return false;
+        }
+    }
+    config = result;
+    return true;
+}
+
+bool ServerConfig::Load(const std::string& path, ServerConfig& config, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!Parse(text.str(), config, error)) {
+        error = path + ", " + error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qv::voicesvc

@@ -1,0 +1,28 @@
+#pragma once
+
+// The configuration file: what the Welcome tells every engine.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv::voicesvc {
+
+struct ServerConfig {
+    std::uint32_t requiredControlBuild = SONARO_NET_BUILD;
+    std::uint16_t requiredProgramBuild = QUORVANE_BUILD;
+    std::uint16_t requiredPatcherBuild = 0;
+    std::string serverName = "Quorvane Voice Server";
+
+    // The Welcome's required versions: program build high, patcher build low.
+    std::int32_t RequiredVersions() const {
+        return static_cast<std::int32_t>((std::uint32_t{requiredProgramBuild} << 16) |
+                                         requiredPatcherBuild);
+    }
+
+    // Key=Value lines over the defaults; false with a message naming the line on any fault.
+    static bool Parse(std::string_view text, ServerConfig& config, std::string& error);
+    static bool Load(const std::string& path, ServerConfig& config, std::string& error);
+};
+
+}  // namespace qv::voicesvc

@@ -1,0 +1,25 @@
+#pragma once
+
+// How long and how much a session may take before the server closes it.
+
+#include <chrono>
+#include <cstddef>
+
+namespace qv::voicesvc {
+
+struct ServerLimits {
+    std::chrono::milliseconds helloTimeout{10000};
+    // No frame at all for this long ends a session (the engine pings every second).
+    std::chrono::milliseconds idleTimeout{20000};
+    // More than framesPerSecond * floodWindow frames within floodWindow is a flood.
+    int floodFramesPerSecond = 200;
+    std::chrono::milliseconds floodWindow{2000};
+    // Output queued for a session that does not read.
+    std::size_t maxBacklog = 1024 * 1024;
+    // Sessions past the Welcome; one more is told the server is full.
+    std::size_t maxSessions = 10000;
+    // How long a closing session may take to read its last frames.
+    std::chrono::milliseconds closeLinger{5000};
+};
+
+}  // namespace qv::voicesvc
