@@ -1,0 +1,127 @@
+#pragma once
+
+// One connection to the voice server. Its own thread runs an io_context that owns the socket,
+// the timers, the frame reader and the outbox; everything private runs on that thread. The
+// public setters only post work to it, so they return at once and never raise an event
+// themselves. A session reports exactly one connection result and, after it ended (Close, a
+// broken connection, a protocol error or Stop), nothing more.
+
+#include <array>
+#include <asio.hpp>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <thread>
+
+#include "QualityMeter.h"
+#include "RegistrationGate.h"
+#include "SessionHost.h"
+#include "VoiceProtocol.h"
+
+namespace qv::net {
+
+struct SessionSettings {
+    std::string server;
+    std::uint16_t port = 0;
+    std::uint32_t controlBuild = 0;
+    std::uint64_t generation = 0;
+    std::chrono::milliseconds welcomeTimeout{10000};
+    // What the instance knew when Connect was called; later changes come through the setters.
+    std::string userId;
+    std::string connectionId;
+};
+
+class NetSession {
+  public:
+    NetSession(SessionSettings settings, SessionHost& host);
+    // Stops and joins the thread.
+    ~NetSession();
+    NetSession(const NetSession&) = delete;
+    NetSession& operator=(const NetSession&) = delete;
+
+    // Starts the thread and the connection attempt.
+    void Start();
+    // Ends the session (Bye when welcomed) and waits for the thread, except when called on the
+    // thread itself, which then ends on its own once the handler running returns.
+    void Stop();
+    bool OnOwnThread() const { return threadId_.load() == std::this_thread::get_id(); }
+    // The session has ended; nothing more comes from it.
+    bool Over() const { return over_.load(); }
+    std::int32_t PingMs() const { return over_ ? 0 : pingMs_.load(); }
+    float LossPercent() const { return over_ ? 0.0f : loss_.load(); }
+
+    void SetNickname(std::string nickname);
+    void SetUserId(std::string userId);
+    void SetConnectionId(std::string connectionId);
+    // A request frame for the server; held until Registered, then sent in order.
+    void Request(std::string frame);
+    // Raises groupListUpdate once welcomed.
+    void RefreshGroups();
+
+  private:
+    template <typename Work>
+    void Post(Work work) {
+        asio::post(io_, [this, work = std::move(work)]() mutable {
+            if (!over_) {
+                work();
+            }
+        });
+    }
+    void Begin();
+    void OnResolved(const asio::error_code& error,
+                    const asio::ip::tcp::resolver::results_type& endpoints);
+    void OnConnected(const asio::error_code& error);
+    void ReadMore();
+    void OnRead(const asio::error_code& error, std::size_t size);
+    // Acts on one frame from the server; false once the session is over.
+    bool Handle(const voice::Frame& frame);
+    void OnWelcome(const voice::Welcome& welcome);
+    void OnRegistered(const voice::Registered& registered);
+    void OnPong(const voice::Ping& pong);
+    void PingTick();
+    void Publish();
+    void TryRegister();
+    void Send(std::string frame);
+    void WriteNext();
+    void Raise(const SessionHost::Raise& raise);
+    // Ends the session with that connection event and closes the socket.
+    void End(std::int16_t state, const std::string& text);
+    void ProtocolError();
+    // Ends the session on our side: Bye when the server is listening, then the socket closes.
+    void Leave();
+    void CloseSocket();
+
+    const SessionSettings settings_;
+    SessionHost& host_;
+
+    // First, so the socket, timers and queued handlers go before it.
+    asio::io_context io_;
+    asio::ip::tcp::resolver resolver_;
+    asio::ip::tcp::socket socket_;
+    asio::steady_timer welcomeTimer_;
+    asio::steady_timer pingTimer_;
+    asio::steady_timer lingerTimer_;
+    std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
+
+    voice::FrameReader reader_;
+    std::array<char, 16 * 1024> readBuffer_{};
+    std::deque<std::string> outbox_;
+    std::size_t outboxBytes_ = 0;
+    bool writing_ = false;
+    bool connected_ = false;
+    bool welcomed_ = false;
+    bool registered_ = false;
+    bool closing_ = false;  // Bye queued; the socket closes once the outbox is out
+    RegistrationGate gate_;
+    std::deque<std::string> held_;
+    QualityMeter meter_;
+
+    std::atomic<bool> over_{false};
+    std::atomic<std::int32_t> pingMs_{0};
+    std::atomic<float> loss_{0.0f};
+};
+
+}  // namespace qv::net

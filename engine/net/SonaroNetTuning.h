@@ -1,0 +1,22 @@
+#pragma once
+
+// Knobs of the networked engine that only tests turn, looked up through
+// QueryExtension(kSonaroNetTuningExtension).
+
+#include <cstdint>
+
+namespace qv::net {
+
+inline constexpr const char* kSonaroNetTuningExtension = "Quorvane.NetTuning.1";
+
+class SonaroNetTuning {
+  public:
+    // How long a connection attempt waits for the server's Welcome (10 s unless changed); applies
+    // to later Connects.
+    virtual void SetWelcomeTimeout(std::int32_t milliseconds) = 0;
+
+  protected:
+    ~SonaroNetTuning() = default;
+};
+
+}  // namespace qv::net

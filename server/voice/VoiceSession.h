@@ -1,0 +1,75 @@
+#pragma once
+
+// One engine's connection: reads frames, answers the handshake, has the connection checked,
+// hands everything else to the presence registry and writes what the server owes the engine.
+// Lives on the io thread only.
+
+#include <array>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "Delivery.h"
+#include "FloodMeter.h"
+#include "protocol/VoiceProtocol.h"
+
+namespace qv::voicesvc {
+
+class SessionHost;
+
+class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
+  public:
+    VoiceSession(SessionId id, asio::ip::tcp::socket socket, SessionHost& host);
+    VoiceSession(const VoiceSession&) = delete;
+    VoiceSession& operator=(const VoiceSession&) = delete;
+
+    void Start();
+    // Queues one whole frame.
+    void Send(const std::string& frame);
+    // Ends the session at once, without a word to the engine.
+    void Abort(const std::string& reason);
+
+  private:
+    enum class State { kAwaitHello, kAwaitRegister, kChecking, kRegistered, kEnded };
+    using Clock = std::chrono::steady_clock;
+
+    void Read();
+    void OnRead(std::size_t size);
+    // False when the frame ended the session.
+    bool Handle(const voice::Frame& frame);
+    bool HandleHello(const voice::Frame& frame);
+    bool HandleRegister(const voice::Frame& frame);
+    bool HandleRegistered(const voice::Frame& frame);
+    void OnChecked(const CheckReply& reply);
+    void Deliver(Deliveries deliveries);
+    // Ends the session; with flush the queued frames go out before the socket closes.
+    void End(const std::string& reason, bool flush);
+    bool ProtocolError(const char* what);
+    void Write();
+    void CloseSocket();
+    void ArmTimer();
+    void OnTimer();
+
+    SessionId id_;
+    asio::ip::tcp::socket socket_;
+    SessionHost& host_;
+    asio::steady_timer timer_;
+    std::string address_;
+    State state_ = State::kAwaitHello;
+    bool welcomed_ = false;
+    bool lingering_ = false;
+    bool overflowed_ = false;
+    bool socketClosed_ = false;
+    Clock::time_point started_;
+    Clock::time_point lastFrame_;
+    Clock::time_point lingerUntil_;
+    FloodMeter flood_;
+    voice::FrameReader reader_;
+    std::array<char, 16 * 1024> input_{};
+    std::string pending_;
+    std::string writing_;
+};
+
+}  // namespace qv::voicesvc
