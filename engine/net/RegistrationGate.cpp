@@ -13,8 +13,8 @@ void RegistrationGate::SetNickname(const std::string& nickname) {
 }
 
 std::optional<voice::Register> RegistrationGate::Take() {
-    if (sent_ || !welcomed_ || !nickname_ || !voice::IsUserId(userId_) ||
-        connectionId_.empty() || connectionId_.size() > voice::kMaxConnectionId ||
+    if (sent_ || !welcomed_ || !nickname_ || !voice::IsUserId(userId_) || connectionId_.empty() ||
+        connectionId_.size() > voice::kMaxConnectionId ||
         connectionId_.find('\0') != std::string::npos) {
         return std::nullopt;
     }

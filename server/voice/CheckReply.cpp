@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "protocol/VoiceProtocol.h"
+#include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
 
@@ -16,9 +16,8 @@ std::optional<std::string_view> Item(std::string_view body, std::string_view key
     while (at != std::string_view::npos) {
         const std::size_t start = at + 1;
         const std::size_t end = body.find(kSeparator, start);
-        const std::string_view item =
-            body.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                             : end - start);
+        const std::string_view item = body.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (item.size() > key.size() && item.starts_with(key) && item[key.size()] == '=') {
             return item.substr(key.size() + 1);
         }

@@ -23,8 +23,7 @@ class DirectoryCheck {
     DirectoryCheck& operator=(const DirectoryCheck&) = delete;
 
     // done runs on a pool thread.
-    void Check(std::string userId, std::string connectionId,
-               std::function<void(CheckReply)> done);
+    void Check(std::string userId, std::string connectionId, std::function<void(CheckReply)> done);
 
   private:
     CheckReply Ask(const std::string& userId, const std::string& connectionId) const;

@@ -1,6 +1,6 @@
 #include "IdLines.h"
 
-#include "protocol/VoiceProtocol.h"
+#include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
 

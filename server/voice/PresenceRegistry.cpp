@@ -31,8 +31,7 @@ bool PresenceRegistry::IsMode(std::int16_t mode) {
 
 PresenceRegistry::Admission PresenceRegistry::Admit(SessionId session, const std::string& userId,
                                                     const std::string& nickname,
-                                                    const std::string& address,
-                                                    Deliveries& out) {
+                                                    const std::string& address, Deliveries& out) {
     const auto holder = byUser_.find(userId);
     if (holder != byUser_.end() && holder->second != session) {
         const bool sameAddress = members_.at(holder->second).address == address;
@@ -126,8 +125,7 @@ void PresenceRegistry::Unwatch(SessionId watcher, const std::string& userId) {
     }
 }
 
-void PresenceRegistry::Answer(SessionId watcher, const std::string& userId,
-                              Deliveries& out) const {
+void PresenceRegistry::Answer(SessionId watcher, const std::string& userId, Deliveries& out) const {
     out.push_back({watcher, voice::Encode(voice::Watch{userId, Seen(watcher, userId)})});
 }
 

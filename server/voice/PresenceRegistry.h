@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Delivery.h"
-#include "protocol/VoiceProtocol.h"
+#include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
 
@@ -26,8 +26,7 @@ class PresenceRegistry {
     bool SetStatus(SessionId session, std::int16_t mode, Deliveries& out);
     void SetWatchList(SessionId session, const voice::ListUpdate& update, Deliveries& out);
     void SetBlockList(SessionId session, const voice::ListUpdate& update, Deliveries& out);
-    void SendUserMessage(SessionId session, const voice::SendUserMessage& message,
-                         Deliveries& out);
+    void SendUserMessage(SessionId session, const voice::SendUserMessage& message, Deliveries& out);
     // The session is gone: its user is offline to its watchers at once.
     void Remove(SessionId session, Deliveries& out);
 

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "TextNumber.h"
-#include "protocol/VoiceProtocol.h"
+#include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
 
@@ -14,8 +14,7 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
     }
-    while (!text.empty() &&
-           (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
         text.remove_suffix(1);
     }
     return text;

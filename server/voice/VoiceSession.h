@@ -11,9 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "CheckReply.h"
 #include "Delivery.h"
 #include "FloodMeter.h"
-#include "protocol/VoiceProtocol.h"
+#include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
 
@@ -57,6 +58,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     SessionHost& host_;
     asio::steady_timer timer_;
     std::string address_;
+    std::string userId_;
     State state_ = State::kAwaitHello;
     bool welcomed_ = false;
     bool lingering_ = false;

@@ -1,5 +1,6 @@
 #include "VoiceRig.h"
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <chrono>

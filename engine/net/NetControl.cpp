@@ -1,0 +1,284 @@
+#include "NetControl.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace qv::net {
+
+namespace {
+
+bool Carries(const std::string& text, std::size_t limit) {
+    return text.size() <= limit && text.find('\0') == std::string::npos;
+}
+
+bool IsMode(std::int16_t mode) {
+    switch (mode) {
+        case 0:
+        case 2:
+        case 4:
+        case 8:
+        case 16:
+        case 32:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsListOp(std::int16_t op) {
+    return op >= sonaro_list_op::kReplace && op <= sonaro_list_op::kRemove;
+}
+
+}  // namespace
+
+NetControl::NetControl(SonaroEventSink& sink, std::uint32_t build) : sink_(sink), build_(build) {}
+
+NetControl::~NetControl() {
+    Disconnect();
+    std::vector<std::unique_ptr<NetSession>> stopped;
+    {
+        std::lock_guard lock(mutex_);
+        stopped.swap(stopped_);
+    }
+    stopped.clear();
+    std::lock_guard lock(soundMutex_);
+    player_.reset();
+}
+
+void* NetControl::QueryExtension(const char* name) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    const std::string wanted = name;
+    if (wanted == kSonaroCredentialsExtension) {
+        return static_cast<SonaroCredentials*>(this);
+    }
+    if (wanted == kSonaroNetTuningExtension) {
+        return static_cast<SonaroNetTuning*>(this);
+    }
+    return nullptr;
+}
+
+void NetControl::SetConnectionId(const std::string& connectionId) {
+    std::lock_guard lock(mutex_);
+    connectionId_ = connectionId;
+    if (session_) {
+        session_->SetConnectionId(connectionId);
+    }
+}
+
+void NetControl::SetWelcomeTimeout(std::int32_t milliseconds) {
+    std::lock_guard lock(mutex_);
+    welcomeTimeoutMs_ = std::max<std::int32_t>(1, milliseconds);
+}
+
+void NetControl::SetSampleRate(std::int32_t value) {
+    std::lock_guard lock(mutex_);
+    sampleRate_ = value;
+}
+
+void NetControl::SetUserName(const std::string& value) {
+    std::lock_guard lock(mutex_);
+    userName_ = value;
+    if (session_) {
+        session_->SetNickname(value);
+    }
+}
+
+void NetControl::SetCodec(std::int16_t value) {
+    std::lock_guard lock(mutex_);
+    codec_ = value;
+}
+
+void NetControl::SetSquelch(std::int32_t value) {
+    std::lock_guard lock(mutex_);
+    squelch_ = value;
+}
+
+void NetControl::SetModeFlags(std::int32_t value) {
+    std::lock_guard lock(mutex_);
+    modeFlags_ = value;
+    if (NetSession* session = Live()) {
+        session->RefreshGroups();
+    }
+}
+
+void NetControl::SetUserId(const std::string& value) {
+    std::lock_guard lock(mutex_);
+    userId_ = value;
+    if (session_) {
+        session_->SetUserId(value);
+    }
+}
+
+std::int32_t NetControl::RequiredVersions() {
+    std::lock_guard lock(mutex_);
+    return requiredVersions_;
+}
+
+void NetControl::SetMuteVolume(std::int32_t value) {
+    std::lock_guard lock(mutex_);
+    muteVolume_ = value;
+}
+
+Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
+    const auto wirePort = static_cast<std::uint16_t>(port);
+    std::unique_ptr<NetSession> finished;
+    {
+        std::lock_guard lock(mutex_);
+        if (server.empty() || wirePort == 0 || Live() != nullptr) {
+            return 0;
+        }
+        finished = std::move(session_);
+        ++generation_;
+        requiredControlBuild_ = 0;
+        requiredVersions_ = 0;
+        SessionSettings settings;
+        settings.server = server;
+        settings.port = wirePort;
+        settings.controlBuild = build_;
+        settings.generation = generation_;
+        settings.welcomeTimeout = std::chrono::milliseconds(welcomeTimeoutMs_);
+        settings.userId = userId_;
+        settings.connectionId = connectionId_;
+        session_ =
+            std::make_unique<NetSession>(std::move(settings), static_cast<SessionHost&>(*this));
+        session_->Start();
+    }
+    Retire(std::move(finished));
+    return 1;
+}
+
+Bool32 NetControl::Disconnect() {
+    std::unique_ptr<NetSession> ended;
+    {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+        ended = std::move(session_);
+    }
+    Retire(std::move(ended));
+    return 1;
+}
+
+std::int16_t NetControl::PlayWave(const std::string& path, std::int32_t volume) {
+    std::lock_guard lock(soundMutex_);
+    if (path.empty()) {
+        if (player_) {
+            player_->Stop();
+        }
+        return 0;
+    }
+    if (!player_) {
+        player_ = MakeWavePlayer();
+    }
+    player_->Play(path, volume);
+    return 0;
+}
+
+Bool32 NetControl::SendUserMessage(const std::string& alias, std::int16_t number,
+                                   std::int16_t parameter, const std::string& text) {
+    if (!Carries(alias, voice::kMaxAlias) || !Carries(text, voice::kMaxMessageText)) {
+        return 0;
+    }
+    return Request(voice::Encode(voice::SendUserMessage{alias, number, parameter, text}));
+}
+
+Bool32 NetControl::IsCurrentVersion() {
+    std::lock_guard lock(mutex_);
+    return build_ >= requiredControlBuild_ ? 1 : 0;
+}
+
+std::int32_t NetControl::SetParameter(std::int16_t kind, std::int32_t value) {
+    std::lock_guard lock(mutex_);
+    parameters_[kind] = value;
+    return 0;
+}
+
+Bool32 NetControl::SetBlockList(const std::string& list, std::int16_t op) {
+    if (!IsListOp(op) || !Carries(list, voice::kMaxIdList)) {
+        return 0;
+    }
+    return Request(voice::EncodeBlockList(voice::ListUpdate{static_cast<std::uint8_t>(op), list}));
+}
+
+Bool32 NetControl::SetWatchList(const std::string& list, std::int16_t op) {
+    if (!IsListOp(op) || !Carries(list, voice::kMaxIdList)) {
+        return 0;
+    }
+    return Request(voice::EncodeWatchList(voice::ListUpdate{static_cast<std::uint8_t>(op), list}));
+}
+
+std::int32_t NetControl::GetPing() {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    return session != nullptr ? session->PingMs() : 0;
+}
+
+float NetControl::GetPacketLoss() {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    return session != nullptr ? session->LossPercent() : 0.0f;
+}
+
+Bool32 NetControl::SetStatus(std::int16_t mode) {
+    if (!IsMode(mode)) {
+        return 0;
+    }
+    return Request(voice::Encode(voice::SetStatus{mode}));
+}
+
+void NetControl::RaiseEvent(std::uint64_t generation, const Raise& raise) {
+    {
+        std::lock_guard lock(mutex_);
+        if (generation != generation_) {
+            return;
+        }
+    }
+    // Not under the lock: the sink may call straight back into this instance.
+    raise(sink_);
+}
+
+void NetControl::Welcomed(std::uint64_t generation, const voice::Welcome& welcome) {
+    std::lock_guard lock(mutex_);
+    if (generation == generation_) {
+        requiredControlBuild_ = welcome.requiredControlBuild;
+        requiredVersions_ = welcome.requiredVersions;
+    }
+}
+
+NetSession* NetControl::Live() {
+    return session_ && !session_->Over() ? session_.get() : nullptr;
+}
+
+bool NetControl::Request(std::string frame) {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    if (session == nullptr) {
+        return false;
+    }
+    session->Request(std::move(frame));
+    return true;
+}
+
+void NetControl::Retire(std::unique_ptr<NetSession> session) {
+    if (session) {
+        session->Stop();
+        if (session->OnOwnThread()) {
+            std::lock_guard lock(mutex_);
+            stopped_.push_back(std::move(session));
+        } else {
+            session.reset();
+        }
+    }
+    std::vector<std::unique_ptr<NetSession>> joinable;
+    {
+        std::lock_guard lock(mutex_);
+        auto own = std::stable_partition(stopped_.begin(), stopped_.end(),
+                                         [](const auto& s) { return s->OnOwnThread(); });
+        std::move(own, stopped_.end(), std::back_inserter(joinable));
+        stopped_.erase(own, stopped_.end());
+    }
+    joinable.clear();
+}
+
+}  // namespace qv::net

@@ -1,0 +1,125 @@
+#pragma once
+
+// The networked engine instance: keeps the properties across connections and runs one session
+// with the voice server at a time. Events are raised from the session's thread only, each
+// checked against the session generation, which Connect and Disconnect move on: once Disconnect
+// has returned, nothing of the old session reaches the sink.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "NetSession.h"
+#include "SessionHost.h"
+#include "SonaroNetTuning.h"
+#include "engine/SonaroControl.h"
+#include "engine/SonaroCredentials.h"
+#include "platform/WavePlayer.h"
+
+namespace qv::net {
+
+class NetControl final : public SonaroControl,
+                         public SonaroCredentials,
+                         public SonaroNetTuning,
+                         private SessionHost {
+  public:
+    NetControl(SonaroEventSink& sink, std::uint32_t build);
+    ~NetControl() override;
+    NetControl(const NetControl&) = delete;
+    NetControl& operator=(const NetControl&) = delete;
+
+    // SonaroCredentials
+    void SetConnectionId(const std::string& connectionId) override;
+    // SonaroNetTuning
+    void SetWelcomeTimeout(std::int32_t milliseconds) override;
+
+    // SonaroControl
+    void* QueryExtension(const char* name) override;
+    void SetSampleRate(std::int32_t value) override;
+    void SetUserName(const std::string& value) override;
+    void SetCodec(std::int16_t value) override;
+    void SetSquelch(std::int32_t value) override;
+    void SetModeFlags(std::int32_t value) override;
+    std::int32_t StatusCode() override { return 0; }
+    void SetUserId(const std::string& value) override;
+    std::int32_t RequiredVersions() override;
+    void SetMuteVolume(std::int32_t value) override;
+    Bool32 Connect(const std::string& server, std::int16_t port) override;
+    Bool32 Disconnect() override;
+    std::int16_t PlayWave(const std::string& path, std::int32_t volume) override;
+    Bool32 Talk(Bool32) override { return 1; }
+    std::string GetUserList() override { return {}; }
+    std::string GetGroupList() override { return {}; }
+    Bool32 SendUserMessage(const std::string& alias, std::int16_t number, std::int16_t parameter,
+                           const std::string& text) override;
+    std::int32_t StartAudio() override { return 0; }
+    Bool32 StopAudio() override { return 1; }
+    Bool32 JoinGroup(const std::string&, const std::string&, std::int32_t) override { return 0; }
+    Bool32 SetStandby(Bool32) override { return 1; }
+    Bool32 IsCurrentVersion() override;
+    std::int32_t SetParameter(std::int16_t kind, std::int32_t value) override;
+    Bool32 InviteUser(const std::string&, std::int16_t, const std::string&) override { return 0; }
+    Bool32 AcceptConference(std::int32_t) override { return 0; }
+    Bool32 DeclineConference(std::int32_t, std::int16_t, const std::string&) override { return 0; }
+    Bool32 LeaveConference(std::int32_t, std::int16_t, const std::string&) override { return 0; }
+    Bool32 HoldConference(std::int32_t, std::int16_t, const std::string&) override { return 0; }
+    Bool32 SetBlockList(const std::string& list, std::int16_t op) override;
+    Bool32 CancelInvitations(const std::string&, std::int16_t, const std::string&) override {
+        return 0;
+    }
+    Bool32 SetWatchList(const std::string& list, std::int16_t op) override;
+    std::int32_t GetPing() override;
+    float GetPacketLoss() override;
+    Bool32 MuteMember(const std::string&, Bool32) override { return 0; }
+    Bool32 SetStatus(std::int16_t mode) override;
+    Bool32 BanMember(const std::string&, std::int16_t) override { return 0; }
+    Bool32 SetMemberMicrophone(const std::string&, std::int16_t) override { return 0; }
+    Bool32 SetMemberRole(const std::string&, std::int16_t, std::int16_t) override { return 0; }
+    Bool32 RecordWave(const std::string&, std::int16_t) override { return 0; }
+    std::int16_t PlayFile(const std::string&, std::int32_t) override { return -1; }
+    Bool32 StopFile(std::int16_t) override { return 0; }
+    Bool32 PauseFile(std::int16_t, Bool32) override { return 0; }
+    Bool32 DisbandGroup() override { return 0; }
+    Bool32 RenameGroup(const std::string&) override { return 0; }
+
+  private:
+    // SessionHost
+    void RaiseEvent(std::uint64_t generation, const Raise& raise) override;
+    void Welcomed(std::uint64_t generation, const voice::Welcome& welcome) override;
+
+    // The live session, or null; call with mutex_ held.
+    NetSession* Live();
+    // Hands a request frame to the live session; false when there is none.
+    bool Request(std::string frame);
+    // Stops a session taken out of session_, and joins what can be joined.
+    void Retire(std::unique_ptr<NetSession> session);
+
+    SonaroEventSink& sink_;
+    const std::uint32_t build_;
+
+    std::mutex mutex_;
+    std::uint64_t generation_ = 0;
+    std::int32_t sampleRate_ = 0;
+    std::string userName_;
+    std::int16_t codec_ = 0;
+    std::int32_t squelch_ = 0;
+    std::int32_t modeFlags_ = 0;
+    std::string userId_;
+    std::int32_t muteVolume_ = 0;
+    std::string connectionId_;
+    std::map<std::int16_t, std::int32_t> parameters_;
+    std::uint32_t requiredControlBuild_ = 0;
+    std::int32_t requiredVersions_ = 0;
+    std::int32_t welcomeTimeoutMs_ = 10000;
+    std::unique_ptr<NetSession> session_;
+    // Sessions stopped from their own thread, joined later from another one.
+    std::vector<std::unique_ptr<NetSession>> stopped_;
+
+    std::mutex soundMutex_;
+    std::unique_ptr<WavePlayer> player_;
+};
+
+}  // namespace qv::net

@@ -1,0 +1,89 @@
+#include "CommandLine.h"
+
+#include "TextNumber.h"
+
+namespace qv::voicesvc {
+
+namespace {
+
+constexpr std::int64_t kMaxSessions = 1000000;
+constexpr std::int64_t kMaxTimeoutMs = 3600 * 1000;
+
+}  // namespace
+
+const char* CommandLine::Usage() {
+    return "Usage: sonaro-server [options]\n"
+           "\n"
+           "The Quorvane voice server: presence, watch and block lists and user messages for\n"
+           "the networked engine, over TCP (protocol version 1).\n"
+           "\n"
+           "  --listen HOST:PORT      address to serve on (default 127.0.0.1:12011; port 0 picks\n"
+           "                          a free port). The bound address is printed on standard\n"
+           "                          output as \"listening on HOST:PORT\".\n"
+           "  --directory HOST:PORT   the directory service that checks logins (default\n"
+           "                          127.0.0.1:8080)\n"
+           "  --config FILE           Key=Value settings: RequiredControlBuild,\n"
+           "                          RequiredProgramBuild, RequiredPatcherBuild, ServerName\n"
+           "  --max-sessions N        sessions served at once (default 10000)\n"
+           "  --help                  show this text\n"
+           "\n"
+           "One line per session event is logged on standard error. SIGINT or SIGTERM stops\n"
+           "the server.\n";
+}
+
+CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    auto fail = [&line](std::string message) {
+        line.action = Action::kError;
+        line.error = std::move(message);
+        return line;
+    };
+    VoiceServerOptions& options = line.options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            line.action = Action::kHelp;
+            return line;
+        }
+        const bool takesValue = argument == "--listen" || argument == "--directory" ||
+                                argument == "--config" || argument == "--max-sessions" ||
+                                argument == "--hello-timeout-ms" || argument == "--idle-timeout-ms";
+        if (!takesValue) {
+            return fail("unknown option '" + argument + "'");
+        }
+        if (i + 1 >= arguments.size()) {
+            return fail(argument + " needs a value");
+        }
+        const std::string& value = arguments[++i];
+        if (argument == "--listen") {
+            if (!ParseHostPort(value, options.listenHost, options.listenPort)) {
+                return fail("--listen wants HOST:PORT, not '" + value + "'");
+            }
+        } else if (argument == "--directory") {
+            if (!ParseHostPort(value, options.directoryHost, options.directoryPort) ||
+                options.directoryPort == 0) {
+                return fail("--directory wants HOST:PORT, not '" + value + "'");
+            }
+        } else if (argument == "--config") {
+            line.configPath = value;
+        } else if (argument == "--max-sessions") {
+            const auto number = ParseNumber(value, 1, kMaxSessions);
+            if (!number) {
+                return fail("--max-sessions wants a number from 1 to 1000000");
+            }
+            options.limits.maxSessions = static_cast<std::size_t>(*number);
+        } else {
+            // Short timeouts for tests; not in the usage text.
+            const auto number = ParseNumber(value, 1, kMaxTimeoutMs);
+            if (!number) {
+                return fail(argument + " wants a number of milliseconds");
+            }
+            (argument == "--hello-timeout-ms" ? options.limits.helloTimeout
+                                              : options.limits.idleTimeout) =
+                std::chrono::milliseconds(*number);
+        }
+    }
+    return line;
+}
+
+}  // namespace qv::voicesvc

@@ -1,0 +1,25 @@
+#pragma once
+
+// sonaro-server's command line.
+
+#include <string>
+#include <vector>
+
+#include "VoiceServer.h"
+
+namespace qv::voicesvc {
+
+struct CommandLine {
+    enum class Action { kRun, kHelp, kError };
+
+    Action action = Action::kRun;
+    std::string error;       // for kError
+    std::string configPath;  // empty: the built-in defaults
+    VoiceServerOptions options;
+
+    // arguments without the program name.
+    static CommandLine Parse(const std::vector<std::string>& arguments);
+    static const char* Usage();
+};
+
+}  // namespace qv::voicesvc

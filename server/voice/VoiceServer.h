@@ -1,0 +1,80 @@
+#pragma once
+
+// The voice server: accepts engines on one TCP port and runs every session on one io thread;
+// only the directory checks run elsewhere.
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/signal_set.hpp>
+#include <asio/steady_timer.hpp>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "DirectoryCheck.h"
+#include "PresenceRegistry.h"
+#include "ServerConfig.h"
+#include "ServerLimits.h"
+#include "SessionHost.h"
+
+namespace qv::voicesvc {
+
+class VoiceSession;
+
+struct VoiceServerOptions {
+    std::string listenHost = "127.0.0.1";
+    int listenPort = 12011;
+    std::string directoryHost = "127.0.0.1";
+    int directoryPort = 8080;
+    std::chrono::milliseconds directoryTimeout{5000};
+    ServerConfig config;
+    ServerLimits limits;
+    // Receives the log lines; standard error when empty.
+    std::function<void(const std::string&)> logSink;
+};
+
+class VoiceServer : private SessionHost {
+  public:
+    explicit VoiceServer(VoiceServerOptions options);
+    ~VoiceServer() override;
+    VoiceServer(const VoiceServer&) = delete;
+    VoiceServer& operator=(const VoiceServer&) = delete;
+
+    // Binds the listening socket; the port (the chosen one for port 0), or -1 with error set.
+    int Listen(std::string& error);
+    // SIGINT and SIGTERM stop Run.
+    void StopOnSignals();
+    // Serves until Stop; call once, after Listen.
+    void Run();
+    // From any thread.
+    void Stop();
+
+  private:
+    void Accept();
+
+    const ServerConfig& Config() const override { return options_.config; }
+    const ServerLimits& Limits() const override { return options_.limits; }
+    PresenceRegistry& Registry() override { return registry_; }
+    void CheckConnection(const std::string& userId, const std::string& connectionId,
+                         std::function<void(CheckReply)> done) override;
+    void Deliver(Deliveries deliveries) override;
+    bool TakeSlot() override;
+    void ReleaseSlot() override;
+    void Log(const std::string& line) override;
+    void Ended(SessionId session) override;
+
+    VoiceServerOptions options_;
+    asio::io_context io_;
+    asio::ip::tcp::acceptor acceptor_;
+    asio::steady_timer acceptRetry_;
+    std::unique_ptr<asio::signal_set> signals_;
+    PresenceRegistry registry_;
+    std::unordered_map<SessionId, std::shared_ptr<VoiceSession>> sessions_;
+    SessionId nextId_ = 1;
+    std::size_t welcomed_ = 0;
+    // Declared last so that its threads are gone before anything they post to.
+    DirectoryCheck directory_;
+};
+
+}  // namespace qv::voicesvc

@@ -1,0 +1,373 @@
+#include "VoiceSession.h"
+
+#include <asio/post.hpp>
+#include <asio/write.hpp>
+
+#include "PresenceRegistry.h"
+#include "SessionHost.h"
+
+namespace qv::voicesvc {
+
+namespace {
+
+constexpr int kSendBuffer = 256 * 1024;
+
+}  // namespace
+
+VoiceSession::VoiceSession(SessionId id, asio::ip::tcp::socket socket, SessionHost& host)
+    : id_(id),
+      socket_(std::move(socket)),
+      host_(host),
+      timer_(socket_.get_executor()),
+      flood_(host.Limits().floodFramesPerSecond, host.Limits().floodWindow) {
+    asio::error_code ignored;
+    address_ = socket_.remote_endpoint(ignored).address().to_string();
+    socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
+    // A fixed kernel buffer: left to grow, it would hold megabytes for an engine that does not
+    // read, on top of the backlog the server allows.
+    socket_.set_option(asio::socket_base::send_buffer_size(kSendBuffer), ignored);
+}
+
+void VoiceSession::Start() {
+    started_ = lastFrame_ = Clock::now();
+    host_.Log("session " + std::to_string(id_) + " connected from " + address_);
+    ArmTimer();
+    Read();
+}
+
+void VoiceSession::Read() {
+    socket_.async_read_some(
+        asio::buffer(input_), [self = shared_from_this()](asio::error_code ec, std::size_t size) {
+            if (ec) {
+                if (self->state_ == State::kEnded) {
+                    self->CloseSocket();
+                } else {
+                    self->End(ec == asio::error::eof ? "the engine hung up"
+                                                     : "read failed: " + ec.message(),
+                              false);
+                }
+                return;
+            }
+            self->OnRead(size);
+        });
+}
+
+void VoiceSession::OnRead(std::size_t size) {
+    if (state_ == State::kEnded) {
+        // Closing: what the engine still sends is not read, only waited out.
+        if (!socketClosed_) {
+            Read();
+        }
+        return;
+    }
+    reader_.Append(input_.data(), size);
+    voice::Frame frame;
+    for (;;) {
+        const auto result = reader_.Next(frame);
+        if (result == voice::FrameReader::Result::kBad) {
+            ProtocolError("bad frame length");
+            return;
+        }
+        if (result == voice::FrameReader::Result::kNeedMore) {
+            break;
+        }
+        const Clock::time_point now = Clock::now();
+        if (flood_.Count(now)) {
+            End("too many frames", false);
+            return;
+        }
+        lastFrame_ = now;
+        if (!Handle(frame)) {
+            return;
+        }
+    }
+    Read();
+}
+
+bool VoiceSession::Handle(const voice::Frame& frame) {
+    using voice::MessageType;
+    switch (state_) {
+        case State::kAwaitHello:
+            if (frame.type != MessageType::kHello) {
+                return ProtocolError("frame before Hello");
+            }
+            return HandleHello(frame);
+        case State::kAwaitRegister:
+        case State::kChecking:
+            if (frame.type == MessageType::kRegister && state_ == State::kAwaitRegister) {
+                return HandleRegister(frame);
+            }
+            if (frame.type != MessageType::kPing) {
+                return ProtocolError("frame before registration");
+            }
+            return HandleRegistered(frame);
+        case State::kRegistered:
+            return HandleRegistered(frame);
+        case State::kEnded:
+            return false;
+    }
+    return false;
+}
+
+bool VoiceSession::HandleHello(const voice::Frame& frame) {
+    voice::Hello hello;
+    if (!voice::Decode(frame.fields, hello)) {
+        return ProtocolError("malformed Hello");
+    }
+    if (hello.protocol != voice::kProtocolVersion) {
+        Send(voice::Encode(voice::Close{13, "The server does not support this protocol version."}));
+        End("unsupported protocol version " + std::to_string(hello.protocol), true);
+        return false;
+    }
+    if (!host_.TakeSlot()) {
+        Send(voice::Encode(voice::Close{12, "The server is full."}));
+        End("the server is full", true);
+        return false;
+    }
+    welcomed_ = true;
+    const ServerConfig& config = host_.Config();
+    Send(voice::Encode(voice::Welcome{voice::kProtocolVersion, config.requiredControlBuild,
+                                      config.RequiredVersions(), config.serverName}));
+    state_ = State::kAwaitRegister;
+    return true;
+}
+
+bool VoiceSession::HandleRegister(const voice::Frame& frame) {
+    voice::Register request;
+    if (!voice::Decode(frame.fields, request)) {
+        return ProtocolError("malformed Register");
+    }
+    state_ = State::kChecking;
+    userId_ = request.userId;
+    host_.CheckConnection(request.userId, request.connectionId,
+                          [weak = weak_from_this()](const CheckReply& reply) {
+                              if (auto self = weak.lock()) {
+                                  self->OnChecked(reply);
+                              }
+                          });
+    return true;
+}
+
+void VoiceSession::OnChecked(const CheckReply& reply) {
+    if (state_ != State::kChecking) {
+        return;
+    }
+    switch (reply.outcome) {
+        case CheckReply::Outcome::kPassed: {
+            Deliveries out;
+            const auto admission =
+                host_.Registry().Admit(id_, userId_, reply.nickname, address_, out);
+            Deliver(std::move(out));
+            if (admission != PresenceRegistry::Admission::kAdmitted) {
+                End(userId_ + " is registered on another session", true);
+                return;
+            }
+            state_ = State::kRegistered;
+            host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
+            return;
+        }
+        case CheckReply::Outcome::kRefused:
+            Send(voice::Encode(voice::ServerMessage{3, 8, reply.reason}));
+            Send(voice::Encode(voice::Close{13, "Authentication failed."}));
+            End("authentication failed for " + userId_, true);
+            return;
+        case CheckReply::Outcome::kUnreachable:
+            Send(voice::Encode(voice::Close{13, "The directory service cannot be reached."}));
+            End("the directory service cannot be reached", true);
+            return;
+    }
+}
+
+bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
+    using voice::MessageType;
+    PresenceRegistry& registry = host_.Registry();
+    Deliveries out;
+    switch (frame.type) {
+        case MessageType::kPing: {
+            voice::Ping ping;
+            if (!voice::Decode(frame.fields, ping)) {
+                return ProtocolError("malformed Ping");
+            }
+            Send(voice::EncodePong(ping));
+            return true;
+        }
+        case MessageType::kSetStatus: {
+            voice::SetStatus status;
+            if (!voice::Decode(frame.fields, status)) {
+                return ProtocolError("malformed SetStatus");
+            }
+            if (!registry.SetStatus(id_, status.mode, out)) {
+                return ProtocolError("unknown status mode");
+            }
+            break;
+        }
+        case MessageType::kSetWatchList:
+        case MessageType::kSetBlockList: {
+            voice::ListUpdate update;
+            if (!voice::Decode(frame.fields, update)) {
+                return ProtocolError("malformed list update");
+            }
+            if (frame.type == MessageType::kSetWatchList) {
+                registry.SetWatchList(id_, update, out);
+            } else {
+                registry.SetBlockList(id_, update, out);
+            }
+            break;
+        }
+        case MessageType::kSendUserMessage: {
+            voice::SendUserMessage message;
+            if (!voice::Decode(frame.fields, message)) {
+                return ProtocolError("malformed SendUserMessage");
+            }
+            registry.SendUserMessage(id_, message, out);
+            break;
+        }
+        case MessageType::kBye: {
+            voice::Bye bye;
+            if (!voice::Decode(frame.fields, bye)) {
+                return ProtocolError("malformed Bye");
+            }
+            End("bye", true);
+            return false;
+        }
+        default:
+            return ProtocolError("unexpected message type");
+    }
+    Deliver(std::move(out));
+    return state_ != State::kEnded;
+}
+
+void VoiceSession::Deliver(Deliveries deliveries) {
+    if (!deliveries.empty()) {
+        host_.Deliver(std::move(deliveries));
+    }
+}
+
+bool VoiceSession::ProtocolError(const char* what) {
+    End(std::string("protocol error: ") + what, false);
+    return false;
+}
+
+void VoiceSession::Send(const std::string& frame) {
+    if (state_ == State::kEnded || overflowed_) {
+        return;
+    }
+    if (pending_.size() + writing_.size() + frame.size() > host_.Limits().maxBacklog) {
+        // Not from inside whatever is delivering to this session.
+        overflowed_ = true;
+        asio::post(socket_.get_executor(), [self = shared_from_this()] {
+            self->Abort("more than " + std::to_string(self->host_.Limits().maxBacklog) +
+                        " bytes of output unread");
+        });
+        return;
+    }
+    pending_ += frame;
+    Write();
+}
+
+void VoiceSession::Abort(const std::string& reason) {
+    End(reason, false);
+}
+
+void VoiceSession::Write() {
+    if (!writing_.empty() || socketClosed_) {
+        return;
+    }
+    if (pending_.empty()) {
+        if (lingering_) {
+            CloseSocket();
+        }
+        return;
+    }
+    writing_.swap(pending_);
+    asio::async_write(socket_, asio::buffer(writing_),
+                      [self = shared_from_this()](asio::error_code ec, std::size_t) {
+                          self->writing_.clear();
+                          if (ec) {
+                              if (self->state_ == State::kEnded) {
+                                  self->CloseSocket();
+                              } else {
+                                  self->End("write failed: " + ec.message(), false);
+                              }
+                              return;
+                          }
+                          self->Write();
+                      });
+}
+
+void VoiceSession::End(const std::string& reason, bool flush) {
+    if (state_ == State::kEnded) {
+        return;
+    }
+    state_ = State::kEnded;
+    Deliveries out;
+    host_.Registry().Remove(id_, out);
+    if (welcomed_) {
+        host_.ReleaseSlot();
+    }
+    host_.Log("session " + std::to_string(id_) + " closed: " + reason);
+    host_.Ended(id_);
+    Deliver(std::move(out));
+    if (flush && !overflowed_ && (!pending_.empty() || !writing_.empty())) {
+        lingering_ = true;
+        lingerUntil_ = Clock::now() + host_.Limits().closeLinger;
+        ArmTimer();
+        return;
+    }
+    CloseSocket();
+}
+
+void VoiceSession::CloseSocket() {
+    if (socketClosed_) {
+        return;
+    }
+    socketClosed_ = true;
+    asio::error_code ignored;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    socket_.close(ignored);
+    timer_.cancel();
+    pending_.clear();
+}
+
+void VoiceSession::ArmTimer() {
+    const ServerLimits& limits = host_.Limits();
+    Clock::time_point due = lastFrame_ + limits.idleTimeout;
+    if (lingering_) {
+        due = lingerUntil_;
+    } else if (state_ == State::kAwaitHello) {
+        due = std::min(due, started_ + limits.helloTimeout);
+    }
+    timer_.expires_at(due);
+    timer_.async_wait([self = shared_from_this()](asio::error_code ec) {
+        if (!ec) {
+            self->OnTimer();
+        }
+    });
+}
+
+void VoiceSession::OnTimer() {
+    if (socketClosed_) {
+        return;
+    }
+    const Clock::time_point now = Clock::now();
+    const ServerLimits& limits = host_.Limits();
+    if (state_ == State::kEnded) {
+        if (now >= lingerUntil_) {
+            CloseSocket();
+        } else {
+            ArmTimer();
+        }
+        return;
+    }
+    if (state_ == State::kAwaitHello && now >= started_ + limits.helloTimeout) {
+        End("no Hello in time", false);
+        return;
+    }
+    if (now >= lastFrame_ + limits.idleTimeout) {
+        End("nothing received in time", false);
+        return;
+    }
+    ArmTimer();
+}
+
+}  // namespace qv::voicesvc

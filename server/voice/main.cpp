@@ -1,0 +1,47 @@
+// sonaro-server: the voice server the networked engine connects to.
+
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "FileLimit.h"
+#include "VoiceServer.h"
+
+int main(int argc, char** argv) {
+    using qv::voicesvc::CommandLine;
+    CommandLine line = CommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.action == CommandLine::Action::kHelp) {
+        std::fputs(CommandLine::Usage(), stdout);
+        return 0;
+    }
+    if (line.action == CommandLine::Action::kError) {
+        std::fprintf(stderr, "sonaro-server: %s\n\n%s", line.error.c_str(), CommandLine::Usage());
+        return 2;
+    }
+    std::string error;
+    if (!line.configPath.empty() &&
+        !qv::voicesvc::ServerConfig::Load(line.configPath, line.options.config, error)) {
+        std::fprintf(stderr, "sonaro-server: %s\n", error.c_str());
+        return 2;
+    }
+    // An engine that hangs up mid-write must not end the server.
+    signal(SIGPIPE, SIG_IGN);
+    qv::voicesvc::RaiseFileLimit();
+
+    const std::string host = line.options.listenHost;
+    qv::voicesvc::VoiceServer server(std::move(line.options));
+    const int port = server.Listen(error);
+    if (port < 0) {
+        std::fprintf(stderr, "sonaro-server: %s\n", error.c_str());
+        return 1;
+    }
+    server.StopOnSignals();
+    const bool v6 = host.find(':') != std::string::npos;
+    std::printf(v6 ? "listening on [%s]:%d\n" : "listening on %s:%d\n", host.c_str(), port);
+    std::fflush(stdout);
+    server.Run();
+    return 0;
+}
