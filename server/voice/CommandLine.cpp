@@ -45,9 +45,10 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             line.action = Action::kHelp;
             return line;
         }
-        const bool takesValue = argument == "--listen" || argument == "--directory" ||
-                                argument == "--config" || argument == "--max-sessions" ||
-                                argument == "--hello-timeout-ms" || argument == "--idle-timeout-ms";
+        const bool takesValue =
+            argument == "--listen" || argument == "--directory" || argument == "--config" ||
+            argument == "--max-sessions" || argument == "--hello-timeout-ms" ||
+            argument == "--idle-timeout-ms" || argument == "--register-timeout-ms";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -78,9 +79,10 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             if (!number) {
                 return fail(argument + " wants a number of milliseconds");
             }
-            (argument == "--hello-timeout-ms" ? options.limits.helloTimeout
-                                              : options.limits.idleTimeout) =
-                std::chrono::milliseconds(*number);
+            auto& limit = argument == "--hello-timeout-ms"  ? options.limits.helloTimeout
+                          : argument == "--idle-timeout-ms" ? options.limits.idleTimeout
+                                                            : options.limits.registerTimeout;
+            limit = std::chrono::milliseconds(*number);
         }
     }
     return line;

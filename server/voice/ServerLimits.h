@@ -9,6 +9,9 @@ namespace qv::voicesvc {
 
 struct ServerLimits {
     std::chrono::milliseconds helloTimeout{10000};
+    // A session that has not registered this long after it connected is of no use to anyone
+    // (its user never logged in to the directory).
+    std::chrono::milliseconds registerTimeout{60000};
     // No frame at all for this long ends a session (the engine pings every second).
     std::chrono::milliseconds idleTimeout{20000};
     // More than framesPerSecond * floodWindow frames within floodWindow is a flood.

@@ -129,6 +129,7 @@ bool VoiceSession::HandleHello(const voice::Frame& frame) {
     Send(voice::Encode(voice::Welcome{voice::kProtocolVersion, config.requiredControlBuild,
                                       config.RequiredVersions(), config.serverName}));
     state_ = State::kAwaitRegister;
+    ArmTimer();  // from the Hello deadline to the Register deadline
     return true;
 }
 
@@ -336,6 +337,8 @@ void VoiceSession::ArmTimer() {
         due = lingerUntil_;
     } else if (state_ == State::kAwaitHello) {
         due = std::min(due, started_ + limits.helloTimeout);
+    } else if (state_ == State::kAwaitRegister) {
+        due = std::min(due, started_ + limits.registerTimeout);
     }
     timer_.expires_at(due);
     timer_.async_wait([self = shared_from_this()](asio::error_code ec) {
@@ -361,6 +364,11 @@ void VoiceSession::OnTimer() {
     }
     if (state_ == State::kAwaitHello && now >= started_ + limits.helloTimeout) {
         End("no Hello in time", false);
+        return;
+    }
+    if (state_ == State::kAwaitRegister && now >= started_ + limits.registerTimeout) {
+        Send(voice::Encode(voice::Close{13, "No login arrived in time. Please log in again."}));
+        End("no Register in time", true);
         return;
     }
     if (now >= lastFrame_ + limits.idleTimeout) {

@@ -406,6 +406,19 @@ TEST_F(VoiceServerProgramTest, SilentEnginesAreClosedAfterTheTimeouts) {
     EXPECT_NE(server->Log().find("nothing received in time"), std::string::npos);
 }
 
+TEST_F(VoiceServerProgramTest, AnEngineThatNeverRegistersIsToldAndClosed) {
+    Start({"--register-timeout-ms", "300"});
+    auto waiting = Connected();
+    ASSERT_TRUE(waiting->Handshake());
+    ASSERT_TRUE(waiting->RoundTrip());  // pinging does not keep an unregistered session
+    const auto close = waiting->Expect<voice::Close>(MessageType::kClose);
+    ASSERT_TRUE(close.has_value());
+    EXPECT_EQ(close->state, 13);
+    EXPECT_EQ(close->text, "No login arrived in time. Please log in again.");
+    EXPECT_TRUE(waiting->WaitClosed());
+    EXPECT_NE(server->Log().find("no Register in time"), std::string::npos);
+}
+
 TEST_F(VoiceServerProgramTest, AFullServerSaysSo) {
     Start({"--max-sessions", "1"});
     auto first = Connected();
