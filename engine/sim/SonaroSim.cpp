@@ -1,12 +1,9 @@
 // The component's entry points: sonaro-sim as a loadable engine.
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
-
 #include <memory>
 #include <string>
 
+#include "ComponentRegistration.h"
 #include "SimControl.h"
 #include "engine/SonaroComponent.h"
 #include "platform/FileVersion.h"
@@ -21,22 +18,6 @@
 QV_DEFINE_BUILD_MARKER(sonaro_sim_build_marker, SONARO_SIM_BUILD);
 
 namespace {
-
-constexpr const char* kClassId = "{5A0C3E71-9B2D-4F6A-8C41-2D7E9B13A5F0}";
-constexpr const char* kDescription = "SonaroCtrl Control";
-
-// The file this code was loaded from, as the host will find it again.
-std::string OwnPath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&OwnPath), &info) == 0 || info.dli_fname == nullptr) {
-        return {};
-    }
-    char resolved[PATH_MAX];
-    if (realpath(info.dli_fname, resolved) == nullptr) {
-        return info.dli_fname;
-    }
-    return resolved;
-}
 
 // The program build the simulated server publishes (required program build, patcher build 0).
 constexpr std::int32_t kRequiredVersions = static_cast<std::int32_t>(SONARO_PROGRAM_BUILD) << 16;
@@ -72,23 +53,5 @@ SONARO_EXPORT void SonaroDestroyInstance(qv::SonaroControl* instance) {
 }
 
 SONARO_EXPORT std::int32_t DllRegisterServer(qv::ComponentRegistry* registry) {
-    const std::string path = OwnPath();
-    if (registry == nullptr || path.empty()) {
-        return 1;
-    }
-    const std::string progId = qv::kSonaroProgId;
-    const std::string clsid = std::string("CLSID\\") + kClassId;
-    using qv::Hive;
-    const bool ok =
-        registry->SetDefaultValue(Hive::ClassesRoot, progId, kDescription) &&
-        registry->SetDefaultValue(Hive::ClassesRoot, progId + "\\CLSID", kClassId) &&
-        registry->SetDefaultValue(Hive::ClassesRoot, clsid, kDescription) &&
-        registry->SetDefaultValue(Hive::ClassesRoot, clsid + "\\InprocServer32", path) &&
-        registry->SetDefaultValue(Hive::ClassesRoot, clsid + "\\ProgID", progId) &&
-        // The machine's own view of the classes, which the installed-copy check reads.
-        registry->SetDefaultValue(Hive::LocalMachine, "SOFTWARE\\Classes\\" + clsid,
-                                  kDescription) &&
-        registry->SetDefaultValue(Hive::LocalMachine,
-                                  "SOFTWARE\\Classes\\" + clsid + "\\InprocServer32", path);
-    return ok ? 0 : 1;
+    return qv::component::Register(registry);
 }
