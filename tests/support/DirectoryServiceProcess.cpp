@@ -1,75 +1,28 @@
 #include "support/DirectoryServiceProcess.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
-
 namespace qv::test {
+
+namespace {
+
+std::vector<std::string> Arguments(const std::string& program, const TempFolder& folder) {
+    const std::string mailDir = folder.File("mail");
+    std::filesystem::create_directories(mailDir);
+    return {program,   "--listen",           "127.0.0.1:0", "--db",  folder.File("directory.db"),
+            "--files", folder.File("files"), "--mail-dir",  mailDir, "--hash-cost",
+            "minimal"};
+}
+
+}  // namespace
 
 DirectoryServiceProcess::DirectoryServiceProcess(const std::string& program,
                                                  const TempFolder& folder)
-    : mailDir_(folder.File("mail")) {
-    std::filesystem::create_directories(mailDir_);
-    int out[2];
-    if (::pipe(out) != 0) {
-        return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, folder.File("service.log").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> args = {
-        program,   "--listen",           "127.0.0.1:0", "--db",   folder.File("directory.db"),
-        "--files", folder.File("files"), "--mail-dir",  mailDir_, "--hash-cost",
-        "minimal"};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::FILE* in = ::fdopen(out[0], "r");
-    if (in == nullptr) {
-        ::close(out[0]);
-        return;
-    }
-    char line[256] = {};
-    if (std::fgets(line, sizeof line, in) != nullptr) {
-        const std::string text(line);
-        const std::string prefix = "listening on ";
-        if (text.starts_with(prefix)) {
-            host_ = text.substr(prefix.size());
-            while (!host_.empty() && (host_.back() == '\n' || host_.back() == '\r')) {
-                host_.pop_back();
-            }
-        }
-    }
-    std::fclose(in);
-}
-
-DirectoryServiceProcess::~DirectoryServiceProcess() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
-}
+    : ListeningProcess(Arguments(program, folder), folder.File("service.log")),
+      mailDir_(folder.File("mail")) {}
 
 std::vector<std::string> DirectoryServiceProcess::Mail() const {
     std::vector<std::filesystem::path> files;

@@ -3,32 +3,24 @@
 // quorvane-directory on 127.0.0.1, on a port the system chooses, mailing into a folder; stopped
 // with SIGTERM when the object goes.
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
+#include "support/ListeningProcess.h"
 #include "support/TempFolder.h"
 
 namespace qv::test {
 
-class DirectoryServiceProcess {
+class DirectoryServiceProcess : public ListeningProcess {
   public:
     // program: the quorvane-directory executable.
     DirectoryServiceProcess(const std::string& program, const TempFolder& folder);
-    ~DirectoryServiceProcess();
-    DirectoryServiceProcess(const DirectoryServiceProcess&) = delete;
-    DirectoryServiceProcess& operator=(const DirectoryServiceProcess&) = delete;
 
-    // "127.0.0.1:PORT", empty when the service did not start.
-    const std::string& Host() const { return host_; }
     // The mail sent so far, oldest first.
     std::vector<std::string> Mail() const;
 
   private:
     std::string mailDir_;
-    std::string host_;
-    pid_t pid_ = -1;
 };
 
 // The text after label up to the end of its line, without a trailing full stop.

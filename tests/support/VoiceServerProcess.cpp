@@ -1,82 +1,20 @@
 #include "support/VoiceServerProcess.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-extern char** environ;
-
 namespace qv::test {
+
+namespace {
+
+std::vector<std::string> Arguments(const std::string& program, const std::string& directory,
+                                   std::vector<std::string> extra) {
+    std::vector<std::string> args = {program, "--listen", "127.0.0.1:0", "--directory", directory};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+}  // namespace
 
 VoiceServerProcess::VoiceServerProcess(const std::string& program, const TempFolder& folder,
                                        const std::string& directory, std::vector<std::string> extra)
-    : logPath_(folder.File("voice.log")) {
-    int out[2];
-    if (::pipe(out) != 0) {
-        return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logPath_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> args = {program, "--listen", "127.0.0.1:0", "--directory", directory};
-    args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::FILE* in = ::fdopen(out[0], "r");
-    if (in == nullptr) {
-        ::close(out[0]);
-        return;
-    }
-    char line[256] = {};
-    if (std::fgets(line, sizeof line, in) != nullptr) {
-        const std::string text(line);
-        const std::string prefix = "listening on 127.0.0.1:";
-        if (text.starts_with(prefix)) {
-            port_ = std::atoi(text.c_str() + prefix.size());
-            host_ = "127.0.0.1:" + std::to_string(port_);
-        }
-    }
-    std::fclose(in);
-}
-
-VoiceServerProcess::~VoiceServerProcess() {
-    Stop();
-}
-
-int VoiceServerProcess::Stop() {
-    if (pid_ <= 0) {
-        return -1;
-    }
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return status;
-}
-
-std::string VoiceServerProcess::Log() const {
-    std::ifstream in(logPath_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+    : ListeningProcess(Arguments(program, directory, std::move(extra)), folder.File("voice.log")) {}
 
 }  // namespace qv::test
