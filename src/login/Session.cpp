@@ -235,7 +235,8 @@ void Session::StandardLogin(bool newUser) {
             return;
         }
         // The Login dialog has logged in to the directory already.
-        ConnectEngine(nick, std::to_string(id), password);
+        ConnectEngine(nick, std::to_string(id), password,
+                      s_.directory != nullptr ? s_.directory->ConnectionId() : "");
         return;
     }
     bool hasId = false;
@@ -257,11 +258,13 @@ void Session::StandardLogin(bool newUser) {
             },
             this);
     }
-    ConnectEngine(nick, std::to_string(id), stored);
+    // Not the id of an earlier login: it may have expired, and a voice server that refuses it
+    // makes the program forget the stored login.
+    ConnectEngine(nick, std::to_string(id), stored, "");
 }
 
 void Session::ConnectEngine(const std::string& nickname, const std::string& id,
-                            const std::string& storedPassword) {
+                            const std::string& storedPassword, const std::string& connectionId) {
     voiceServer_ = s_.serverSettings.GetString(kServer, "VoiceServer", kDefaultVoiceServer);
     const int port = s_.serverSettings.GetInt(kServer, "VoicePort", kDefaultVoicePort);
     if (storedPassword.empty()) {
@@ -269,9 +272,7 @@ void Session::ConnectEngine(const std::string& nickname, const std::string& id,
                              "Quorvane", mb::kOk | mb::kIconExclamation);
         return;
     }
-    // The voice server lets the user in only with the connection id of a directory login: the
-    // one held now (the Login dialog's), and the fresh one once LoginEx2 answers.
-    s_.manager.SetConnectionId(s_.directory != nullptr ? s_.directory->ConnectionId() : "");
+    s_.manager.SetConnectionId(connectionId);
     s_.manager.Connect(voiceServer_, port, nickname, id);
 }
 
