@@ -75,6 +75,10 @@ struct Ending {
     std::string event;
 };
 
+void PrintTo(const Ending& ending, std::ostream* out) {
+    *out << ending.name;
+}
+
 void GreetThen(FakeVoiceServer& s, const std::string& bytes) {
     ASSERT_TRUE(s.Greet());
     ASSERT_TRUE(s.Send(bytes));

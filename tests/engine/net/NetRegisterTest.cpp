@@ -15,6 +15,10 @@ struct Order {
     std::vector<Piece> afterConnect;   // the last one releases Register
 };
 
+void PrintTo(const Order& order, std::ostream* out) {
+    *out << order.name;
+}
+
 class NetRegisterOrderTest : public NetEngineFixture, public ::testing::WithParamInterface<Order> {
   protected:
     void Supply(Piece piece) {
