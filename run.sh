@@ -28,18 +28,17 @@ cleanup() {
 trap cleanup EXIT
 
 answers() { (exec 3<>"/dev/tcp/${1%:*}/${1#*:}") 2>/dev/null; }
+# Waits (up to 5 s) for a server we started to print its "listening on" line into that file.
+listening() { for _ in $(seq 50); do grep -q '^listening on ' "$1" 2>/dev/null && return 0; sleep 0.1; done; return 1; }
 
 # The directory service: one per machine; a running one is used as it is.
 if ! answers "$listen"; then
   mkdir -p "$service_data"
   "$build/server/directory/quorvane-directory" --listen "$listen" \
     --db "$service_data/directory.db" --files "$service_data/files" \
-    --mail-dir "$service_data/mail" 2>>"$service_data/service.log" &
+    --mail-dir "$service_data/mail" >"$service_data/listening" 2>>"$service_data/service.log" &
   service_pid=$!
-  for _ in $(seq 50); do
-    answers "$listen" && break
-    sleep 0.1
-  done
+  listening "$service_data/listening" || echo "the directory service did not start; see $service_data/service.log" >&2
   echo "directory service on $listen; mail it sends is in $service_data/mail/" >&2
 fi
 
@@ -47,12 +46,9 @@ fi
 if ! answers "$voice_listen"; then
   mkdir -p "$voice_data"
   "$build/server/voice/sonaro-server" --listen "$voice_listen" --directory "$listen" \
-    >/dev/null 2>>"$voice_data/server.log" &
+    >"$voice_data/listening" 2>>"$voice_data/server.log" &
   voice_pid=$!
-  for _ in $(seq 50); do
-    answers "$voice_listen" && break
-    sleep 0.1
-  done
+  listening "$voice_data/listening" || echo "the voice server did not start; see $voice_data/server.log" >&2
   echo "voice server on $voice_listen; its log is $voice_data/server.log" >&2
 fi
 
