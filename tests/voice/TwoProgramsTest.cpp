@@ -39,6 +39,10 @@ class Program {
         servers.WriteString("Server", "WebServer", directoryHost);
         servers.WriteString("Server", "VoiceServer", "127.0.0.1");
         servers.WriteInt("Server", "VoicePort", voicePort);
+        // A computer on a network, not behind a modem (whose reconnect waits for a dial-up link).
+        IniFile machine(home.File("Quorvane.ini"));
+        machine.WriteInt("Options", "UsingModem", 0);
+        machine.WriteInt("Options", "UsingLan", 1);
 
         std::vector<std::string> args{QUORVANE_PROGRAM, "--home", home.Path()};
         std::vector<char*> argv;
@@ -51,6 +55,7 @@ class Program {
             env.emplace_back(*e);
         }
         env.push_back("QT_QPA_PLATFORM=offscreen");
+        env.push_back("QUORVANE_TRACE=" + home.File("trace.log"));
         env.push_back("QUORVANE_MIXER=null");
         env.push_back("QUORVANE_SOUND=null");
         env.push_back("XDG_DATA_HOME=" + home.Path() + "xdg-data");
@@ -124,6 +129,34 @@ TEST(TwoProgramsTest, TwoDataRootsLogInAsTwoUsersOnOneVoiceServer) {
     EXPECT_EQ(LastStatus(*watcher, bob.id), 1);
     EXPECT_EQ(b.Terminate(), 0);
     EXPECT_TRUE(watcher->DriveUntil([&] { return LastStatus(*watcher, bob.id) == 0; }));
+}
+
+TEST(TwoProgramsTest, AProgramComesBackOnlineAfterTheVoiceServerRestarts) {
+    test::VoiceRig rig;
+    ASSERT_TRUE(rig.Ready());
+    const test::Account ann = rig.Register("Ann");
+    const test::Account cat = rig.Register("Cat");
+    test::TempFolder home;
+    Program program(home, ann, rig.directory.Host(), rig.VoicePort());
+    ASSERT_TRUE(program.Started());
+    auto watcher = rig.NewUser();
+    ASSERT_TRUE(rig.LogIn(*watcher, cat, rig.LogInToDirectory(cat), ann.id + "\n"));
+    ASSERT_TRUE(watcher->DriveUntil([&] { return LastStatus(*watcher, ann.id) == 1; }, 30000));
+
+    EXPECT_EQ(rig.voice.Stop(), 0);
+    ASSERT_TRUE(watcher->DriveUntil([&] { return watcher->h.manager->State() == 0; }));
+    const std::string port = std::to_string(rig.VoicePort());
+    test::VoiceServerProcess again(SONARO_SERVER_PROGRAM, rig.folder, rig.directory.Host(),
+                                   {"--listen", "127.0.0.1:" + port});
+    ASSERT_EQ(again.Port(), rig.VoicePort());
+
+    // The program notices the lost connection and reconnects by itself, logging in afresh.
+    auto watcherAgain = rig.NewUser();
+    ASSERT_TRUE(rig.LogIn(*watcherAgain, cat, rig.LogInToDirectory(cat), ann.id + "\n"));
+    EXPECT_TRUE(
+        watcherAgain->DriveUntil([&] { return LastStatus(*watcherAgain, ann.id) == 1; }, 30000))
+        << again.Log() << home.Read("trace.log");
+    EXPECT_EQ(program.Terminate(), 0);
 }
 
 }  // namespace
