@@ -72,6 +72,11 @@ void NetControl::SetWelcomeTimeout(std::int32_t milliseconds) {
     welcomeTimeoutMs_ = std::max<std::int32_t>(1, milliseconds);
 }
 
+void NetControl::SetSilenceTimeout(std::int32_t milliseconds) {
+    std::lock_guard lock(mutex_);
+    silenceTimeoutMs_ = std::max<std::int32_t>(1, milliseconds);
+}
+
 void NetControl::SetSampleRate(std::int32_t value) {
     std::lock_guard lock(mutex_);
     sampleRate_ = value;
@@ -139,6 +144,7 @@ Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
         settings.controlBuild = build_;
         settings.generation = generation_;
         settings.welcomeTimeout = std::chrono::milliseconds(welcomeTimeoutMs_);
+        settings.silenceTimeout = std::chrono::milliseconds(silenceTimeoutMs_);
         settings.userId = userId_;
         settings.connectionId = connectionId_;
         session_ =

@@ -35,6 +35,7 @@ class NetControl final : public SonaroControl,
     void SetConnectionId(const std::string& connectionId) override;
     // SonaroNetTuning
     void SetWelcomeTimeout(std::int32_t milliseconds) override;
+    void SetSilenceTimeout(std::int32_t milliseconds) override;
 
     // SonaroControl
     void* QueryExtension(const char* name) override;
@@ -114,6 +115,7 @@ class NetControl final : public SonaroControl,
     std::uint32_t requiredControlBuild_ = 0;
     std::int32_t requiredVersions_ = 0;
     std::int32_t welcomeTimeoutMs_ = 10000;
+    std::int32_t silenceTimeoutMs_ = 20000;
     std::unique_ptr<NetSession> session_;
     // Sessions stopped from their own thread, joined later from another one.
     std::vector<std::unique_ptr<NetSession>> stopped_;

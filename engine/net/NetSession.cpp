@@ -164,6 +164,7 @@ void NetSession::OnRead(const asio::error_code& error, std::size_t size) {
         End(5, "Connection lost");
         return;
     }
+    lastHeard_ = Clock::now();
     reader_.Append(readBuffer_.data(), size);
     voice::Frame frame;
     for (;;) {
@@ -275,6 +276,7 @@ void NetSession::OnWelcome(const voice::Welcome& welcome) {
     }
     welcomed_ = true;
     welcomeTimer_.cancel();
+    lastHeard_ = Clock::now();
     gate_.SetWelcomed();
     host_.Welcomed(settings_.generation, welcome);
     Raise([&welcome](SonaroEventSink& sink) { sink.connectionEvent(0, welcome.serverName); });
@@ -300,6 +302,10 @@ void NetSession::OnPong(const voice::Ping& pong) {
 }
 
 void NetSession::PingTick() {
+    if (Clock::now() - lastHeard_ > settings_.silenceTimeout) {
+        End(5, "Connection lost");
+        return;
+    }
     const QualityMeter::Micros now = NowMicros();
     const std::uint32_t sequence = meter_.Sent(now);
     Send(voice::EncodePing(voice::Ping{sequence, now}));

@@ -28,6 +28,8 @@ struct SessionSettings {
     std::uint32_t controlBuild = 0;
     std::uint64_t generation = 0;
     std::chrono::milliseconds welcomeTimeout{10000};
+    // A server that stopped answering (a cable pulled, a machine gone) leaves the socket open.
+    std::chrono::milliseconds silenceTimeout{20000};
     // What the instance knew when Connect was called; later changes come through the setters.
     std::string userId;
     std::string connectionId;
@@ -118,6 +120,7 @@ class NetSession {
     RegistrationGate gate_;
     std::deque<std::string> held_;
     QualityMeter meter_;
+    std::chrono::steady_clock::time_point lastHeard_{};
 
     std::atomic<bool> over_{false};
     std::atomic<std::int32_t> pingMs_{0};

@@ -78,6 +78,14 @@ TEST_F(NetEventsTest, ThePingIsTheRoundTripOfTheLatestPong) {
     EXPECT_EQ(Engine().GetPacketLoss(), 0.0f);
 }
 
+TEST_F(NetEventsTest, AServerThatFallsSilentCountsAsLost) {
+    Tuning().SetSilenceTimeout(300);
+    ConnectWelcomed();
+    server.answerPings = false;  // the socket stays open, nothing comes back
+    EXPECT_TRUE(sink.WaitFor("connectionEvent 5 Connection lost"));
+    EXPECT_EQ(Engine().GetPing(), 0);
+}
+
 TEST_F(NetEventsTest, AudioAndConversationsAreNotInThisVersion) {
     SonaroControl& e = Engine();
     EXPECT_EQ(e.StartAudio(), 0);
