@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "TextNumber.h"
 #include "util/Text.h"
 
 namespace qv::dirsvc {
@@ -7,28 +8,6 @@ namespace qv::dirsvc {
 namespace {
 
 constexpr int kMaxThreads = 256;
-
-// "HOST:PORT" or "[V6]:PORT".
-bool ParseListen(const std::string& value, std::string& host, int& port) {
-    const size_t colon = value.rfind(':');
-    if (colon == std::string::npos || colon == 0) {
-        return false;
-    }
-    std::string name = value.substr(0, colon);
-    if (name.front() == '[') {
-        if (name.size() < 3 || name.back() != ']') {
-            return false;
-        }
-        name = name.substr(1, name.size() - 2);
-    }
-    const auto number = text::Number(value.substr(colon + 1), 0, 65535);
-    if (!number) {
-        return false;
-    }
-    host = name;
-    port = static_cast<int>(*number);
-    return true;
-}
 
 }  // namespace
 
@@ -77,7 +56,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         }
         const std::string& value = arguments[++i];
         if (argument == "--listen") {
-            if (!ParseListen(value, line.host, line.port)) {
+            if (!servers::ParseHostPort(value, line.host, line.port)) {
                 return fail("--listen wants HOST:PORT, not '" + value + "'");
             }
         } else if (argument == "--db") {

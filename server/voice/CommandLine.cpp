@@ -57,25 +57,25 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         }
         const std::string& value = arguments[++i];
         if (argument == "--listen") {
-            if (!ParseHostPort(value, options.listenHost, options.listenPort)) {
+            if (!servers::ParseHostPort(value, options.listenHost, options.listenPort)) {
                 return fail("--listen wants HOST:PORT, not '" + value + "'");
             }
         } else if (argument == "--directory") {
-            if (!ParseHostPort(value, options.directoryHost, options.directoryPort) ||
+            if (!servers::ParseHostPort(value, options.directoryHost, options.directoryPort) ||
                 options.directoryPort == 0) {
                 return fail("--directory wants HOST:PORT, not '" + value + "'");
             }
         } else if (argument == "--config") {
             line.configPath = value;
         } else if (argument == "--max-sessions") {
-            const auto number = ParseNumber(value, 1, kMaxSessions);
+            const auto number = servers::ParseNumber(value, 1, kMaxSessions);
             if (!number) {
                 return fail("--max-sessions wants a number from 1 to 1000000");
             }
             options.limits.maxSessions = static_cast<std::size_t>(*number);
         } else {
             // Short timeouts for tests; not in the usage text.
-            const auto number = ParseNumber(value, 1, kMaxTimeoutMs);
+            const auto number = servers::ParseNumber(value, 1, kMaxTimeoutMs);
             if (!number) {
                 return fail(argument + " wants a number of milliseconds");
             }

@@ -48,14 +48,14 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
             }
             result.serverName = std::string(value);
         } else if (key == "RequiredControlBuild") {
-            const auto number = ParseNumber(value, 0, 0xFFFFFFFFll);
+            const auto number = servers::ParseNumber(value, 0, 0xFFFFFFFFll);
             if (!number) {
                 error = where + "RequiredControlBuild wants a number from 0 to 4294967295";
                 return false;
             }
             result.requiredControlBuild = static_cast<std::uint32_t>(*number);
         } else if (key == "RequiredProgramBuild" || key == "RequiredPatcherBuild") {
-            const auto number = ParseNumber(value, 0, 0xFFFF);
+            const auto number = servers::ParseNumber(value, 0, 0xFFFF);
             if (!number) {
                 error = where + key + " wants a number from 0 to 65535";
                 return false;

@@ -1,5 +1,7 @@
 #include "util/Text.h"
 
+#include "TextNumber.h"
+
 namespace qv::dirsvc::text {
 
 namespace {
@@ -46,20 +48,7 @@ std::string_view Trim(std::string_view text) {
 }
 
 std::optional<std::int64_t> Number(std::string_view text, std::int64_t min, std::int64_t max) {
-    if (text.empty() || text.size() > 18) {
-        return std::nullopt;
-    }
-    std::int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value < min || value > max) {
-        return std::nullopt;
-    }
-    return value;
+    return servers::ParseNumber(text, min, max);
 }
 
 }  // namespace qv::dirsvc::text

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace qv::voicesvc {
+namespace qv::servers {
 
 std::optional<std::int64_t> ParseNumber(std::string_view text, std::int64_t min, std::int64_t max) {
     if (text.empty() || text.size() > 18) {
@@ -42,4 +42,4 @@ bool ParseHostPort(std::string_view value, std::string& host, int& port) {
     return true;
 }
 
-}  // namespace qv::voicesvc
+}  // namespace qv::servers
