@@ -146,6 +146,9 @@ void PresenceRegistry::SetWatchList(SessionId session, const voice::ListUpdate& 
     if (update.op == kReplace || update.op == kAdd) {
         // The own id is kept in the list but never watched or answered.
         for (const std::string& id : ids) {
+            if (member.watchList.size() >= kMaxListEntries) {
+                break;
+            }
             member.watchList.push_back(id);
             if (id != member.userId) {
                 Watch(session, id);
@@ -183,7 +186,9 @@ void PresenceRegistry::SetBlockList(SessionId session, const voice::ListUpdate& 
             }
             for (std::string& id : ids) {
                 if (update.op == kReplace || update.op == kAdd) {
-                    member.blockList.insert(std::move(id));
+                    if (member.blockList.size() < kMaxListEntries) {
+                        member.blockList.insert(std::move(id));
+                    }
                 } else {
                     member.blockList.erase(id);
                 }

@@ -37,6 +37,10 @@ class PresenceRegistry {
 
     static bool IsMode(std::int16_t mode);
 
+    // Entries a watch list and ids a block list may hold; additions beyond are ignored, so a
+    // session that keeps adding cannot grow the server without end.
+    static constexpr std::size_t kMaxListEntries = 10000;
+
   private:
     struct Member {
         std::string userId;

@@ -104,6 +104,28 @@ class PresenceRegistryTest : public ::testing::Test {
     PresenceRegistry registry;
 };
 
+TEST_F(PresenceRegistryTest, ListsStopGrowingAtTheirLimit) {
+    const std::size_t limit = PresenceRegistry::kMaxListEntries;
+    std::string full;
+    for (std::size_t i = 0; i < limit; ++i) {
+        full += std::to_string(5000000 + i) + "\n";
+    }
+    // One replace fills the list (as the protocol's list size allows only part of it, in two).
+    const std::size_t half = full.size() / 2;
+    const std::size_t cut = full.find('\n', half) + 1;
+    EXPECT_EQ(Watch(1, 0, full.substr(0, cut)).size() + Watch(1, 1, full.substr(cut)).size(),
+              limit);
+    // Further additions are neither kept nor answered; a removal makes room again.
+    EXPECT_EQ(Watch(1, 1, "200\n"), Lines{});
+    EXPECT_EQ(Watch(1, 2, "5000000\n"), Lines{});
+    EXPECT_EQ(Watch(1, 1, "200\n"), Lines{"1 Watch 200 0"});
+
+    Block(2, 0, full.substr(0, cut));
+    Block(2, 1, full.substr(cut));
+    Block(2, 1, "100\n");  // over the limit: Ann is not blocked
+    EXPECT_EQ(Message(1, "200"), Lines{"2 UserMessage Ann 100 8 3 hi"});
+}
+
 TEST_F(PresenceRegistryTest, AdmissionAnswersRegisteredOrRefusesTheSecondSession) {
     struct Case {
         std::string address;
