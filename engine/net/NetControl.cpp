@@ -11,20 +11,6 @@ bool Carries(const std::string& text, std::size_t limit) {
     return text.size() <= limit && text.find('\0') == std::string::npos;
 }
 
-bool IsMode(std::int16_t mode) {
-    switch (mode) {
-        case 0:
-        case 2:
-        case 4:
-        case 8:
-        case 16:
-        case 32:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool IsListOp(std::int16_t op) {
     return op >= sonaro_list_op::kReplace && op <= sonaro_list_op::kRemove;
 }
@@ -227,7 +213,7 @@ float NetControl::GetPacketLoss() {
 }
 
 Bool32 NetControl::SetStatus(std::int16_t mode) {
-    if (!IsMode(mode)) {
+    if (!voice::IsPresenceMode(mode)) {
         return 0;
     }
     return Request(voice::Encode(voice::SetStatus{mode}));

@@ -290,6 +290,20 @@ FrameReader::Result FrameReader::Next(Frame& frame) {
     return Result::kFrame;
 }
 
+bool IsPresenceMode(std::int16_t mode) {
+    switch (mode) {
+        case 0:
+        case 2:
+        case 4:
+        case 8:
+        case 16:
+        case 32:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool IsUserId(std::string_view text) {
     if (text.empty() || text.size() > kMaxUserId || text[0] == '0') {
         return false;

@@ -182,6 +182,9 @@ class FrameReader {
     bool bad_ = false;
 };
 
+// A presence mode SetStatus may carry: 0, 2, 4, 8, 16 or 32 (invisible).
+bool IsPresenceMode(std::int16_t mode);
+
 // A decimal Quorvane ID: 1 to 10 digits, no sign, no leading zero, at most 4294967295.
 bool IsUserId(std::string_view text);
 

@@ -15,20 +15,6 @@ constexpr std::int16_t kInvisible = 32;
 
 }  // namespace
 
-bool PresenceRegistry::IsMode(std::int16_t mode) {
-    switch (mode) {
-        case 0:
-        case 2:
-        case 4:
-        case 8:
-        case 16:
-        case kInvisible:
-            return true;
-        default:
-            return false;
-    }
-}
-
 PresenceRegistry::Admission PresenceRegistry::Admit(SessionId session, const std::string& userId,
                                                     const std::string& nickname,
                                                     const std::string& address, Deliveries& out) {
@@ -89,7 +75,7 @@ void PresenceRegistry::ChangeUser(const std::string& userId, Change change, Deli
 }
 
 bool PresenceRegistry::SetStatus(SessionId session, std::int16_t mode, Deliveries& out) {
-    if (!IsMode(mode)) {
+    if (!voice::IsPresenceMode(mode)) {
         return false;
     }
     const auto found = members_.find(session);

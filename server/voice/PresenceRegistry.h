@@ -35,8 +35,6 @@ class PresenceRegistry {
     // What the watcher sees of the user: 0 offline or blocked, mode | 1, or 32 when invisible.
     std::int16_t Seen(SessionId watcher, const std::string& userId) const;
 
-    static bool IsMode(std::int16_t mode);
-
     // Entries a watch list and ids a block list may hold; additions beyond are ignored, so a
     // session that keeps adding cannot grow the server without end.
     static constexpr std::size_t kMaxListEntries = 10000;
