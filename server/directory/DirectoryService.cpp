@@ -1,5 +1,8 @@
 #include "DirectoryService.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -21,6 +24,38 @@
 
 namespace qv::dirsvc {
 
+namespace {
+
+// Creates the folder (and missing parents) as 0700; an existing one is made 0700 when
+// tighten is set. False when it cannot be created or is not a folder.
+bool PrivateFolder(const std::string& folder, bool tighten) {
+    std::error_code failure;
+    const std::filesystem::path path(folder);
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path p = path; !p.empty() && !std::filesystem::exists(p, failure);
+         p = p.parent_path()) {
+        missing.push_back(p);
+        if (p == p.parent_path()) {
+            break;
+        }
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        ::chmod(it->c_str(), 0700);
+    }
+    if (!std::filesystem::is_directory(path, failure)) {
+        return false;
+    }
+    if (tighten && missing.empty()) {
+        ::chmod(path.c_str(), 0700);
+    }
+    return true;
+}
+
+}  // namespace
+
 struct DirectoryService::Parts {
     Parts(const ServiceOptions& options, Seams seams, std::unique_ptr<Database> db)
         : ownClock(seams.clock == nullptr ? std::make_unique<SystemClock>() : nullptr),
@@ -36,8 +71,10 @@ struct DirectoryService::Parts {
           hasher(options.hashCost, options.hashSlots),
           throttle(clock, options.throttle),
           replays(clock),
+          registrations(clock, options.registrations),
+          resetMails(clock, options.resetMails),
           services{accounts, sessions, partners, hasher, throttle, mailer, replays, clock},
-          accountPages(services),
+          accountPages(services, {registrations, resetMails}),
           loginPages(services),
           profilePages(services),
           partnerPages(services),
@@ -60,6 +97,8 @@ struct DirectoryService::Parts {
     PasswordHasher hasher;
     LoginThrottle throttle;
     ReplayCache replays;
+    RateLimiter registrations;
+    RateLimiter resetMails;
     PageServices services;
     AccountPages accountPages;
     LoginPages loginPages;
@@ -80,19 +119,19 @@ std::unique_ptr<DirectoryService> DirectoryService::Create(const ServiceOptions&
         error = "the files and mail folders must be given";
         return nullptr;
     }
-    std::vector<std::string> folders = {options.filesFolder, options.mailFolder};
-    const std::filesystem::path databaseFolder =
-        std::filesystem::path(options.databasePath).parent_path();
-    if (!databaseFolder.empty()) {
-        folders.push_back(databaseFolder.string());
-    }
-    for (const std::string& folder : folders) {
-        std::error_code failure;
-        if (!std::filesystem::create_directories(folder, failure) &&
-            !std::filesystem::is_directory(folder, failure)) {
+    // Mail holds passwords and the files are users' own: both folders are the service's alone.
+    for (const std::string& folder : {options.filesFolder, options.mailFolder}) {
+        if (!PrivateFolder(folder, true)) {
             error = "cannot create the folder '" + folder + "'";
             return nullptr;
         }
+    }
+    // The database's folder may be shared; only one the service creates is made private.
+    const std::filesystem::path databaseFolder =
+        std::filesystem::path(options.databasePath).parent_path();
+    if (!databaseFolder.empty() && !PrivateFolder(databaseFolder.string(), false)) {
+        error = "cannot create the folder '" + databaseFolder.string() + "'";
+        return nullptr;
     }
     auto database = Database::Open(options.databasePath, error);
     if (database == nullptr) {

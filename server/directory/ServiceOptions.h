@@ -5,6 +5,7 @@
 #include "http/HttpFront.h"
 #include "security/LoginThrottle.h"
 #include "security/PasswordHasher.h"
+#include "security/RateLimiter.h"
 
 namespace qv::dirsvc {
 
@@ -16,6 +17,10 @@ struct ServiceOptions {
     int hashSlots = 2;  // password hashes computed at once
     HttpLimits http;
     LoginThrottle::Policy throttle;
+    // Per caller's address: RegisterEx at most 10 at once, then one per 6 minutes; ForgotPass
+    // mails 5, then one per 12 minutes.
+    RateLimiter::Policy registrations{10, 360};
+    RateLimiter::Policy resetMails{5, 720};
 };
 
 }  // namespace qv::dirsvc

@@ -1,6 +1,7 @@
 #include "mail/FileMailer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -100,11 +101,12 @@ bool FileMailer::Send(const MailMessage& message) {
     const std::uint32_t first = sequence_.fetch_add(1);
     const std::string temporary =
         folder_ + ".sending-" + std::to_string(::getpid()) + "-" + std::to_string(first);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // The mails carry passwords: readable by the service alone, whatever the umask.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return false;
     }
-    const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
         ::unlink(temporary.c_str());

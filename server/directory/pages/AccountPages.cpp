@@ -1,5 +1,7 @@
 #include "pages/AccountPages.h"
 
+#include <chrono>
+
 #include "http/PageRouter.h"
 #include "mail/Mailer.h"
 #include "pages/AccountMail.h"
@@ -9,9 +11,12 @@
 #include "pages/ReplayCache.h"
 #include "pages/SessionCheck.h"
 #include "security/PasswordHasher.h"
+#include "security/RateLimiter.h"
 #include "security/Secrets.h"
+#include "security/SourceAddress.h"
 #include "store/AccountStore.h"
 #include "store/Schema.h"
+#include "store/SessionStore.h"
 #include "util/Clock.h"
 #include "util/Text.h"
 
@@ -70,7 +75,40 @@ std::optional<bool> FlagChange(Params& params, const char* key) {
     return *number == 1;
 }
 
+// A repeat waits this long for the first attempt before it is told the service is busy.
+constexpr auto kRepeatWait = std::chrono::seconds(15);
+
 }  // namespace
+
+class AccountPages::Claim {
+  public:
+    Claim(AccountPages& pages, std::string key) : pages_(pages), key_(std::move(key)) {
+        std::unique_lock lock(pages_.registerMutex_);
+        claimed_ = pages_.registerDone_.wait_for(
+            lock, kRepeatWait, [this] { return pages_.registering_.count(key_) == 0; });
+        if (claimed_) {
+            pages_.registering_.insert(key_);
+        }
+    }
+    ~Claim() {
+        if (claimed_) {
+            {
+                std::lock_guard lock(pages_.registerMutex_);
+                pages_.registering_.erase(key_);
+            }
+            pages_.registerDone_.notify_all();
+        }
+    }
+    Claim(const Claim&) = delete;
+    Claim& operator=(const Claim&) = delete;
+
+    bool Claimed() const { return claimed_; }
+
+  private:
+    AccountPages& pages_;
+    std::string key_;
+    bool claimed_ = false;
+};
 
 void AccountPages::Register(PageRouter& router) {
     router.Add("RegisterEx", [this](const PageRequest& r) { return RegisterEx(r); });
@@ -79,11 +117,19 @@ void AccountPages::Register(PageRouter& router) {
 }
 
 Reply AccountPages::RegisterEx(const PageRequest& request) {
-    std::lock_guard lock(registerMutex_);
+    // Only the same query waits for the first attempt; the hashing and the mail of different
+    // registrations run in parallel.
+    const Claim claim(*this, std::string(request.rawQuery));
+    if (!claim.Claimed()) {
+        return Reply::Fail(messages::kBusy);
+    }
     if (auto replayed = services_.replays.Find(request.page, request.rawQuery)) {
         return Reply::Replayed(std::move(*replayed));
     }
+    return Register(request);
+}
 
+Reply AccountPages::Register(const PageRequest& request) {
     Params params(request.query);
     NewAccount account;
     Profile& profile = account.profile;
@@ -126,19 +172,21 @@ Reply AccountPages::RegisterEx(const PageRequest& request) {
     profile.hideEmail = *hideEmail == 1;
     profile.subscribeToMails = *mailsOk == 1;
     account.partnerId = static_cast<int>(*partner);
+    // Counted before the hash, which is the cost an address could otherwise run up.
+    if (!limits_.registrations.Take(SourceKey(request.remoteAddress))) {
+        return Reply::Fail(messages::kTooManyRegistrations);
+    }
     account.passwordHash = services_.hasher.Hash(password);
     if (account.passwordHash.empty()) {
         return Reply::Fail(messages::kBusy);
     }
 
-    // The mail is the only place a new user learns the password, so no mail, no account.
+    // The account is committed durably before its number is mailed, so a mailed number is
+    // never lost nor given to someone else. The mail is the only place a new user learns the
+    // password, so no mail, no account (its number stays unused).
     std::int64_t number = 0;
-    const StoreStatus status = services_.accounts.Create(
-        account, services_.clock.Now(),
-        [&](std::int64_t id) {
-            return services_.mailer.Send(AccountMail::Welcome(id, password, profile));
-        },
-        number);
+    const StoreStatus status =
+        services_.accounts.Create(account, services_.clock.Now(), nullptr, number);
     switch (status) {
         case StoreStatus::kOk:
             break;
@@ -146,10 +194,12 @@ Reply AccountPages::RegisterEx(const PageRequest& request) {
             return Reply::Fail(messages::kNickNameTaken);
         case StoreStatus::kFull:
             return Reply::Fail(messages::kNoMoreNumbers);
-        case StoreStatus::kAborted:
-            return Reply::Fail(messages::kAccountMailFailed);
         default:
             return Reply::Fail(messages::kDatabase);
+    }
+    if (!services_.mailer.Send(AccountMail::Welcome(number, password, profile))) {
+        services_.accounts.Discard(number);
+        return Reply::Fail(messages::kAccountMailFailed);
     }
     Reply reply = Reply::Success().Field("LoginId", number).Field("Password", password);
     services_.replays.Store(request.page, request.rawQuery, reply.Body());
@@ -210,6 +260,11 @@ Reply AccountPages::ModifyProfileEx(const PageRequest& request) {
 
     switch (services_.accounts.Update(*user, change)) {
         case StoreStatus::kOk:
+            // The old password's logins end; the one making the change stays.
+            if (password &&
+                services_.sessions.RevokeOthers(*user, connectionId) != StoreStatus::kOk) {
+                return Reply::Fail(messages::kDatabase);
+            }
             return Reply::Success();
         case StoreStatus::kConflict:
             return Reply::Fail(messages::kNickNameTaken);
@@ -236,8 +291,13 @@ Reply AccountPages::ForgotPass(const PageRequest& request) {
             return Reply::Fail(messages::kDatabase);
     }
     const std::int64_t now = services_.clock.Now();
-    if (account.resetMailed != 0 && now - account.resetMailed < kResetMailInterval) {
+    // A quick answer for the usual repeat; the store checks again in the same step as the write.
+    if (account.resetMailed != 0 && now >= account.resetMailed &&
+        now - account.resetMailed < kResetMailInterval) {
         return Reply::Fail(messages::kPasswordMailedRecently);
+    }
+    if (!limits_.resetMails.Take(SourceKey(request.remoteAddress))) {
+        return Reply::Fail(messages::kTooManyPasswordMails);
     }
     // Only a hash of the password is kept, so the service mails a new one. It works beside the
     // old one until it is first used: a stranger who asks for it cannot lock the user out.
@@ -246,21 +306,25 @@ Reply AccountPages::ForgotPass(const PageRequest& request) {
     if (hash.empty()) {
         return Reply::Fail(messages::kBusy);
     }
-    const StoreStatus status = services_.accounts.SetResetPassword(
-        *number, hash, now + kResetValidDays * 24 * 3600, now, [&](std::int64_t id) {
-            return services_.mailer.Send(
-                AccountMail::NewPassword(id, password, account.profile, kResetValidDays));
-        });
-    switch (status) {
+    // Stored (durably) first, mailed after: a mail never carries a password the service lost.
+    switch (services_.accounts.SetResetPassword(*number, hash, now + kResetValidDays * 24 * 3600,
+                                                now, kResetMailInterval)) {
         case StoreStatus::kOk:
-            return Reply::Success();
+            break;
+        case StoreStatus::kConflict:
+            return Reply::Fail(messages::kPasswordMailedRecently);
         case StoreStatus::kNotFound:
             return Reply::Fail(messages::kUserNotFound);
-        case StoreStatus::kAborted:
-            return Reply::Fail(messages::kPasswordMailFailed);
         default:
             return Reply::Fail(messages::kDatabase);
     }
+    if (!services_.mailer.Send(
+            AccountMail::NewPassword(*number, password, account.profile, kResetValidDays))) {
+        // Taken back, so the user may ask again at once.
+        services_.accounts.WithdrawResetPassword(*number, hash);
+        return Reply::Fail(messages::kPasswordMailFailed);
+    }
+    return Reply::Success();
 }
 
 }  // namespace qv::dirsvc

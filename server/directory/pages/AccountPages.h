@@ -2,7 +2,10 @@
 
 // RegisterEx, ModifyProfileEx and ForgotPass: creating and changing accounts.
 
+#include <condition_variable>
 #include <mutex>
+#include <set>
+#include <string>
 
 #include "http/Reply.h"
 #include "pages/PageServices.h"
@@ -10,7 +13,14 @@
 namespace qv::dirsvc {
 
 class PageRouter;
+class RateLimiter;
 struct PageRequest;
+
+// Per-address limits on the pages that cost a hash and a mail.
+struct AccountLimits {
+    RateLimiter& registrations;
+    RateLimiter& resetMails;
+};
 
 class AccountPages {
   public:
@@ -19,7 +29,8 @@ class AccountPages {
     // ForgotPass mails at most once in this many seconds per account.
     static constexpr std::int64_t kResetMailInterval = 600;
 
-    explicit AccountPages(PageServices services) : services_(services) {}
+    AccountPages(PageServices services, AccountLimits limits)
+        : services_(services), limits_(limits) {}
 
     void Register(PageRouter& router);
 
@@ -28,9 +39,17 @@ class AccountPages {
     Reply ForgotPass(const PageRequest& request);
 
   private:
+    // Marks a RegisterEx query as being worked on; a repeat of it waits for the first to end
+    // (and then finds its reply), other registrations go ahead in parallel.
+    class Claim;
+
+    Reply Register(const PageRequest& request);
+
     PageServices services_;
-    // Registrations are rare; one at a time makes a repeated request find the first's reply.
+    AccountLimits limits_;
     std::mutex registerMutex_;
+    std::condition_variable registerDone_;
+    std::set<std::string> registering_;
 };
 
 }  // namespace qv::dirsvc

@@ -22,23 +22,25 @@ using Verdict = PasswordHasher::Verdict;
 // Ends a throttled attempt on every path: a check that never happened counts neither way.
 class Attempt {
   public:
-    Attempt(LoginThrottle& throttle, std::int64_t number) : throttle_(throttle), number_(number) {}
+    Attempt(LoginThrottle& throttle, std::int64_t number, std::string_view address)
+        : throttle_(throttle), number_(number), address_(address) {}
     ~Attempt() {
         if (!finished_) {
-            throttle_.Abandoned(number_);
+            throttle_.Abandoned(number_, address_);
         }
     }
     Attempt(const Attempt&) = delete;
     Attempt& operator=(const Attempt&) = delete;
 
     void Finish(bool failed) {
-        throttle_.Finished(number_, failed);
+        throttle_.Finished(number_, address_, failed);
         finished_ = true;
     }
 
   private:
     LoginThrottle& throttle_;
     std::int64_t number_;
+    std::string_view address_;
     bool finished_ = false;
 };
 
@@ -68,10 +70,11 @@ Reply LoginPages::LoginEx2(const PageRequest& request) {
     }
     // A waiting number is refused before any work, with a text of its own: the client forgets
     // its stored password on the invalid-login text, and the right password may be on its way.
-    if (const std::int64_t wait = services_.throttle.Begin(*number); wait > 0) {
+    if (const std::int64_t wait = services_.throttle.Begin(*number, request.remoteAddress);
+        wait > 0) {
         return Reply::Fail(WaitMessage(wait));
     }
-    Attempt attempt(services_.throttle, *number);
+    Attempt attempt(services_.throttle, *number, request.remoteAddress);
 
     Account account;
     const StoreStatus found = services_.accounts.Find(*number, account);
@@ -100,9 +103,7 @@ Reply LoginPages::LoginEx2(const PageRequest& request) {
     }
     attempt.Finish(false);
 
-    if (mailedPassword) {
-        services_.accounts.PromoteResetPassword(*number, account.resetHash);
-    } else if (services_.hasher.NeedsRehash(account.passwordHash)) {
+    if (!mailedPassword && services_.hasher.NeedsRehash(account.passwordHash)) {
         // The hash cost was raised since this password was set.
         const std::string rehashed = services_.hasher.Hash(password);
         if (!rehashed.empty()) {
@@ -115,6 +116,14 @@ Reply LoginPages::LoginEx2(const PageRequest& request) {
     std::int64_t partnerListVersion = 0;
     if (services_.sessions.Create(*number, now, connectionId) != StoreStatus::kOk) {
         return Reply::Fail(messages::kDatabase);
+    }
+    // The mailed password becomes the password: the logins made with the old one end, except
+    // this new one. Revoked first, so a failure leaves the mailed password to be used again.
+    if (mailedPassword) {
+        if (services_.sessions.RevokeOthers(*number, connectionId) != StoreStatus::kOk) {
+            return Reply::Fail(messages::kDatabase);
+        }
+        services_.accounts.PromoteResetPassword(*number, account.resetHash);
     }
     // A partner without a parameter set reports 0, which is what the client starts with, so it
     // does not ask for parameters that do not exist.

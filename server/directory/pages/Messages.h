@@ -26,6 +26,10 @@ inline constexpr const char* kPasswordMailFailed =
     "The e-mail with your new password could not be sent. Please try again later.";
 inline constexpr const char* kPasswordMailedRecently =
     "A new password was e-mailed to you a few minutes ago. Please check your mail.";
+inline constexpr const char* kTooManyRegistrations =
+    "Too many new accounts were made from your address. Please try again later.";
+inline constexpr const char* kTooManyPasswordMails =
+    "Too many new passwords were asked for from your address. Please try again later.";
 inline constexpr const char* kUnknownPartner = "Unknown partner";
 inline constexpr const char* kNotAllowed = "Not allowed";
 

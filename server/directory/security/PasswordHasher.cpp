@@ -100,7 +100,43 @@ PasswordHasher::Verdict PasswordHasher::VerifyUnknown(std::string_view password)
 }
 
 bool PasswordHasher::NeedsRehash(const std::string& hash) const {
-    return crypto_pwhash_str_needs_rehash(hash.c_str(), cost_.opsLimit, cost_.memLimit) != 0;
+    const std::optional<HashCost> stored = CostOf(hash);
+    if (!stored) {
+        return false;
+    }
+    // Never weaker: a lowered --hash-cost leaves the stronger hashes as they are.
+    const bool notWeaker = cost_.opsLimit >= stored->opsLimit && cost_.memLimit >= stored->memLimit;
+    const bool stronger = cost_.opsLimit > stored->opsLimit || cost_.memLimit > stored->memLimit;
+    return notWeaker && stronger;
+}
+
+std::optional<HashCost> PasswordHasher::CostOf(std::string_view hash) {
+    // $argon2id$v=19$m=<KiB>,t=<passes>,p=<lanes>$salt$digest
+    constexpr std::string_view kPrefix = "$argon2id$v=19$m=";
+    if (!hash.starts_with(kPrefix)) {
+        return std::nullopt;
+    }
+    hash.remove_prefix(kPrefix.size());
+    auto number = [&hash](unsigned long long& value) {
+        value = 0;
+        size_t digits = 0;
+        while (digits < hash.size() && hash[digits] >= '0' && hash[digits] <= '9' && digits < 12) {
+            value = value * 10 + static_cast<unsigned long long>(hash[digits] - '0');
+            ++digits;
+        }
+        hash.remove_prefix(digits);
+        return digits > 0;
+    };
+    unsigned long long memKiB = 0;
+    unsigned long long passes = 0;
+    if (!number(memKiB) || !hash.starts_with(",t=")) {
+        return std::nullopt;
+    }
+    hash.remove_prefix(3);
+    if (!number(passes) || !hash.starts_with(",p=")) {
+        return std::nullopt;
+    }
+    return HashCost{passes, static_cast<size_t>(memKiB) * 1024};
 }
 
 }  // namespace qv::dirsvc

@@ -38,8 +38,10 @@ class PasswordHasher {
     // Spends the same work as Verify for a user that does not exist, so that timing does not
     // tell which numbers are taken.
     Verdict VerifyUnknown(std::string_view password);
-    // True when the hash was made with another cost than the current one.
+    // True when the current cost is stronger than the hash's (never to a weaker one).
     bool NeedsRehash(const std::string& hash) const;
+    // The cost an argon2id hash was made with; nullopt for anything else.
+    static std::optional<HashCost> CostOf(std::string_view hash);
 
   private:
     HashCost cost_;

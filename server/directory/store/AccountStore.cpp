@@ -115,6 +115,18 @@ StoreStatus AccountStore::Import(const std::vector<NewAccount>& accounts, std::i
     return transaction.Commit() ? StoreStatus::kOk : StoreStatus::kError;
 }
 
+StoreStatus AccountStore::Discard(std::int64_t id) {
+    auto connection = database_.Acquire();
+    if (!connection) {
+        return StoreStatus::kError;
+    }
+    auto remove = connection->Prepare("DELETE FROM accounts WHERE id = ?1");
+    if (!remove.Bind(1, id).Run()) {
+        return StoreStatus::kError;
+    }
+    return connection->Changes() == 1 ? StoreStatus::kOk : StoreStatus::kNotFound;
+}
+
 StoreStatus AccountStore::Find(std::int64_t id, Account& account) {
     auto connection = database_.Acquire();
     if (!connection) {
@@ -194,30 +206,52 @@ StoreStatus AccountStore::ReplacePasswordHash(std::int64_t id, const std::string
 
 StoreStatus AccountStore::SetResetPassword(std::int64_t id, const std::string& hash,
                                            std::int64_t expires, std::int64_t mailed,
-                                           const BeforeCommit& beforeCommit) {
+                                           std::int64_t minInterval) {
     auto connection = database_.Acquire();
     if (!connection) {
         return StoreStatus::kError;
     }
-    SqliteTransaction transaction(*connection);
-    if (!transaction.Started()) {
+    // One statement: the interval check and the write cannot be split by another request. A
+    // stamp in the future (the clock was set back) does not block for ever.
+    auto update = connection->Prepare(
+        "UPDATE accounts SET reset_hash = ?2, reset_expires = ?3, reset_mailed = ?4 "
+        "WHERE id = ?1 AND (reset_mailed = 0 OR reset_mailed <= ?4 - ?5 OR reset_mailed > ?4)");
+    if (!update.Bind(1, id)
+             .Bind(2, hash)
+             .Bind(3, expires)
+             .Bind(4, mailed)
+             .Bind(5, minInterval)
+             .Run()) {
         return StoreStatus::kError;
     }
-    {
-        auto update = connection->Prepare(
-            "UPDATE accounts SET reset_hash = ?2, reset_expires = ?3, reset_mailed = ?4 "
-            "WHERE id = ?1");
-        if (!update.Bind(1, id).Bind(2, hash).Bind(3, expires).Bind(4, mailed).Run()) {
-            return StoreStatus::kError;
-        }
+    if (connection->Changes() == 1) {
+        return StoreStatus::kOk;
     }
-    if (connection->Changes() != 1) {
-        return StoreStatus::kNotFound;
+    auto exists = connection->Prepare("SELECT 1 FROM accounts WHERE id = ?1");
+    exists.Bind(1, id);
+    switch (exists.Next()) {
+        case Step::kRow:
+            return StoreStatus::kConflict;
+        case Step::kDone:
+            return StoreStatus::kNotFound;
+        case Step::kError:
+            break;
     }
-    if (beforeCommit && !beforeCommit(id)) {
-        return StoreStatus::kAborted;
+    return StoreStatus::kError;
+}
+
+StoreStatus AccountStore::WithdrawResetPassword(std::int64_t id, const std::string& expected) {
+    auto connection = database_.Acquire();
+    if (!connection) {
+        return StoreStatus::kError;
     }
-    return transaction.Commit() ? StoreStatus::kOk : StoreStatus::kError;
+    auto update = connection->Prepare(
+        "UPDATE accounts SET reset_hash = NULL, reset_expires = 0, reset_mailed = 0 "
+        "WHERE id = ?1 AND reset_hash = ?2");
+    if (!update.Bind(1, id).Bind(2, expected).Run()) {
+        return StoreStatus::kError;
+    }
+    return connection->Changes() == 1 ? StoreStatus::kOk : StoreStatus::kNotFound;
 }
 
 StoreStatus AccountStore::PromoteResetPassword(std::int64_t id, const std::string& expected) {

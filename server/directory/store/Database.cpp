@@ -1,5 +1,9 @@
 #include "store/Database.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "store/Schema.h"
 
 namespace qv::dirsvc {
@@ -18,6 +22,16 @@ Database::Lease::~Lease() {
 }
 
 std::unique_ptr<Database> Database::Open(const std::string& path, std::string& error) {
+    // Password hashes and connection digests live here: 0600, and SQLite gives its -wal and
+    // -shm files the database's mode. A file made before this rule is tightened too.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+        ::chmod((path + suffix).c_str(), 0600);
+    }
     auto connection = SqliteConnection::Open(path, error);
     if (connection == nullptr) {
         return nullptr;

@@ -110,3 +110,20 @@ StoreStatus SessionStore::Find(std::string_view connectionId, std::int64_t now,
 }
 
 }  // namespace qv::dirsvc
+
+namespace qv::dirsvc {
+
+StoreStatus SessionStore::RevokeOthers(std::int64_t userId, std::string_view keep) {
+    auto connection = database_.Acquire();
+    if (!connection) {
+        return StoreStatus::kError;
+    }
+    auto revoke =
+        connection->Prepare("DELETE FROM sessions WHERE user_id = ?1 AND token_digest != ?2");
+    if (!revoke.Bind(1, userId).BindBlob(2, secrets::Digest(Normalised(keep))).Run()) {
+        return StoreStatus::kError;
+    }
+    return StoreStatus::kOk;
+}
+
+}  // namespace qv::dirsvc

@@ -26,6 +26,10 @@ class SessionStore {
     // kOk with the user, kNotFound for an unknown, malformed or expired id.
     StoreStatus Find(std::string_view connectionId, std::int64_t now, std::int64_t& userId);
 
+    // Ends every id of the user except keep (the one in use): after a password change the
+    // old password's logins must not live on.
+    StoreStatus RevokeOthers(std::int64_t userId, std::string_view keep);
+
   private:
     Database& database_;
 };

@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
+
 #include "ServiceFixture.h"
 #include "directory/ReplyGrammar.h"
+#include "store/AccountStore.h"
 #include "store/Schema.h"
 
 namespace qv::dirsvc::test {
@@ -82,9 +91,182 @@ TEST_F(AccountPagesTest, NoMailNoAccount) {
     EXPECT_FALSE(reply::IsSuccess(body));
     EXPECT_NE(body.find("could not be sent"), std::string::npos);
     mailer_.Refuse(false);
-    // The nickname and the number were not used up.
+    // The nickname is free again; the number is never given to anyone else.
     const NewUser ann = Register("Ann");
-    EXPECT_EQ(ann.number, Schema::kFirstNumber);
+    EXPECT_EQ(ann.number, Schema::kFirstNumber + 1);
+}
+
+TEST_F(AccountPagesTest, TheWelcomeMailFollowsTheCommit) {
+    // At the moment of the mail, another connection already sees the account: the number in
+    // the mail can no longer be lost or given to the next registrant.
+    StoreStatus seen = StoreStatus::kError;
+    mailer_.OnSend([&](const MailMessage&) {
+        Account account;
+        seen = service_->Accounts().Find(Schema::kFirstNumber, account);
+    });
+    Register("Ann");
+    EXPECT_EQ(seen, StoreStatus::kOk);
+}
+
+TEST_F(AccountPagesTest, RegistrationsDoNotWaitForEachOther) {
+    // The first registration's mail is held until a second, different one has been answered:
+    // no lock is held over the hash and the mail.
+    std::promise<void> secondDone;
+    std::shared_future<void> released = secondDone.get_future().share();
+    std::atomic<int> sends{0};
+    std::atomic<bool> overlapped{false};
+    mailer_.OnSend([&](const MailMessage&) {
+        if (sends.fetch_add(1) == 0) {
+            overlapped = released.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        }
+    });
+    std::thread first([&] { Body(RegisterTarget("Ann", "ann@example.com")); });
+    while (sends.load() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const std::string second = Body(RegisterTarget("Bob", "bob@example.com"));
+    secondDone.set_value();
+    first.join();
+    EXPECT_TRUE(reply::IsSuccess(second)) << second;
+    EXPECT_TRUE(overlapped);
+}
+
+class LimitedAccountPagesTest : public ServiceFixture {
+  protected:
+    void SetUp() override {
+        ServiceOptions options = DefaultOptions();
+        options.registrations = {2, 3600, 100};
+        options.resetMails = {2, 3600, 100};
+        StartService(options);
+    }
+};
+
+TEST_F(LimitedAccountPagesTest, RegistrationsAreLimitedPerAddress) {
+    const std::string first = RegisterTarget("Ann", "ann@example.com");
+    ASSERT_TRUE(reply::IsSuccess(Body(first)));
+    ASSERT_TRUE(reply::IsSuccess(Body(RegisterTarget("Bob", "bob@example.com"))));
+    EXPECT_EQ(Body(RegisterTarget("Cy", "cy@example.com")),
+              "Fail\xFFToo many new accounts were made from your address. Please try again "
+              "later.");
+    // A repeat of an answered request is no new registration.
+    EXPECT_TRUE(reply::IsSuccess(Body(first)));
+    // Another address has its own allowance.
+    EXPECT_TRUE(reply::IsSuccess(BodyFrom("127.0.0.2", RegisterTarget("Cy", "cy@example.com"))));
+    clock_.Advance(3600);
+    EXPECT_TRUE(reply::IsSuccess(Body(RegisterTarget("Dee", "dee@example.com"))));
+}
+
+TEST_F(LimitedAccountPagesTest, PasswordMailsAreLimitedPerAddress) {
+    std::vector<NewUser> users;
+    for (const char* nick : {"Ann", "Bob"}) {
+        users.push_back(Register(nick, std::string(nick) + "@example.com"));
+    }
+    const std::string cy = BodyFrom("127.0.0.3", RegisterTarget("Cy", "cy@example.com"));
+    users.push_back(NewUser{reply::Number(reply::Field(cy, "LoginId")), ""});
+    const auto forgot = [](const NewUser& user) {
+        return "/Quorvane/ForgotPass.asp?LoginId=" + std::to_string(user.number);
+    };
+    EXPECT_EQ(Body(forgot(users[0])), "Success\xFF");
+    EXPECT_EQ(Body(forgot(users[1])), "Success\xFF");
+    EXPECT_EQ(Body(forgot(users[2])),
+              "Fail\xFFToo many new passwords were asked for from your address. Please try "
+              "again later.");
+    EXPECT_EQ(BodyFrom("127.0.0.2", forgot(users[2])), "Success\xFF");
+}
+
+TEST_F(AccountPagesTest, ParallelPasswordRequestsMailOnce) {
+    const NewUser ann = Register("Ann");
+    const std::string forgot = "/Quorvane/ForgotPass.asp?LoginId=" + std::to_string(ann.number);
+    // The first mail waits until the other requests have been answered.
+    std::promise<void> othersDone;
+    std::shared_future<void> released = othersDone.get_future().share();
+    std::atomic<int> sends{0};
+    mailer_.OnSend([&](const MailMessage&) {
+        if (sends.fetch_add(1) == 0) {
+            released.wait_for(std::chrono::seconds(20));
+        }
+    });
+    std::string firstBody;
+    std::thread first([&] { firstBody = Body(forgot); });
+    while (sends.load() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::vector<std::string> others(2);
+    std::vector<std::thread> threads;
+    for (std::string& body : others) {
+        threads.emplace_back([&] { body = BodyFrom("127.0.0.2", forgot); });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    othersDone.set_value();
+    first.join();
+    EXPECT_EQ(firstBody, "Success\xFF");
+    for (const std::string& body : others) {
+        EXPECT_EQ(body,
+                  "Fail\xFF"
+                  "A new password was e-mailed to you a few minutes ago. Please check "
+                  "your mail.");
+    }
+    // The welcome mail and one new password.
+    EXPECT_EQ(mailer_.Sent().size(), 2u);
+}
+
+TEST_F(AccountPagesTest, ANewPasswordEndsTheOtherLogins) {
+    const NewUser ann = Register("Ann");
+    const std::string older = Connect(ann);
+    const std::string current = Connect(ann);
+    const std::string profile =
+        "/Quorvane/GetProfileEx.asp?LoginId=" + std::to_string(ann.number) + "&ConnectionID=";
+    ASSERT_TRUE(reply::IsSuccess(Body(profile + older)));
+    ASSERT_EQ(Body("/Quorvane/ModifyProfileEx.asp?ConnectionId=" + current +
+                   "&Password=Secret99&NickName=__EMPTY__"),
+              "Success\xFF");
+    EXPECT_TRUE(reply::IsSuccess(Body(profile + current)));
+    EXPECT_FALSE(reply::IsSuccess(Body(profile + older)));
+    // A profile change without a new password ends nothing.
+    const std::string another = Connect(NewUser{ann.number, "Secret99"});
+    ASSERT_EQ(Body("/Quorvane/ModifyProfileEx.asp?ConnectionId=" + current + "&Company=Acme"),
+              "Success\xFF");
+    EXPECT_TRUE(reply::IsSuccess(Body(profile + another)));
+}
+
+TEST_F(AccountPagesTest, AUsedMailedPasswordEndsTheOtherLogins) {
+    const NewUser ann = Register("Ann");
+    const std::string older = Connect(ann);
+    ASSERT_EQ(Body("/Quorvane/ForgotPass.asp?LoginId=" + std::to_string(ann.number)),
+              "Success\xFF");
+    const std::string text = mailer_.Sent().back().body;
+    const std::string marker = "Your new password is ";
+    ASSERT_NE(text.find(marker), std::string::npos) << text;
+    const std::string mailed = text.substr(text.find(marker) + marker.size(), 10);
+    const std::string profile =
+        "/Quorvane/GetProfileEx.asp?LoginId=" + std::to_string(ann.number) + "&ConnectionID=";
+    // Asking for a password ends nothing; using it does.
+    ASSERT_TRUE(reply::IsSuccess(Body(profile + older)));
+    const std::string login = Login(ann.number, mailed);
+    ASSERT_TRUE(reply::IsSuccess(login)) << login;
+    const std::string current = reply::Field(login, "ConnectId");
+    EXPECT_TRUE(reply::IsSuccess(Body(profile + current)));
+    EXPECT_FALSE(reply::IsSuccess(Body(profile + older)));
+}
+
+TEST_F(AccountPagesTest, MailAndDataFoldersArePrivate) {
+    Register("Ann");
+    const struct {
+        std::string path;
+        unsigned mode;
+    } cases[] = {
+        {folder_.File("mail"), 0700},
+        {folder_.File("files"), 0700},
+        {folder_.File("directory.db"), 0600},
+        {folder_.File("directory.db-wal"), 0600},
+    };
+    for (const auto& c : cases) {
+        struct stat info {};
+        ASSERT_EQ(::stat(c.path.c_str(), &info), 0) << c.path;
+        EXPECT_EQ(info.st_mode & 0777, c.mode) << c.path;
+    }
 }
 
 TEST_F(AccountPagesTest, ARepeatedRegistrationGetsTheFirstReply) {

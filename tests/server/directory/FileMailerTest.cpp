@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <vector>
@@ -41,6 +43,12 @@ TEST(FileMailerTest, WritesOneFilePerMessageNewestLast) {
     EXPECT_NE(text.find("Subject: First\r\n"), std::string::npos);
     EXPECT_NE(text.find("Date: Tue, 14 Nov 2023 22:13:20 +0000\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\n\r\none\r\ntwo\r\n"), std::string::npos);
+    // They carry passwords: readable by the service alone.
+    for (const std::string& name : names) {
+        struct stat info {};
+        ASSERT_EQ(::stat(folder.File(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+    }
 }
 
 TEST(FileMailerTest, AddressesBecomeSafeFileNames) {

@@ -96,6 +96,17 @@ TEST_F(LoginPagesTest, ALoginStormIsSlowedDownForThatNumberOnly) {
     EXPECT_EQ(Login(ann.number, "guess"), kInvalidLogin);
 }
 
+TEST_F(LoginPagesTest, AStrangerGuessingCannotLockTheOwnerOut) {
+    const NewUser ann = Register("Ann");
+    for (int i = 0; i < 20; ++i) {
+        BodyFrom("127.0.0.2", LoginTarget(ann.number, "guess" + std::to_string(i)));
+    }
+    EXPECT_NE(
+        BodyFrom("127.0.0.2", LoginTarget(ann.number, ann.password)).find("Too many failed logins"),
+        std::string::npos);
+    EXPECT_TRUE(reply::IsSuccess(Login(ann.number, ann.password)));
+}
+
 TEST_F(LoginPagesTest, UnknownNumbersAreSlowedDownToo) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(Login(1234567, "x"), kInvalidLogin);

@@ -69,6 +69,14 @@ RawResponse RawHttpClient::Send(std::string_view request) const {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port_));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (!source_.empty()) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, source_.c_str(), &local.sin_addr) != 1 ||
+            ::bind(socket.Fd(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            return response;
+        }
+    }
     if (::connect(socket.Fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         return response;
     }

@@ -16,7 +16,9 @@ struct RawResponse {
 
 class RawHttpClient {
   public:
-    explicit RawHttpClient(int port) : port_(port) {}
+    // source: the local address to send from (another 127.x.y.z stands for another caller).
+    explicit RawHttpClient(int port, std::string source = {})
+        : port_(port), source_(std::move(source)) {}
 
     // A whole request as bytes.
     RawResponse Send(std::string_view request) const;
@@ -25,6 +27,7 @@ class RawHttpClient {
 
   private:
     int port_;
+    std::string source_;
 };
 
 }  // namespace qv::dirsvc::test

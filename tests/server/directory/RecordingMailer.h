@@ -3,6 +3,7 @@
 // A mailer that keeps what it is given, and can be told to refuse.
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -13,6 +14,9 @@ namespace qv::dirsvc::test {
 class RecordingMailer final : public Mailer {
   public:
     bool Send(const MailMessage& message) override {
+        if (onSend_) {
+            onSend_(message);
+        }
         if (refuse_.load()) {
             return false;
         }
@@ -22,6 +26,8 @@ class RecordingMailer final : public Mailer {
     }
 
     void Refuse(bool refuse) { refuse_.store(refuse); }
+    // Runs at each Send, before it is recorded (set it before the requests start).
+    void OnSend(std::function<void(const MailMessage&)> hook) { onSend_ = std::move(hook); }
     std::vector<MailMessage> Sent() const {
         std::lock_guard lock(mutex_);
         return sent_;
@@ -31,6 +37,7 @@ class RecordingMailer final : public Mailer {
     mutable std::mutex mutex_;
     std::vector<MailMessage> sent_;
     std::atomic<bool> refuse_{false};
+    std::function<void(const MailMessage&)> onSend_;
 };
 
 }  // namespace qv::dirsvc::test

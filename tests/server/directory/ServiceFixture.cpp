@@ -73,10 +73,15 @@ ServiceFixture::NewUser ServiceFixture::Register(std::string_view nickName,
     return user;
 }
 
+std::string ServiceFixture::LoginTarget(std::int64_t number, std::string_view password,
+                                        int partner) const {
+    return "\\Quorvane\\LoginEx2.asp?LoginId=" + std::to_string(number) +
+           "&Password=" + Encode(password) + "&PartnerId=" + std::to_string(partner);
+}
+
 std::string ServiceFixture::Login(std::int64_t number, std::string_view password,
                                   int partner) const {
-    return Body("\\Quorvane\\LoginEx2.asp?LoginId=" + std::to_string(number) +
-                "&Password=" + Encode(password) + "&PartnerId=" + std::to_string(partner));
+    return Body(LoginTarget(number, password, partner));
 }
 
 std::string ServiceFixture::Connect(const NewUser& user) const {

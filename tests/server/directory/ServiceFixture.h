@@ -43,10 +43,15 @@ class ServiceFixture : public ::testing::Test {
 
     RawResponse Get(std::string_view target) const { return RawHttpClient(port_).Get(target); }
     std::string Body(std::string_view target) const { return Get(target).body; }
+    // The same from another caller's address (127.x.y.z).
+    std::string BodyFrom(std::string_view source, std::string_view target) const {
+        return RawHttpClient(port_, std::string(source)).Get(target).body;
+    }
 
     // Creates an account through RegisterEx; fails the test when it does not succeed.
     NewUser Register(std::string_view nickName, std::string_view email = "ann@example.com");
     std::string Login(std::int64_t number, std::string_view password, int partner = 1) const;
+    std::string LoginTarget(std::int64_t number, std::string_view password, int partner = 1) const;
     // Logs in and returns the connection id (empty on failure).
     std::string Connect(const NewUser& user) const;
 

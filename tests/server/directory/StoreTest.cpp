@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "security/Secrets.h"
 #include "store/AccountStore.h"
 #include "store/Database.h"
 #include "store/PartnerStore.h"
 #include "store/Schema.h"
 #include "store/SessionStore.h"
+#include "store/SqliteStatement.h"
 #include "support/TempFolder.h"
 
 namespace qv::dirsvc {
@@ -107,7 +110,7 @@ TEST_F(AccountStoreTest, UpdateChangesOnlyTheGivenFields) {
 
 TEST_F(AccountStoreTest, AMailedPasswordSitsBesideTheOldOneUntilPromoted) {
     const std::int64_t ann = Create("Ann");
-    ASSERT_EQ(accounts_->SetResetPassword(ann, "reset", 500, 100, nullptr), StoreStatus::kOk);
+    ASSERT_EQ(accounts_->SetResetPassword(ann, "reset", 500, 100, 600), StoreStatus::kOk);
     Account found;
     ASSERT_EQ(accounts_->Find(ann, found), StoreStatus::kOk);
     EXPECT_EQ(found.passwordHash, "hash-Ann");
@@ -119,17 +122,52 @@ TEST_F(AccountStoreTest, AMailedPasswordSitsBesideTheOldOneUntilPromoted) {
     ASSERT_EQ(accounts_->Find(ann, found), StoreStatus::kOk);
     EXPECT_EQ(found.passwordHash, "reset");
     EXPECT_EQ(found.resetHash, "");
-    // A refused mail keeps no reset.
-    EXPECT_EQ(accounts_->SetResetPassword(ann, "r2", 500, 200, [](std::int64_t) { return false; }),
-              StoreStatus::kAborted);
+    EXPECT_EQ(accounts_->SetResetPassword(ann + 5, "r", 1, 1, 600), StoreStatus::kNotFound);
+}
+
+TEST_F(AccountStoreTest, OneResetPerIntervalAndAWithdrawnOneFreesTheNext) {
+    const std::int64_t ann = Create("Ann");
+    ASSERT_EQ(accounts_->SetResetPassword(ann, "r1", 5000, 1000, 600), StoreStatus::kOk);
+    EXPECT_EQ(accounts_->SetResetPassword(ann, "r2", 5000, 1599, 600), StoreStatus::kConflict);
+    Account found;
+    ASSERT_EQ(accounts_->Find(ann, found), StoreStatus::kOk);
+    EXPECT_EQ(found.resetHash, "r1");
+    ASSERT_EQ(accounts_->SetResetPassword(ann, "r3", 5000, 1600, 600), StoreStatus::kOk);
+    // A mail that did not go out takes its reset back, so the user may ask again.
+    EXPECT_EQ(accounts_->WithdrawResetPassword(ann, "r1"), StoreStatus::kNotFound);
+    ASSERT_EQ(accounts_->WithdrawResetPassword(ann, "r3"), StoreStatus::kOk);
     ASSERT_EQ(accounts_->Find(ann, found), StoreStatus::kOk);
     EXPECT_EQ(found.resetHash, "");
-    EXPECT_EQ(accounts_->SetResetPassword(ann + 5, "r", 1, 1, nullptr), StoreStatus::kNotFound);
+    EXPECT_EQ(accounts_->SetResetPassword(ann, "r4", 5000, 1601, 600), StoreStatus::kOk);
+}
+
+TEST_F(AccountStoreTest, ADiscardedAccountsNumberIsNotGivenAgain) {
+    const std::int64_t ann = Create("Ann");
+    ASSERT_EQ(accounts_->Discard(ann), StoreStatus::kOk);
+    Account found;
+    EXPECT_EQ(accounts_->Find(ann, found), StoreStatus::kNotFound);
+    EXPECT_EQ(Create("Ann"), ann + 1);
+}
+
+TEST_F(AccountStoreTest, CommitsAreDurableAndTheFilesPrivate) {
+    {
+        auto lease = database_->Acquire();
+        ASSERT_TRUE(lease);
+        auto query = lease->Prepare("PRAGMA synchronous");
+        ASSERT_EQ(query.Next(), SqliteStatement::Step::kRow);
+        EXPECT_EQ(query.Int(0), 2) << "synchronous=FULL";
+    }
+    Create("Ann");
+    for (const char* name : {"d.db", "d.db-wal", "d.db-shm"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(folder_.File(name).c_str(), &info), 0) << name;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+    }
 }
 
 TEST_F(AccountStoreTest, ANewPasswordWithdrawsAMailedOne) {
     const std::int64_t ann = Create("Ann");
-    ASSERT_EQ(accounts_->SetResetPassword(ann, "reset", 500, 100, nullptr), StoreStatus::kOk);
+    ASSERT_EQ(accounts_->SetResetPassword(ann, "reset", 500, 100, 600), StoreStatus::kOk);
     ProfileChange change;
     change.passwordHash = "new";
     ASSERT_EQ(accounts_->Update(ann, change), StoreStatus::kOk);
@@ -228,6 +266,29 @@ TEST_F(SessionStoreTest, IdsExpireOnlyAfterLongIdleness) {
               StoreStatus::kOk);
     const std::int64_t idle = later + 3 * SessionStore::kIdleLifetime;
     EXPECT_EQ(sessions_->Find(id, idle, user), StoreStatus::kNotFound);
+}
+
+TEST_F(SessionStoreTest, RevokingKeepsOnlyTheIdInUse) {
+    const std::int64_t bob = Create("Bob");
+    std::string old1;
+    std::string old2;
+    std::string current;
+    std::string bobs;
+    ASSERT_EQ(sessions_->Create(ann_, 1000, old1), StoreStatus::kOk);
+    ASSERT_EQ(sessions_->Create(ann_, 1000, current), StoreStatus::kOk);
+    ASSERT_EQ(sessions_->Create(ann_, 1000, old2), StoreStatus::kOk);
+    ASSERT_EQ(sessions_->Create(bob, 1000, bobs), StoreStatus::kOk);
+    std::string upper = current;
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    ASSERT_EQ(sessions_->RevokeOthers(ann_, upper), StoreStatus::kOk);
+    std::int64_t user = 0;
+    EXPECT_EQ(sessions_->Find(old1, 1000, user), StoreStatus::kNotFound);
+    EXPECT_EQ(sessions_->Find(old2, 1000, user), StoreStatus::kNotFound);
+    EXPECT_EQ(sessions_->Find(current, 1000, user), StoreStatus::kOk);
+    EXPECT_EQ(sessions_->Find(bobs, 1000, user), StoreStatus::kOk);
+    EXPECT_EQ(user, bob);
 }
 
 TEST_F(SessionStoreTest, TheIdItselfIsNotStored) {
