@@ -1,8 +1,8 @@
 #include "http/HttpFront.h"
 
-#include <sys/socket.h>
-
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <exception>
 
 #include <httplib.h>
@@ -20,14 +20,54 @@ namespace {
 constexpr const char* kTextType = "text/plain; charset=ISO-8859-1";
 constexpr const char* kProbePage = "<html><body>OK</body></html>\n";
 constexpr const char* kRootPage = "Quorvane directory service\n";
-constexpr auto kStartWait = std::chrono::seconds(5);
 
 void SetReply(httplib::Response& response, const Reply& reply) {
     response.status = reply.Status();
     response.set_content(reply.Body(), kTextType);
 }
 
+// One whole request for httplib to read, and the reply it writes.
+class RequestBytes final : public httplib::Stream {
+  public:
+    explicit RequestBytes(const RawRequest& request) : request_(request) {}
+
+    bool is_readable() const override { return position_ < request_.bytes.size(); }
+    bool is_writable() const override { return true; }
+    ssize_t read(char* ptr, size_t size) override {
+        const size_t n = std::min(size, request_.bytes.size() - position_);
+        std::memcpy(ptr, request_.bytes.data() + position_, n);
+        position_ += n;
+        return static_cast<ssize_t>(n);
+    }
+    ssize_t write(const char* ptr, size_t size) override {
+        output_.append(ptr, size);
+        return static_cast<ssize_t>(size);
+    }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
+        ip = request_.remoteAddress;
+        port = request_.remotePort;
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
+        ip.clear();
+        port = 0;
+    }
+    socket_t socket() const override { return INVALID_SOCKET; }
+
+    std::string TakeOutput() { return std::move(output_); }
+
+  private:
+    const RawRequest& request_;
+    size_t position_ = 0;
+    std::string output_;
+};
+
 }  // namespace
+
+// httplib's request parsing and routing, fed whole requests instead of sockets.
+class HttpFront::PageServer : public httplib::Server {
+  public:
+    using httplib::Server::process_request;
+};
 
 HttpFront::HttpFront(const PageRouter& router, RequestLog& log, const Clock& clock,
                      HttpLimits limits)
@@ -39,24 +79,13 @@ HttpFront::~HttpFront() {
 
 int HttpFront::Start(const std::string& host, int port) {
     Stop();
-    server_ = std::make_unique<httplib::Server>();
+    server_ = std::make_unique<PageServer>();
     httplib::Server& server = *server_;
 
-    const size_t threads = limits_.threads == 0 ? 1 : limits_.threads;
-    // httplib owns and deletes the queue it is given.
-    server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server.set_payload_max_length(limits_.maxBody);
-    server.set_read_timeout(limits_.readTimeoutSeconds, 0);
-    server.set_write_timeout(limits_.writeTimeoutSeconds, 0);
+    // Only shown in the Keep-Alive header; HttpConnections enforces them.
     server.set_keep_alive_max_count(limits_.keepAliveRequests);
     server.set_keep_alive_timeout(limits_.keepAliveSeconds);
-    server.set_tcp_nodelay(true);
-    // httplib's default also sets SO_REUSEPORT, which would let a second service share the
-    // port silently instead of failing to start.
-    server.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
 
     // GET and HEAD are answered before httplib's own routing; a POST goes through it so that
     // httplib reads (and bounds) the body first.
@@ -93,33 +122,40 @@ int HttpFront::Start(const std::string& host, int port) {
                    response.status, response.body);
     });
 
-    int bound = -1;
-    if (port == 0) {
-        bound = server.bind_to_any_port(host);
-    } else if (server.bind_to_port(host, port)) {
-        bound = port;
-    }
+    ConnectionLimits limits;
+    limits.workers = limits_.threads == 0 ? 1 : limits_.threads;
+    limits.maxConnections = limits_.maxConnections;
+    limits.maxPerAddress = limits_.maxConnectionsPerAddress;
+    limits.maxBody = limits_.maxBody;
+    limits.requestTimeout = std::chrono::seconds(limits_.readTimeoutSeconds);
+    limits.writeTimeout = std::chrono::seconds(limits_.writeTimeoutSeconds);
+    limits.idleTimeout = std::chrono::seconds(limits_.keepAliveSeconds);
+    limits.requestsPerConnection = limits_.keepAliveRequests;
+    connections_ = std::make_unique<HttpConnections>(
+        limits, [this](const RawRequest& request) { return Answer(request); });
+    const int bound = connections_->Start(host, port);
     if (bound <= 0) {
+        connections_.reset();
         server_.reset();
         return -1;
-    }
-    thread_ = std::thread([&server] { server.listen_after_bind(); });
-    // stop() before the accept loop has begun would be lost; wait until it runs.
-    const auto deadline = std::chrono::steady_clock::now() + kStartWait;
-    while (!server.is_running() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return bound;
 }
 
 void HttpFront::Stop() {
-    if (server_ != nullptr) {
-        server_->stop();
-    }
-    if (thread_.joinable()) {
-        thread_.join();
+    if (connections_ != nullptr) {
+        connections_->Stop();
+        connections_.reset();
     }
     server_.reset();
+}
+
+RawReply HttpFront::Answer(const RawRequest& request) {
+    RequestBytes stream(request);
+    bool closed = false;
+    const bool handled = server_->process_request(stream, request.lastOnConnection, closed,
+                                                  [](httplib::Request&) {});
+    return {stream.TakeOutput(), !handled || closed || request.lastOnConnection};
 }
 
 void HttpFront::Serve(const httplib::Request& request, httplib::Response& response) {

@@ -1,16 +1,17 @@
 #pragma once
 
-// The HTTP side: cpp-httplib with its limits set, every request routed by the service's own
-// target parsing (httplib's query decoding turns '+' into a space and loses repeated keys), one
-// log line per request.
+// The HTTP side. Connections are held by HttpConnections (event-driven, so idle and slow
+// callers hold no thread); each complete request is parsed and answered by cpp-httplib on a
+// worker thread, with its limits set, routed by the service's own target parsing (httplib's
+// query decoding turns '+' into a space and loses repeated keys), one log line per request.
 
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <thread>
+
+#include "http/HttpConnections.h"
 
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 }  // namespace httplib
@@ -22,12 +23,14 @@ class PageRouter;
 class RequestLog;
 
 struct HttpLimits {
-    size_t threads = 8;
+    size_t threads = 8;                // workers answering complete requests
     size_t maxBody = 8 * 1024 * 1024;  // uploads are voice mail files
-    int readTimeoutSeconds = 10;
+    int readTimeoutSeconds = 10;       // a whole request, first byte to last
     int writeTimeoutSeconds = 10;
     size_t keepAliveRequests = 100;
     int keepAliveSeconds = 5;
+    size_t maxConnections = 1024;
+    size_t maxConnectionsPerAddress = 128;
 };
 
 class HttpFront {
@@ -44,14 +47,17 @@ class HttpFront {
     void Stop();
 
   private:
+    class PageServer;
+
     void Serve(const httplib::Request& request, httplib::Response& response);
+    RawReply Answer(const RawRequest& request);
 
     const PageRouter& router_;
     RequestLog& log_;
     const Clock& clock_;
     HttpLimits limits_;
-    std::unique_ptr<httplib::Server> server_;
-    std::thread thread_;
+    std::unique_ptr<PageServer> server_;
+    std::unique_ptr<HttpConnections> connections_;
 };
 
 }  // namespace qv::dirsvc

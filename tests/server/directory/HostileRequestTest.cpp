@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "ServiceFixture.h"
 #include "directory/ReplyGrammar.h"
@@ -204,6 +206,70 @@ TEST_F(HostileRequestTest, EveryRequestIsLoggedOnceWithoutItsPassword) {
                                            std::string::npos;
                             }),
               1);
+}
+
+class ConnectionLimitTest : public HostileRequestTest {
+  protected:
+    void SetUp() override {
+        ServiceOptions options = DefaultOptions();
+        options.http.threads = 1;
+        options.http.maxConnectionsPerAddress = 4;
+        options.http.readTimeoutSeconds = 1;
+        options.http.keepAliveSeconds = 30;
+        StartService(options);
+    }
+};
+
+TEST_F(ConnectionLimitTest, AtTheAddressBoundTheLongestIdleMakesRoom) {
+    std::vector<std::unique_ptr<HeldConnection>> held;
+    for (int i = 0; i < 4; ++i) {
+        held.push_back(std::make_unique<HeldConnection>(port_));
+        ASSERT_TRUE(held.back()->Send("GET /it.html HTTP/1.1\r\nHost: x\r\n\r\n"));
+        ASSERT_NE(held.back()->ReadResponse(20000).find("200 OK"), std::string::npos);
+    }
+    // A fifth caller from the same address is served; the oldest idle connection goes.
+    EXPECT_GE(TimedGet(port_, "/it.html", 20000), 0);
+    EXPECT_TRUE(held[0]->ClosedByServer(20000));
+    EXPECT_FALSE(held[3]->ClosedByServer(200));
+    // Kept connections go on serving requests.
+    ASSERT_TRUE(held[3]->Send("GET /it.html HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(held[3]->ReadResponse(20000).find("200 OK"), std::string::npos);
+}
+
+TEST_F(ConnectionLimitTest, ARequestThatDribblesInIsCutOff) {
+    HeldConnection slow(port_);
+    ASSERT_TRUE(slow.Send("GET /it.html HTTP/1.1\r\n"));
+    // Bytes now and then do not extend the whole request's time.
+    bool closed = false;
+    for (int i = 0; i < 40 && !closed; ++i) {
+        slow.Send("X");
+        closed = slow.ClosedByServer(250);
+    }
+    EXPECT_TRUE(closed);
+    ExpectAlive();
+}
+
+TEST_F(HostileRequestTest, PipelinedAndContinuedRequestsAreAnswered) {
+    HeldConnection connection(port_);
+    ASSERT_TRUE(connection.Send(
+        "GET /it.html HTTP/1.1\r\nHost: x\r\n\r\nGET / HTTP/1.1\r\nHost: x\r\n\r\n"));
+    const std::string first = connection.ReadResponse(20000);
+    EXPECT_NE(first.find("<html>"), std::string::npos);
+    std::string rest = first.substr(first.find("</html>\n") + 8);
+    if (rest.find("Quorvane directory service") == std::string::npos) {
+        rest += connection.ReadResponse(20000);
+    }
+    EXPECT_NE(rest.find("Quorvane directory service"), std::string::npos);
+
+    HeldConnection upload(port_);
+    ASSERT_TRUE(
+        upload.Send("POST /Quorvane/GetPartnerParams.asp?PartnerId=1 HTTP/1.1\r\n"
+                    "Host: x\r\nExpect: 100-continue\r\nContent-Length: 5\r\n\r\n"));
+    EXPECT_EQ(upload.ReadUntil("\r\n\r\n", 20000), "HTTP/1.1 100 Continue\r\n\r\n");
+    ASSERT_TRUE(upload.Send("hello"));
+    const std::string reply = upload.ReadResponse(20000);
+    EXPECT_EQ(reply.find("100 Continue"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("Success\xFF"), std::string::npos) << reply;
 }
 
 }  // namespace

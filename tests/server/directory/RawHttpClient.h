@@ -30,4 +30,30 @@ class RawHttpClient {
     std::string source_;
 };
 
+// A connection held open by the test: idle, half a request, or a finished keep-alive request.
+class HeldConnection {
+  public:
+    explicit HeldConnection(int port);
+    ~HeldConnection();
+    HeldConnection(const HeldConnection&) = delete;
+    HeldConnection& operator=(const HeldConnection&) = delete;
+
+    bool Connected() const { return connected_; }
+    bool Send(std::string_view bytes);
+    // Reads until the first response's end (by Content-Length) or timeoutMs; the bytes read.
+    std::string ReadResponse(int timeoutMs);
+    // Reads until marker has arrived or timeoutMs; the bytes read.
+    std::string ReadUntil(std::string_view marker, int timeoutMs);
+    // True when the server closed the connection within timeoutMs.
+    bool ClosedByServer(int timeoutMs);
+
+  private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+// Milliseconds until a GET of target on a fresh connection is answered with a whole 200
+// reply; -1 when that takes longer than timeoutMs or fails.
+long TimedGet(int port, std::string_view target, int timeoutMs);
+
 }  // namespace qv::dirsvc::test

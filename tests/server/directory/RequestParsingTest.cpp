@@ -5,6 +5,7 @@
 #include "directory/ReplyGrammar.h"
 #include "http/Query.h"
 #include "http/Reply.h"
+#include "http/RequestFraming.h"
 #include "http/RequestTarget.h"
 #include "http/UrlDecoding.h"
 
@@ -133,6 +134,48 @@ TEST(ReplyTest, ReplayedBodyKeepsItsOutcome) {
                                 "a=1\xFF")
                     .Succeeded());
     EXPECT_FALSE(Reply::Replayed("Fail\xFFno").Succeeded());
+}
+
+TEST(RequestFramingTest, FindsWhereEachRequestEnds) {
+    using State = RequestFrame::State;
+    const std::string get = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
+    const std::string post = "POST /p HTTP/1.1\r\ncontent-length: 5\r\n\r\n";
+    const struct {
+        std::string received;
+        State state;
+        size_t length;
+        bool closeAfter;
+    } cases[] = {
+        {"", State::kNeedMore, 0, false},
+        {"GET / HTTP/1.1\r\nHost", State::kNeedMore, 0, false},
+        {get, State::kComplete, get.size(), false},
+        {get + "GET /", State::kComplete, get.size(), false},
+        {post + "abc", State::kNeedMore, 0, false},
+        {post + "abcdeGET", State::kComplete, post.size() + 5, false},
+        // Too large, not a length, two lengths, chunked: the head alone, then the end.
+        {"POST /p HTTP/1.1\r\nContent-Length: 101\r\n\r\n", State::kComplete, 41, true},
+        {"POST /p HTTP/1.1\r\nContent-Length: -1\r\n\r\n", State::kComplete, 40, true},
+        {"POST /p HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n", State::kComplete, 58,
+         true},
+        {"POST /p HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", State::kComplete, 48, true},
+        // A head that does not end within the bound.
+        {std::string(300, 'x'), State::kComplete, 256, true},
+        {std::string(255, 'x'), State::kNeedMore, 0, false},
+    };
+    for (const auto& c : cases) {
+        const RequestFrame frame = FrameRequest(c.received, 256, 100);
+        EXPECT_EQ(frame.state, c.state) << c.received;
+        if (c.state == State::kComplete) {
+            EXPECT_EQ(frame.length, c.length) << c.received;
+            EXPECT_EQ(frame.closeAfter, c.closeAfter) << c.received;
+        }
+    }
+    const RequestFrame waiting = FrameRequest(
+        "POST /p HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 9\r\n\r\n", 256, 100);
+    EXPECT_EQ(waiting.state, State::kNeedMore);
+    EXPECT_TRUE(waiting.headComplete);
+    EXPECT_TRUE(waiting.expectContinue);
+    EXPECT_EQ(waiting.bodyLength, 9u);
 }
 
 }  // namespace
