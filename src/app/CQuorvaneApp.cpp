@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "app/AppShell.h"
 #include "app/FileTypeRegistration.h"
@@ -36,6 +38,9 @@ namespace qv {
 
 namespace {
 
+// The engine is a library the program loads: the owner's only.
+constexpr mode_t kEngineMode = 0700;
+
 constexpr MixerControl kMixerOrder[CQuorvaneApp::kMixerLevels] = {
     MixerControl::MasterVolume, MixerControl::WaveVolume, MixerControl::MicVolume,
     MixerControl::MicOnOff};
@@ -58,6 +63,43 @@ std::string Unquote(std::string text) {
         text = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string();
     }
     return text;
+}
+
+// True when the folder, and the link to it when it is one, belong to the user we run as.
+bool OwnedByUs(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    struct stat link {};
+    struct stat target {};
+    if (::lstat(folder.c_str(), &link) != 0 || ::stat(folder.c_str(), &target) != 0) {
+        return false;
+    }
+    return link.st_uid == ::geteuid() && target.st_uid == ::geteuid();
+}
+
+// Earlier versions left the data root and what they wrote there readable by everyone. The data
+// root may be a folder that also holds the user's other files (--home), so only what is ours is
+// touched: the root itself, the files directly in it, and our folders with all they hold.
+void TightenDataRoot(const std::string& root) {
+    RestrictToOwner(root, false);
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(root, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const bool userFolder =
+            !name.empty() && std::all_of(name.begin(), name.end(),
+                                         [](unsigned char c) { return std::isdigit(c) != 0; });
+        std::error_code kind;
+        if (it->is_symlink(kind)) {
+            continue;
+        }
+        if (it->is_regular_file(kind)) {
+            RestrictToOwner(it->path().string(), false);
+        } else if (userFolder || name == "registry" || name == "system" || name == "Outgoing") {
+            RestrictToOwner(it->path().string(), true);
+        }
+    }
 }
 
 // Files the installation may have left read-only that the program must be able to replace.
@@ -148,8 +190,8 @@ bool CQuorvaneApp::InitInstance() {
     if (::chdir(folders_.ProgramFolder().c_str()) != 0) {
         Trace("CQuorvaneApp", "InitInstance", "chdir failed");
     }
-    MakeWritable(folders_.ProgramFolder() + "sonaro.ocx");
-    MakeWritable(folders_.ProgramFolder() + "server.ini");
+    MakeWritable(folders_.ProgramFolder() + "Sonaro.ocx");
+    MakeWritable(folders_.ProgramFolder() + "Server.ini");
     MakeWritable(folders_.SystemFolder() + "Sonaro.ocx");
 
     registry_ = std::make_unique<Registry>(folders_.ProgramFolder() + "registry/");
@@ -196,21 +238,28 @@ bool CQuorvaneApp::InitInstance() {
     }
 
     if (!shell_.CreateMainWindow()) {
+        // What exists is unwound through the ordered exit, which also puts the mixer back.
+        Trace("CQuorvaneApp", "InitInstance", "the main window could not be created");
+        ExitInstance();
         return false;
     }
     mainWindowCreated_ = true;
     Created("MainWindow");
     initialized_ = true;
 
+    // A command file and auto-connect both want a connection: start-up makes one attempt.
+    startingUp_ = true;
     if (!env_.commandLine.empty() && !startedMinimized_) {
         OpenDocumentFile(Unquote(env_.commandLine));
     }
+    startingUp_ = false;
     shell_.ShowMainWindow(startedMinimized_);
 
     // The plug-in scan comes here; a login extension serving partner 1 makes the partner
     // parameters request unnecessary.
     RequestPartnerParameters();
-    if (machineSettings_->GetInt("Internal", "DisableAutoConnect", 0) == 0) {
+    if (connectWanted_ || machineSettings_->GetInt("Internal", "DisableAutoConnect", 0) == 0) {
+        connectWanted_ = false;
         shell_.Connect();
     }
     return true;
@@ -233,13 +282,20 @@ void CQuorvaneApp::RequestPartnerParameters() {
 
 bool CQuorvaneApp::PrepareDataRoot() {
     const std::string& root = folders_.ProgramFolder();
-    if (MakeFolders(root) && ::access(root.c_str(), W_OK) == 0) {
-        return true;
+    std::string why;
+    if (!MakeFolders(root) || ::access(root.c_str(), W_OK) != 0) {
+        why = std::strerror(errno);
+    } else if (!OwnedByUs(root)) {
+        // Someone else's folder (say a /tmp/quorvane-<uid> made before us) could read our secrets.
+        why = "it belongs to another user";
     }
-    const std::string why = std::strerror(errno);
-    shell_.GetScreen().MessageBox("Quorvane cannot use its folder " + root + ": " + why, "ERROR",
-                                  mb::kOk | mb::kIconExclamation);
-    return false;
+    if (!why.empty()) {
+        shell_.GetScreen().MessageBox("Quorvane cannot use its folder " + root + ": " + why,
+                                      "ERROR", mb::kOk | mb::kIconExclamation);
+        return false;
+    }
+    TightenDataRoot(root);
+    return true;
 }
 
 bool CQuorvaneApp::HandOverToRunningInstance() {
@@ -325,7 +381,11 @@ void CQuorvaneApp::OpenDocumentFile(const std::string& path) {
     }
     pending_.Append(std::move(record));
     if (sonaroManager_ && mainWindowCreated_ && sonaroManager_->State() == CSonaroManager::kIdle) {
-        shell_.Connect();
+        if (startingUp_) {
+            connectWanted_ = true;  // start-up connects once, at its end
+        } else {
+            shell_.Connect();
+        }
     }
 }
 
@@ -333,8 +393,13 @@ void CQuorvaneApp::InstallShippedFiles() {
     const std::string engine = folders_.ProgramFolder() + "Sonaro.ocx";
     // Also when the program was started with the other engine: the copy follows the one chosen.
     if (!env_.shippedEngine.empty() && FileExists(env_.shippedEngine) &&
-        (!FileExists(engine) || ReadFileBuild(engine) != ReadFileBuild(env_.shippedEngine))) {
-        CopyFileOver(env_.shippedEngine, engine);
+        (!FileExists(engine) || ReadFileBuild(engine) != ReadFileBuild(env_.shippedEngine)) &&
+        !CopyFileOver(env_.shippedEngine, engine, kEngineMode)) {
+        const std::string why = std::strerror(errno);
+        shell_.GetScreen().MessageBox("Quorvane could not install its voice engine " +
+                                          env_.shippedEngine + " as " + engine + ": " + why +
+                                          ". It uses the engine that is already there, if any.",
+                                      "ERROR", mb::kOk | mb::kIconExclamation);
     }
 }
 

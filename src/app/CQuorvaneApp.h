@@ -150,6 +150,8 @@ class CQuorvaneApp {
     std::unique_ptr<SystemNoticeList> notices_;      // 10 (until the alerts store lands)
     std::unique_ptr<CSonaroManager> sonaroManager_;  // 16
     bool mainWindowCreated_ = false;
+    bool startingUp_ = false;     // InitInstance opens the command line's file
+    bool connectWanted_ = false;  // that file wants a connection once start-up is done
 };
 
 }  // namespace qv

@@ -31,7 +31,7 @@ const std::string& ProgramFolders::UserFolder(const std::string& id) {
         return cachedFolder_;
     }
     std::string folder = programFolder_ + id + "/";
-    if (::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST) {
+    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) {
         cachedFolder_ = folder;
     }
     return cachedFolder_;

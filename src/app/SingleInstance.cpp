@@ -65,7 +65,7 @@ SingleInstance::~SingleInstance() {
 
 bool SingleInstance::TryLock() {
     if (lockFd_ < 0) {
-        lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (lockFd_ < 0) {
             problem_ = "cannot open " + lockPath_ + ": " + std::strerror(errno);
             return false;

@@ -1,10 +1,12 @@
 #include "app/TimerScheduler.h"
 
 #include <chrono>
+#include <exception>
 #include <vector>
 
 #include "platform/Screen.h"
 #include "platform/TickClock.h"
+#include "platform/Trace.h"
 
 namespace qv {
 
@@ -37,10 +39,15 @@ void TimerScheduler::Remove(std::uint32_t id) {
     if (id == 0) {
         return;
     }
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     entries_.erase(id);
     // A copy already queued in this tick must not run: its owner may be gone.
     std::erase_if(due_, [id](const Due& d) { return d.id == id; });
+    // Nor may one that runs now on another thread still be running when we return. On the
+    // ticking thread itself (a callback removing its own entry) there is nothing to wait for.
+    if (runningId_ == id && runningThread_ != std::this_thread::get_id()) {
+        finished_.wait(lock, [this, id] { return runningId_ != id; });
+    }
 }
 
 void TimerScheduler::SetText(std::uint32_t id, std::string text) {
@@ -72,6 +79,10 @@ void TimerScheduler::Tick() {
         busy_.fetch_sub(1);
         return;
     }
+    struct BusyGuard {
+        std::atomic<int>& busy;
+        ~BusyGuard() { busy.fetch_sub(1); }
+    } guard{busy_};
     {
         std::lock_guard lock(mutex_);
         const std::uint32_t now = clock_.Now();
@@ -96,8 +107,8 @@ void TimerScheduler::Tick() {
             }
         }
     }
-    // Callbacks run without the table lock, so a worker thread calling Add or Remove never waits
-    // for a callback (and a callback may wait for a worker). Remove still drops queued copies.
+    // Callbacks run without the table lock, so a worker thread calling Add never waits for a
+    // callback. Remove still drops queued copies and waits for a running one.
     for (;;) {
         Due due;
         {
@@ -107,15 +118,33 @@ void TimerScheduler::Tick() {
             }
             due = std::move(due_.front());
             due_.pop_front();
+            runningId_ = due.id;
+            runningThread_ = std::this_thread::get_id();
         }
+        RunDue(due);
+        {
+            std::lock_guard lock(mutex_);
+            runningId_ = 0;
+        }
+        finished_.notify_all();
+    }
+}
+
+void TimerScheduler::RunDue(const Due& due) {
+    // One failing job must not stop the others, nor leave the busy counter up.
+    try {
         if ((due.entry.flags & kShowText) != 0 && screen_ != nullptr) {
             screen_->MessageBox(due.entry.text, "", 0);
         }
         if ((due.entry.flags & kCallCallback) != 0 && due.entry.callback) {
             due.entry.callback(due.entry.text, due.entry.userValue);
         }
+    } catch (const std::exception& e) {
+        Trace("TimerScheduler", "Tick",
+              "job " + std::to_string(due.id) + " threw: " + std::string(e.what()));
+    } catch (...) {
+        Trace("TimerScheduler", "Tick", "job " + std::to_string(due.id) + " threw");
     }
-    busy_.fetch_sub(1);
 }
 
 bool TimerScheduler::Contains(std::uint32_t id) const {

@@ -2,7 +2,10 @@
 
 // Runs every periodic and delayed job of the program from one place. The main view ticks it from
 // its 50 ms window timer, so callbacks run on the user-interface thread; Add and Remove may be
-// called from any thread.
+// called from any thread. Once Remove has returned, the entry's callback is not running and never
+// runs again: called on another thread while that callback runs, Remove waits for it to return
+// (so a callback must not wait for a thread that removes the callback's own entry). A callback
+// that throws is contained: the exception is traced and dropped, and the other jobs go on.
 //
 // Time is the 32-bit tick count of the injected clock. An entry is due once more than its
 // interval has passed since its start, measured as (now - start) in unsigned 32-bit arithmetic:
@@ -10,6 +13,7 @@
 // scheduler is ticked at least once in that time.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -48,7 +52,8 @@ class TimerScheduler {
     std::uint32_t Add(Callback callback, std::uintptr_t userValue, std::uint32_t intervalMs,
                       std::uint32_t flags);
     // Removes the entry; unknown ids and 0 are ignored. A removed entry's callback is not called
-    // afterwards, even when it was already due in the tick that is running.
+    // afterwards, even when it was already due in the tick that is running; when it is running on
+    // another thread, waits until it has returned.
     void Remove(std::uint32_t id);
     // Sets the text passed to the callback and shown by kShowText entries.
     void SetText(std::uint32_t id, std::string text);
@@ -75,9 +80,14 @@ class TimerScheduler {
         Entry entry;
     };
 
+    void RunDue(const Due& due);
+
     const TickClock& clock_;
     Screen* screen_;
-    mutable std::recursive_mutex mutex_;
+    mutable std::mutex mutex_;
+    std::condition_variable finished_;  // a callback returned (runningId_ changed)
+    std::uint32_t runningId_ = 0;       // the entry whose callback runs now, 0 for none
+    std::thread::id runningThread_;
     std::uint32_t nextId_ = 1;
     std::map<std::uint32_t, Entry> entries_;
     std::deque<Due> due_;

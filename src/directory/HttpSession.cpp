@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/FileIo.h"
+
 namespace qv {
 
 namespace {
@@ -46,7 +48,7 @@ struct DownloadSink {
 
     bool Create() {
         if (!file && !createFailed) {
-            file.reset(std::fopen(path.c_str(), "wb"));
+            file.reset(OpenPrivateFile(path, false));
             createFailed = file == nullptr;
         }
         return file != nullptr;

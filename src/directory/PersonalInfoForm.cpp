@@ -163,6 +163,24 @@ bool PersonalInfoForm::Apply() {
             Notify(check.notice, true);
         }
     }
+    // The service takes an empty text as "leave it unchanged", so a cleared company or comment
+    // would stay on the server while the copy here lost it: keep the stored one and say so.
+    struct Keep {
+        Field field;
+        std::string Values::*text;
+        const char* notice;
+    };
+    for (const Keep& keep :
+         {Keep{Field::Company, &Values::company,
+               "Your company cannot be removed from your account and will not be changed."},
+          Keep{Field::Comment, &Values::comment,
+               "Your comment cannot be removed from your account and will not be changed."}}) {
+        if (IsEditable(keep.field) && (page.*(keep.text)).empty() &&
+            !(stored_.*(keep.text)).empty()) {
+            page.*(keep.text) = stored_.*(keep.text);
+            Notify(keep.notice, true);
+        }
+    }
     if (onValuesChanged) {
         onValuesChanged();
     }

@@ -72,15 +72,44 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
            });
 }
 
+namespace {
+
+// The item's key and value when it is key=value with a non-empty key.
+bool SplitItem(std::string_view item, std::string_view& key, std::string_view& value) {
+    const std::size_t eq = item.find('=');
+    if (eq == std::string_view::npos || eq == 0) {
+        return false;
+    }
+    key = item.substr(0, eq);
+    value = item.substr(eq + 1);
+    return true;
+}
+
+}  // namespace
+
 std::optional<std::string> ItemField(std::string_view reply, std::string_view key) {
     ItemReader items(reply);
-    std::string item;
+    std::string_view item;
     while (items.Next(item)) {
         if (item.size() > key.size() && item.starts_with(key) && item[key.size()] == '=') {
-            return item.substr(key.size() + 1);
+            return std::string(item.substr(key.size() + 1));
         }
     }
     return std::nullopt;
+}
+
+std::map<std::string_view, std::string_view> ItemFields(std::string_view reply) {
+    std::map<std::string_view, std::string_view> fields;
+    ItemReader items(reply);
+    std::string_view item;
+    std::string_view key;
+    std::string_view value;
+    while (items.Next(item)) {
+        if (SplitItem(item, key, value)) {
+            fields.emplace(key, value);  // keeps the first
+        }
+    }
+    return fields;
 }
 
 namespace {
@@ -139,35 +168,45 @@ unsigned long HexNumber(std::string_view text) {
     return Accumulate<unsigned long>(text, i, 16);
 }
 
-bool ItemReader::Next(std::string& item) {
-    if (rest_.empty()) {
+bool ItemReader::Next(std::string_view& item) {
+    if (Empty()) {
         return false;
     }
-    std::size_t end = rest_.find(kItemSeparator);
-    if (end == std::string::npos) {
-        item = std::move(rest_);
-        rest_.clear();
+    const std::size_t end = text_.find(kItemSeparator, at_);
+    if (end == std::string_view::npos) {
+        item = text_.substr(at_);
+        at_ = text_.size();
     } else {
-        item = rest_.substr(0, end);
-        rest_.erase(0, end + 1);
+        item = text_.substr(at_, end - at_);
+        at_ = end + 1;
     }
     return true;
 }
 
-bool ItemReader::Section(std::string_view key, std::string_view terminator, std::string& section) {
-    std::size_t at = rest_.find(key);
-    if (at == std::string::npos) {
+bool ItemReader::Next(std::string& item) {
+    std::string_view view;
+    if (!Next(view)) {
         return false;
     }
-    std::size_t from = std::min(rest_.size(), at + key.size() + 1);
-    std::string_view after = std::string_view(rest_).substr(from);
-    std::size_t end = terminator.empty() ? std::string_view::npos : after.find(terminator);
+    item.assign(view);
+    return true;
+}
+
+bool ItemReader::Section(std::string_view key, std::string_view terminator, std::string& section) {
+    const std::string_view rest = Rest();
+    const std::size_t at = rest.find(key);
+    if (at == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t from = std::min(rest.size(), at + key.size() + 1);
+    const std::string_view after = rest.substr(from);
+    const std::size_t end = terminator.empty() ? std::string_view::npos : after.find(terminator);
     if (end == std::string_view::npos) {
-        section = std::string(after);
-        rest_.clear();
+        section.assign(after);
+        at_ = text_.size();
     } else {
-        section = std::string(after.substr(0, end));
-        rest_.erase(0, from + end);
+        section.assign(after.substr(0, end));
+        at_ += from + end;
     }
     return true;
 }

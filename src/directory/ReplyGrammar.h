@@ -4,7 +4,9 @@
 // A reply is text; it succeeds when it begins with "Success". Fields ("Key=value") and list items
 // each end with the item separator 0xFF.
 
+#include <algorithm>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,29 +55,42 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // inside another field's value, does not count.
 std::optional<std::string> ItemField(std::string_view reply, std::string_view key);
 
+// Every item of the form key=value, read in one pass: the first item of a key wins, as for
+// ItemField. The views point into reply, which must outlive the map.
+std::map<std::string_view, std::string_view> ItemFields(std::string_view reply);
+
 // Decimal text by the usual string-to-integer rule: leading blanks, a sign, digits; none gives 0.
 long Number(std::string_view text);
 // Hexadecimal text, with or without "0x"; none gives 0.
 unsigned long HexNumber(std::string_view text);
 
-// Consumes a reply from the front: items, then sections.
+// Consumes a reply from the front with a cursor: nothing is copied but the items asked for as
+// strings, so reading a reply of any size is linear. A reader made from a string_view reads the
+// caller's text, which must outlive it; one made from a std::string rvalue keeps it.
 class ItemReader {
   public:
-    explicit ItemReader(std::string_view reply) : rest_(reply) {}
+    explicit ItemReader(std::string_view reply) : text_(reply) {}
+    explicit ItemReader(const char* reply) : text_(reply) {}
+    explicit ItemReader(std::string&& reply) : owned_(std::move(reply)), text_(owned_) {}
+    ItemReader(const ItemReader&) = delete;
+    ItemReader& operator=(const ItemReader&) = delete;
 
     // The next item (everything up to the next separator, which goes with it; the last item runs
     // to the end). False only when nothing is left; an empty item between separators is valid.
+    bool Next(std::string_view& item);
     bool Next(std::string& item);
     // Cuts out the section after key (skipping the key and one more character): up to terminator
     // when it occurs (reading goes on at the terminator), else the whole rest (nothing left).
     // False when the key does not occur.
     bool Section(std::string_view key, std::string_view terminator, std::string& section);
 
-    bool Empty() const { return rest_.empty(); }
-    std::string_view Rest() const { return rest_; }
+    bool Empty() const { return at_ >= text_.size(); }
+    std::string_view Rest() const { return text_.substr(std::min(at_, text_.size())); }
 
   private:
-    std::string rest_;
+    std::string owned_;
+    std::string_view text_;
+    std::size_t at_ = 0;
 };
 
 }  // namespace qv::reply

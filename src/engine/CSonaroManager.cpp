@@ -13,6 +13,7 @@
 #include "engine/SonaroLibrary.h"
 #include "engine/SonaroRegistration.h"
 #include "messaging/SystemNotices.h"
+#include "platform/FileIo.h"
 #include "platform/Registry.h"
 #include "platform/Screen.h"
 #include "platform/TickClock.h"
@@ -125,7 +126,7 @@ void CSonaroManager::AudioAlert(std::int32_t result) {
 }
 
 void CSonaroManager::AppendTrace(const std::string& message) {
-    std::FILE* file = std::fopen(TraceFilePath().c_str(), "ab");
+    std::FILE* file = OpenPrivateFile(TraceFilePath(), true);
     if (file == nullptr) {
         return;
     }

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/FileIo.h"
+
 namespace qv {
 
 namespace {
@@ -20,7 +22,7 @@ struct TraceFile {
     TraceFile() {
         const char* path = std::getenv("QUORVANE_TRACE");
         if (path != nullptr && *path != '\0') {
-            file = std::fopen(path, "a");
+            file = OpenPrivateFile(path, true);
         }
     }
     ~TraceFile() {

@@ -1,5 +1,8 @@
 #include "settings/Customization.h"
 
+#include <map>
+#include <string_view>
+
 #include "directory/ReplyGrammar.h"
 #include "settings/DemoSettings.h"
 #include "settings/IniFile.h"
@@ -97,11 +100,13 @@ void Customization::Load() {
 }
 
 bool Customization::Update(std::string_view reply) {
-    const std::optional<std::string> versionField = reply::ItemField(reply, "Version");
-    if (!versionField) {
+    // One pass over the reply, however large, then a lookup per key.
+    const std::map<std::string_view, std::string_view> fields = reply::ItemFields(reply);
+    const auto versionField = fields.find("Version");
+    if (versionField == fields.end()) {
         return false;
     }
-    const auto version = static_cast<int>(reply::Number(*versionField));
+    const auto version = static_cast<int>(reply::Number(versionField->second));
     const IniFile stored(path_);
     if (version == stored.GetInt("System", "Version", 0)) {
         return false;
@@ -109,13 +114,13 @@ bool Customization::Update(std::string_view reply) {
     IniFile file(path_);
     file.DeleteFile();
     for (const IntKey& k : kIntKeys) {
-        if (const auto value = reply::ItemField(reply, k.key)) {
-            file.WriteInt(k.section, k.key, static_cast<int>(reply::Number(*value)));
+        if (const auto value = fields.find(k.key); value != fields.end()) {
+            file.WriteInt(k.section, k.key, static_cast<int>(reply::Number(value->second)));
         }
     }
     for (const TextKey& k : kTextKeys) {
-        if (const auto value = reply::ItemField(reply, k.key)) {
-            file.WriteString(k.section, k.key, *value);
+        if (const auto value = fields.find(k.key); value != fields.end()) {
+            file.WriteString(k.section, k.key, value->second);
         }
     }
     file.WriteInt("System", "Version", version);

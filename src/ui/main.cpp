@@ -16,6 +16,7 @@
 #include "platform/FileVersion.h"
 #include "platform/Mixer.h"
 #include "platform/TickClock.h"
+#include "ui/ProgramArguments.h"
 #include "ui/QtAppShell.h"
 
 QV_DEFINE_BUILD_MARKER(quorvane_build_marker, QUORVANE_BUILD);
@@ -53,64 +54,32 @@ std::string EnvFolder(const char* name, const char* fallbackBelowHome) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qv::AppEnvironment env;
-    env.shippedEngine = QUORVANE_SHIPPED_ENGINE;
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (arg == "--home") {
-            if (i + 1 >= argc) {
-                std::fputs(kUsage, stderr);
-                return 2;
-            }
-            env.homeOption = argv[++i];
-            continue;
-        }
-        if (arg == "--engine" || arg.rfind("--engine=", 0) == 0) {
-            std::string engine;
-            if (arg == "--engine") {
-                if (i + 1 >= argc) {
-                    std::fputs(kUsage, stderr);
-                    return 2;
-                }
-                engine = argv[++i];
-            } else {
-                engine = arg.substr(9);
-            }
-            if (engine == "net") {
-            } else if (engine == "sim") {
-                env.shippedEngine = QUORVANE_SIM_ENGINE;
-            } else {
-                std::fputs(kUsage, stderr);
-                return 2;
-            }
-            continue;
-        }
-        if (arg.rfind("--home=", 0) == 0) {
-            env.homeOption = arg.substr(7);
-            continue;
-        }
-        commandLine += commandLine.empty() ? arg : " " + arg;
+    // Before Qt, which cannot start without a display.
+    if (qv::AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
-    env.commandLine = commandLine;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quorvane");
+
+    // Qt has taken its own arguments (-style, -session, ...) out of argc and argv by now.
+    const qv::ProgramArguments args = qv::ParseProgramArguments(argc, argv);
+    if (args.outcome == qv::ProgramArguments::Outcome::Help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.outcome == qv::ProgramArguments::Outcome::Usage) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    qv::AppEnvironment env;
+    env.shippedEngine = args.simulatedEngine ? QUORVANE_SIM_ENGINE : QUORVANE_SHIPPED_ENGINE;
+    env.homeOption = args.homeOption;
+    env.commandLine = args.commandLine;
     std::error_code ec;
     env.executable = std::filesystem::canonical("/proc/self/exe", ec).string();
     env.xdgDataHome = EnvFolder("XDG_DATA_HOME", ".local/share/");
     env.xdgConfigHome = EnvFolder("XDG_CONFIG_HOME", ".config/");
-    // A command file named relative to where we were started: start-up moves to the data root.
-    if (!commandLine.empty() && commandLine != "-minimized" && commandLine[0] != '"') {
-        auto abs = std::filesystem::absolute(commandLine, ec);
-        if (!ec) {
-            env.commandLine = abs.string();
-        }
-    }
-
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("Quorvane");
 
     // SIGTERM and SIGINT end the run the way File > Exit does, so exit still restores the mixer.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -36,6 +37,9 @@ TEST(ProgramFoldersTest, UserFolderIsMadeOnFirstUseAndFallsBackToTheProgramFolde
     EXPECT_EQ(folders.UserFolder(""), root.Path());
     EXPECT_EQ(folders.UserFolder("4711"), root.Path() + "4711/");
     EXPECT_TRUE(std::filesystem::is_directory(root.File("4711")));
+    struct stat st {};
+    ASSERT_EQ(::stat(root.File("4711").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);  // the user's settings and mail live there
     EXPECT_EQ(folders.UserFolder("4711"), root.Path() + "4711/");  // exists already: fine
 
     ProgramFolders broken(root.File("missing/deeper"));
@@ -60,6 +64,14 @@ TEST(ProgramFoldersTest, DataRootComesFromOptionThenEnvironment) {
         ScopedEnv xdg("XDG_DATA_HOME", "relative/ignored");
         EXPECT_EQ(ProgramFolders::ResolveDataRoot(""), "/home/someone/.local/share/quorvane/");
     }
+    {
+        ScopedEnv qh("QUORVANE_HOME", nullptr);
+        ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+        ScopedEnv noHome("HOME", nullptr);
+        // Start-up refuses this folder when another user made it first.
+        EXPECT_EQ(ProgramFolders::ResolveDataRoot(""),
+                  "/tmp/quorvane-" + std::to_string(::getuid()) + "/");
+    }
     const std::string cwd = std::filesystem::current_path().string();
     EXPECT_EQ(ProgramFolders::ResolveDataRoot("rel/dir"), cwd + "/rel/dir/");
 }
@@ -70,6 +82,8 @@ TEST(PartnerNumberTest, FirstTwoBytesLittleEndianElseOne) {
     EXPECT_EQ(ReadPartnerNumber(dir.Write("a", std::string("\x05\x00\xFF", 3))), 5);
     EXPECT_EQ(ReadPartnerNumber(dir.Write("b", "\x34\x12")), 0x1234);
     EXPECT_EQ(ReadPartnerNumber(dir.Write("c", "\x07")), 1);  // too short to hold a number
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadPartnerNumber(dir.File("fifo")), 1);  // at once, not waiting for a writer
 }
 
 }  // namespace

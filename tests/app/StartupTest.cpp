@@ -36,13 +36,22 @@ class RecordingShell final : public AppShell {
     }
     void ActivateMainWindow() override { events.push_back("activate"); }
     void DestroyMainWindow() override { events.push_back("destroy"); }
+    void Connect() override { ++connects; }
 
     test::RecordingScreen screen;
     std::vector<std::string> events;
     std::string installedFont;
     LogFont listFont;
     bool createResult = true;
+    int connects = 0;
 };
+
+// Tests run as root, which reads and writes whatever the bits say: check the bits themselves.
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
 
 // Remembers every level it is given; starts at scripted levels.
 class LevelMixer final : public Mixer {
@@ -312,12 +321,169 @@ TEST_F(StartupTest, DataRootThatCannotBeCreatedEndsWithAMessage) {
     EXPECT_TRUE(shell.events.empty());
 }
 
-TEST_F(StartupTest, FailedWindowCreationEndsStartUp) {
+TEST_F(StartupTest, FailedWindowCreationUnwindsThroughTheExitSteps) {
+    auto mixer = std::make_unique<LevelMixer>();
+    LevelMixer* levels = mixer.get();
+    root.Write("Quorvane.ini", "[Options]\nMasterVolume=500\n");
     shell.createResult = false;
-    auto app = MakeApp();
+    auto app = MakeApp({}, std::move(mixer));
+    // As main does: a false InitInstance ends the program, nothing else is called.
     EXPECT_FALSE(app->InitInstance());
-    app->ExitInstance();  // still releases what was made
+    EXPECT_FALSE(app->HandedOver());
     EXPECT_EQ(app->Lifecycle().back(), "-Registry");
+    EXPECT_NE(std::find(app->Lifecycle().begin(), app->Lifecycle().end(), "-SonaroManager"),
+              app->Lifecycle().end());
+    EXPECT_EQ(levels->levels[0], 1000u);  // the level found at start, not the stored 500
+    EXPECT_EQ(app->Scheduler(), nullptr);
+    const std::size_t steps = app->Lifecycle().size();
+    app->ExitInstance();  // a second exit finds nothing left to do
+    EXPECT_EQ(app->Lifecycle().size(), steps);
+}
+
+TEST_F(StartupTest, StartUpConnectsAtMostOnce) {
+    struct Row {
+        bool commandFile;
+        bool disableAutoConnect;
+        int connects;
+    };
+    for (const Row row :
+         {Row{true, false, 1}, Row{true, true, 1}, Row{false, false, 1}, Row{false, true, 0}}) {
+        SCOPED_TRACE(::testing::Message() << "command file " << row.commandFile
+                                          << " auto-connect off " << row.disableAutoConnect);
+        root.Write("Quorvane.ini",
+                   row.disableAutoConnect ? "[Internal]\nDisableAutoConnect=1\n" : "[Internal]\n");
+        const std::string file = root.Write("join.qdx", "Fmusic/jazz\r\n");
+        RecordingShell rowShell;
+        CQuorvaneApp app(Env(row.commandFile ? file : ""), rowShell, nullptr, clock);
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_EQ(rowShell.connects, row.connects);
+        EXPECT_EQ(app.Pending().Size(), row.commandFile ? 1u : 0u);
+        app.ExitInstance();
+    }
+}
+
+TEST_F(StartupTest, WhatStartUpCreatesIsPrivateToTheUser) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    app->MachineSettings()->WriteInt("Options", "Codec", 1);
+    app->LoginKey()->SetString("Password", "secret");
+    const std::string user = app->Folders().UserFolder("42");
+    app->UserSettings()->SetPath(user + "Options.ini");
+    app->UserSettings()->WriteString("Options", "EmailPassword", "secret");
+    EXPECT_EQ(ModeOf(root.Path()), 0700u);
+    EXPECT_EQ(ModeOf(root.File("registry")), 0700u);
+    EXPECT_EQ(ModeOf(root.File("registry/HKEY_CURRENT_USER.reg")), 0600u);
+    EXPECT_EQ(ModeOf(root.File("Quorvane.ini")), 0600u);
+    EXPECT_EQ(ModeOf(root.File("42")), 0700u);
+    EXPECT_EQ(ModeOf(root.File("42/Options.ini")), 0600u);
+    // A user's own choice survives the next rewrite.
+    ::chmod(root.File("42/Options.ini").c_str(), 0400);
+    app->UserSettings()->WriteString("Options", "EmailLogin", "me");
+    EXPECT_EQ(ModeOf(root.File("42/Options.ini")), 0400u);
+}
+
+TEST_F(StartupTest, WhatEarlierVersionsLeftOpenIsTightened) {
+    root.Write("Quorvane.ini", "[Options]\n");
+    root.Write("registry/HKEY_CURRENT_USER.reg", "");
+    root.Write("42/Options.ini", "[Options]\nEmailPassword=secret\n");
+    root.Write("Documents/letter.txt", "not ours");  // --home may name a folder with other files
+    for (const std::string f : {"", "registry", "42", "Documents"}) {
+        ::chmod(root.File(f).c_str(), 0755);
+    }
+    for (const std::string f : {"Quorvane.ini", "registry/HKEY_CURRENT_USER.reg", "42/Options.ini",
+                                "Documents/letter.txt"}) {
+        ::chmod(root.File(f).c_str(), 0644);
+    }
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    EXPECT_EQ(ModeOf(root.Path()), 0700u);
+    EXPECT_EQ(ModeOf(root.File("registry")), 0700u);
+    EXPECT_EQ(ModeOf(root.File("42")), 0700u);
+    EXPECT_EQ(ModeOf(root.File("Quorvane.ini")), 0600u);
+    EXPECT_EQ(ModeOf(root.File("registry/HKEY_CURRENT_USER.reg")), 0600u);
+    EXPECT_EQ(ModeOf(root.File("42/Options.ini")), 0600u);
+    EXPECT_EQ(ModeOf(root.File("Documents")), 0755u);
+    EXPECT_EQ(ModeOf(root.File("Documents/letter.txt")), 0644u);
+}
+
+TEST_F(StartupTest, DataRootOfAnotherUserIsRefused) {
+    // What a /tmp/quorvane-<uid> made by someone else looks like.
+    const std::string theirs = root.File("theirs/");
+    ASSERT_EQ(::mkdir(theirs.c_str(), 0777), 0);
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    AppEnvironment env = Env();
+    env.homeOption = theirs;
+    CQuorvaneApp app(env, shell, nullptr, clock);
+    EXPECT_FALSE(app.InitInstance());
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_NE(shell.screen.boxes[0].text.find("belongs to another user"), std::string::npos);
+    EXPECT_TRUE(shell.events.empty());
+    EXPECT_FALSE(std::filesystem::exists(theirs + "registry"));
+
+    // A link to our own folder made by someone else is refused as well.
+    const std::string link = root.File("link");
+    ASSERT_EQ(::symlink(root.File("ours").c_str(), link.c_str()), 0);
+    ASSERT_EQ(::mkdir(root.File("ours").c_str(), 0700), 0);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+    env.homeOption = link;
+    CQuorvaneApp viaLink(env, shell, nullptr, clock);
+    EXPECT_FALSE(viaLink.InitInstance());
+}
+
+TEST_F(StartupTest, ReadOnlyEngineAndServerSettingsAreMadeWritable) {
+    root.Write("Sonaro.ocx", "old engine");
+    root.Write("Server.ini", "[Server]\n");
+    root.Write("system/Sonaro.ocx", "old engine");
+    for (const char* f : {"Sonaro.ocx", "Server.ini", "system/Sonaro.ocx"}) {
+        ::chmod(root.File(f).c_str(), 0444);
+    }
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    for (const char* f : {"Sonaro.ocx", "Server.ini", "system/Sonaro.ocx"}) {
+        EXPECT_NE(ModeOf(root.File(f)) & S_IWUSR, 0u) << f;
+    }
+}
+
+TEST_F(StartupTest, ShippedEngineIsInstalledWithOurOwnMode) {
+    const std::string shipped = xdg.Write("lib/sonaro-net.so", "engine bytes");
+    ::chmod(shipped.c_str(), 0444);  // as a package installs it
+    AppEnvironment env = Env();
+    env.shippedEngine = shipped;
+    CQuorvaneApp app(env, shell, nullptr, clock);
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_EQ(root.Read("Sonaro.ocx"), "engine bytes");
+    EXPECT_EQ(ModeOf(root.File("Sonaro.ocx")), 0700u);
+    EXPECT_TRUE(shell.screen.boxes.empty());
+}
+
+TEST_F(StartupTest, FailedEngineInstallIsReported) {
+    const std::string shipped = xdg.Write("lib/sonaro-net.so", "engine bytes");
+    root.Write("Sonaro.ocx/in the way", "x");  // a folder where the engine goes
+    AppEnvironment env = Env();
+    env.shippedEngine = shipped;
+    CQuorvaneApp app(env, shell, nullptr, clock);
+    ASSERT_TRUE(app.InitInstance());
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_NE(shell.screen.boxes[0].text.find("could not install its voice engine"),
+              std::string::npos);
+    EXPECT_EQ(shell.screen.boxes[0].caption, "ERROR");
+}
+
+TEST_F(StartupTest, ReadOnlyCommandFileDoesNotMakeTheHandoffReadOnly) {
+    auto first = MakeApp();
+    ASSERT_TRUE(first->InitInstance());
+    for (const char* letter : {"F", "G"}) {
+        const std::string file = xdg.Write(std::string("browser/") + letter + ".qdx",
+                                           std::string(letter) + "music/jazz\r\nx\r\n");
+        ::chmod(file.c_str(), 0444);
+        RecordingShell secondShell;
+        CQuorvaneApp second(Env("\"" + file + "\""), secondShell, nullptr, clock);
+        EXPECT_FALSE(second.InitInstance());
+        EXPECT_TRUE(second.HandedOver());
+        EXPECT_TRUE(secondShell.screen.boxes.empty());
+        EXPECT_EQ(root.Read("quorvane.qdx"), std::string(letter) + "music/jazz\r\nx\r\n");
+        EXPECT_EQ(ModeOf(root.File("quorvane.qdx")), 0600u);
+    }
 }
 
 TEST_F(StartupTest, ViewTimerDrivesPostedWorkAndTheScheduler) {

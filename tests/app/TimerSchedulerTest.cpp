@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "platform/Screen.h"
 #include "platform/TickClock.h"
 #include "support/RecordingScreen.h"
 
@@ -92,16 +97,6 @@ TEST_F(TimerSchedulerTest, DueEntriesRunInAscendingIdOrder) {
     EXPECT_EQ(fired, (std::vector<std::uintptr_t>{1, 2, 3}));
 }
 
-TEST_F(TimerSchedulerTest, NestedTickDoesNothing) {
-    int inner = 0;
-    scheduler.Add([&](const std::string&, std::uintptr_t) { scheduler.Tick(); }, 0, 10,
-                  TimerScheduler::kRepeat);
-    scheduler.Add([&](const std::string&, std::uintptr_t) { ++inner; }, 0, 10,
-                  TimerScheduler::kRepeat);
-    TickAt(1011);
-    EXPECT_EQ(inner, 1);
-}
-
 TEST_F(TimerSchedulerTest, EntryRemovedByEarlierCallbackOfSameTickIsNotCalled) {
     std::uint32_t victim = 0;
     scheduler.Add([&](const std::string&, std::uintptr_t) { scheduler.Remove(victim); }, 0, 10,
@@ -138,26 +133,135 @@ TEST_F(TimerSchedulerTest, IdsAreNeverReused) {
     EXPECT_GT(b, a);
 }
 
-TEST(TimerSchedulerWrapTest, DueTestAndPhaseSurviveTickCountWrap) {
+// Shows the box by running a nested tick later in time, as a modal message loop would.
+class TickingScreen final : public Screen {
+  public:
+    TickingScreen(ManualTickClock& clock, std::vector<std::string>& events)
+        : clock_(clock), events_(events) {}
+    void Attach(TimerScheduler* scheduler) { scheduler_ = scheduler; }
+    int MessageBox(const std::string&, const std::string&, std::uint32_t) override {
+        events_.push_back("box shown");
+        clock_.Advance(1000);
+        scheduler_->Tick();
+        events_.push_back("box closed");
+        return mb::kIdOk;
+    }
+    void FlashMainWindow(bool) override {}
+    bool OpenUrl(const std::string&) override { return true; }
+    bool StartProgram(const std::string&, const std::vector<std::string>&) override { return true; }
+
+  private:
+    ManualTickClock& clock_;
+    std::vector<std::string>& events_;
+    TimerScheduler* scheduler_ = nullptr;
+};
+
+TEST(TimerSchedulerNestingTest, TickFromInsideAMessageBoxRunsNothing) {
+    ManualTickClock clock(1000);
+    std::vector<std::string> events;
+    TickingScreen screen(clock, events);
+    TimerScheduler scheduler(clock, &screen);
+    screen.Attach(&scheduler);
+    scheduler.Add(nullptr, 0, 10, TimerScheduler::kOneShot | TimerScheduler::kShowText);
+    scheduler.Add([&](const std::string&, std::uintptr_t) { events.push_back("periodic"); }, 0, 10,
+                  TimerScheduler::kRepeat);
+    clock.Set(1011);
+    scheduler.Tick();
+    // The nested tick, 1000 ms later, would find the periodic job due again and run it twice.
+    EXPECT_EQ(events, (std::vector<std::string>{"box shown", "box closed", "periodic"}));
+    // Once the outer tick is over, ticking works again.
+    clock.Advance(11);
+    scheduler.Tick();
+    EXPECT_EQ(events.back(), "periodic");
+    EXPECT_EQ(events.size(), 4u);
+}
+
+TEST(TimerSchedulerFailureTest, ThrowingCallbackIsContainedAndOtherJobsGoOn) {
+    ManualTickClock clock(0);
+    TimerScheduler scheduler(clock);
+    int throws = 0;
+    int after = 0;
+    scheduler.Add(
+        [&](const std::string&, std::uintptr_t) {
+            ++throws;
+            throw std::runtime_error("job failed");
+        },
+        0, 10, TimerScheduler::kRepeat);
+    scheduler.Add([&](const std::string&, std::uintptr_t) { throw 42; }, 0, 10,
+                  TimerScheduler::kRepeat);
+    scheduler.Add([&](const std::string&, std::uintptr_t) { ++after; }, 0, 10,
+                  TimerScheduler::kRepeat);
+    clock.Set(11);
+    EXPECT_NO_THROW(scheduler.Tick());
+    EXPECT_EQ(throws, 1);
+    EXPECT_EQ(after, 1);  // a later job of the same tick still runs
+    clock.Set(22);
+    EXPECT_NO_THROW(scheduler.Tick());
+    EXPECT_EQ(throws, 2);  // and the busy guard was put back
+    EXPECT_EQ(after, 2);
+}
+
+struct DueRow {
+    std::uint32_t start;
+    std::uint32_t interval;
+    std::uint32_t now;
+    bool due;
+};
+
+// The due test is (now - start) > interval in 32-bit unsigned arithmetic. Rows whose due time
+// lies past the wrap of the tick count catch the naive start + interval < now.
+constexpr DueRow kDueRows[] = {
+    {1000, 5000, 6000, false},                 // exactly at the end of the interval
+    {1000, 5000, 6001, true},                  //
+    {5, 0, 5, false},                          // interval 0: never in the same millisecond
+    {5, 0, 6, true},                           //
+    {0xFFFFFF00u, 0x200, 0xFFFFFFF0u, false},  // due after the wrap, now before it
+    {0xFFFFFF00u, 0x200, 0x000000FFu, false},  // now wrapped, not yet due
+    {0xFFFFFF00u, 0x200, 0x00000100u, false},  //
+    {0xFFFFFF00u, 0x200, 0x00000101u, true},   //
+    {0xFFFFFFF0u, 0x10, 0xFFFFFFFFu, false},   // due time is exactly the wrap
+    {0xFFFFFFF0u, 0x10, 0x00000000u, false},   //
+    {0xFFFFFFF0u, 0x10, 0x00000001u, true},    //
+    {0xFFFFFFFFu, 1, 0x00000001u, true},       // start just before the wrap
+    {0xFFFFFF00u, 0x80, 0xFFFFFF81u, true},    // no wrap involved near the top
+};
+
+TEST(TimerSchedulerDueTest, TableOfStartIntervalNowAndDue) {
+    for (const DueRow& row : kDueRows) {
+        for (std::uint32_t flags : {TimerScheduler::kOnce, TimerScheduler::kRepeat}) {
+            if (flags == TimerScheduler::kRepeat && row.interval == 0) {
+                continue;  // refused
+            }
+            SCOPED_TRACE(::testing::Message()
+                         << std::hex << "start " << row.start << " interval " << row.interval
+                         << " now " << row.now << " flags " << flags);
+            ManualTickClock clock(row.start);
+            TimerScheduler scheduler(clock);
+            int calls = 0;
+            scheduler.Add([&](const std::string&, std::uintptr_t) { ++calls; }, 0, row.interval,
+                          flags);
+            clock.Set(row.now);
+            scheduler.Tick();
+            EXPECT_EQ(calls, row.due ? 1 : 0);
+        }
+    }
+}
+
+TEST(TimerSchedulerDueTest, PeriodicKeepsItsPhaseAcrossTheWrap) {
     ManualTickClock clock(0xFFFFFF00u);
     TimerScheduler scheduler(clock);
-    int periodic = 0;
-    int once = 0;
-    scheduler.Add([&](const std::string&, std::uintptr_t) { ++periodic; }, 0, 0x100,
+    int calls = 0;
+    scheduler.Add([&](const std::string&, std::uintptr_t) { ++calls; }, 0, 0x100,
                   TimerScheduler::kRepeat);
-    scheduler.Add([&](const std::string&, std::uintptr_t) { ++once; }, 0, 0x180,
-                  TimerScheduler::kOnce);
-    clock.Set(0x00000010u);  // wrapped: 0x110 ms later
+    clock.Set(0x00000050u);  // 0x150 after the start: fires, next due after start + 0x200
     scheduler.Tick();
-    EXPECT_EQ(periodic, 1);
-    EXPECT_EQ(once, 0);
-    clock.Set(0x00000081u);  // 0x181 ms after the start
+    EXPECT_EQ(calls, 1);
+    clock.Set(0x00000100u);
     scheduler.Tick();
-    EXPECT_EQ(once, 1);
-    EXPECT_EQ(periodic, 1);
-    clock.Set(0x00000101u);  // the periodic's phase: next due after 0x200 from its start
+    EXPECT_EQ(calls, 1);
+    clock.Set(0x00000101u);
     scheduler.Tick();
-    EXPECT_EQ(periodic, 2);
+    EXPECT_EQ(calls, 2);
 }
 
 TEST(TimerSchedulerTextTest, ShowTextEntryShowsItsTextInAMessageBox) {
@@ -210,6 +314,41 @@ TEST(TimerSchedulerThreadTest, AddAndRemoveFromWorkerThreadsWhileTicking) {
     calls = 0;
     scheduler.Tick();
     EXPECT_EQ(calls.load(), 1000);
+}
+
+TEST(TimerSchedulerThreadTest, RemoveOnAnotherThreadWaitsForTheRunningCallback) {
+    ManualTickClock clock(0);
+    TimerScheduler scheduler(clock);
+    std::mutex m;
+    std::condition_variable cv;
+    bool started = false;
+    bool removeReturned = false;
+    bool sawRemoveReturned = true;
+    std::uint32_t id = scheduler.Add(
+        [&](const std::string&, std::uintptr_t) {
+            std::unique_lock lock(m);
+            started = true;
+            cv.notify_all();
+            // Gives a Remove that does not wait ample time to return while we still run.
+            cv.wait_for(lock, std::chrono::seconds(1), [&] { return removeReturned; });
+            sawRemoveReturned = removeReturned;
+        },
+        0, 10, TimerScheduler::kRepeat);
+    std::thread remover([&] {
+        {
+            std::unique_lock lock(m);
+            cv.wait(lock, [&] { return started; });
+        }
+        scheduler.Remove(id);
+        std::lock_guard lock(m);
+        removeReturned = true;
+        cv.notify_all();
+    });
+    clock.Set(11);
+    scheduler.Tick();
+    remover.join();
+    EXPECT_FALSE(sawRemoveReturned);
+    EXPECT_FALSE(scheduler.Contains(id));
 }
 
 TEST(TimerSchedulerOwnTimerTest, StartWithOwnTimerTicksOnItsOwnThread) {

@@ -57,13 +57,15 @@ class PersonalInfoFormTest : public ::testing::Test {
         loginKey.GetDword(name, value);
         return value;
     }
+    // The query of the last profile change sent.
     std::string SentQuery() {
+        std::string query = "(not sent)";
         for (const auto& r : server.PageRequests()) {
             if (r.page == "ModifyProfileEx") {
-                return r.target.substr(r.target.find('?') + 1);
+                query = r.target.substr(r.target.find('?') + 1);
             }
         }
-        return "(not sent)";
+        return query;
     }
     void ApplyAndWait() {
         ASSERT_TRUE(form->Apply());
@@ -111,7 +113,7 @@ TEST_F(PersonalInfoFormTest, NothingIsSentWhenPasswordsDifferOrARequiredFieldIsE
 TEST_F(PersonalInfoFormTest, AChangeIsSentAndSavedWhenTheServiceTakesIt) {
     ASSERT_TRUE(LoginEx2(rig.client, "5", "secret", nullptr, nullptr));
     form->page.nickName = " Bobby ";
-    form->page.company = "";
+    form->page.company = "Velmora";
     form->page.password = "n3w";
     form->confirmPassword = "n3w";
     form->page.emailPublic = true;
@@ -121,16 +123,59 @@ TEST_F(PersonalInfoFormTest, AChangeIsSentAndSavedWhenTheServiceTakesIt) {
     EXPECT_EQ(SentQuery(),
               "ConnectionId=c9&NickName=Bobby&Email1=bob%40x%2Eorg&HideEmail=0"
               "&SubscribeToMails=0&FirstName=Robert&LastName=Smith&Password=n3w"
-              "&Company=%5F%5FEMPTY%5F%5F&Comment=hello");
+              "&Company=Velmora&Comment=hello");
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text, kUpdated);
     EXPECT_EQ(screen.boxes[0].style, mb::kOk | mb::kIconInformation);
     EXPECT_EQ(Stored(login_key::kNickName), "Bobby");
-    EXPECT_EQ(Stored(login_key::kCompany), "");
+    EXPECT_EQ(Stored(login_key::kCompany), "Velmora");
     EXPECT_EQ(login_key::DecodePassword(Stored(login_key::kPassword)), "n3w");
     EXPECT_EQ(StoredFlag(login_key::kEmailPublic), 1u);
     EXPECT_EQ(StoredFlag(login_key::kAllowSpam), 0u);
     EXPECT_EQ(form->Stored().nickName, "Bobby");
+}
+
+TEST_F(PersonalInfoFormTest, ClearingCompanyOrCommentKeepsWhatTheServiceKeeps) {
+    ASSERT_TRUE(LoginEx2(rig.client, "5", "secret", nullptr, nullptr));
+    struct Row {
+        std::string PersonalInfoForm::Values::*text;
+        const char* key;
+        const char* stored;
+        const char* notice;
+    };
+    const Row rows[] = {
+        {&PersonalInfoForm::Values::company, login_key::kCompany, "Acme",
+         "Your company cannot be removed from your account and will not be changed."},
+        {&PersonalInfoForm::Values::comment, login_key::kComment, "hello",
+         "Your comment cannot be removed from your account and will not be changed."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        screen.boxes.clear();
+        form->Load();
+        form->page.*(row.text) = "";
+        ApplyAndWait();
+        // What the service keeps (an empty text means "unchanged" to it) is what we keep.
+        EXPECT_NE(
+            SentQuery().find(std::string(row.key == login_key::kCompany ? "Company=" : "Comment=") +
+                             row.stored),
+            std::string::npos);
+        EXPECT_EQ(Stored(row.key), row.stored);
+        EXPECT_EQ(form->page.*(row.text), row.stored);
+        ASSERT_EQ(screen.boxes.size(), 2u);
+        EXPECT_EQ(screen.boxes[0].text, row.notice);
+        EXPECT_EQ(screen.boxes[0].style, mb::kOk | mb::kIconExclamation);
+        EXPECT_EQ(screen.boxes[1].text, kUpdated);
+    }
+    // Empty before and empty now: nothing to tell, both sides stay empty.
+    loginKey.SetString(login_key::kCompany, "");
+    screen.boxes.clear();
+    form->Load();
+    ApplyAndWait();
+    EXPECT_NE(SentQuery().find("Company=%5F%5FEMPTY%5F%5F"), std::string::npos);
+    EXPECT_EQ(Stored(login_key::kCompany), "");
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(screen.boxes[0].text, kUpdated);
 }
 
 TEST_F(PersonalInfoFormTest, AFieldThatFailsItsCheckKeepsItsStoredValue) {

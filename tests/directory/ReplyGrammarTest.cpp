@@ -174,3 +174,52 @@ TEST(ReplyGrammarTest, CaseInsensitiveComparison) {
 
 }  // namespace
 }  // namespace qv::reply
+
+namespace qv::reply {
+namespace {
+
+TEST(ReplyGrammarTest, ReaderMovesACursorOverTheReplyWithoutCopyingIt) {
+    const std::string S(1, kItemSeparator);
+    const std::string reply = "Success" + S + "a" + S + "Groups:g" + S + "End" + S + "tail";
+    ItemReader r{std::string_view(reply)};
+    std::string item;
+    ASSERT_TRUE(r.Next(item));
+    // The rest is the caller's own text, not a copy made (and shortened) for every item.
+    EXPECT_EQ(r.Rest().data(), reply.data() + 8);
+    ASSERT_TRUE(r.Next(item));
+    EXPECT_EQ(r.Rest().data(), reply.data() + 10);
+    std::string section;
+    ASSERT_TRUE(r.Section("Groups", "End", section));
+    EXPECT_EQ(section, "g" + S);
+    EXPECT_EQ(r.Rest().data(), reply.data() + reply.find("End"));
+    std::string_view view;
+    ASSERT_TRUE(r.Next(view));
+    EXPECT_EQ(view, "End");
+    EXPECT_EQ(view.data(), reply.data() + reply.find("End"));
+    ASSERT_TRUE(r.Next(view));
+    EXPECT_EQ(view, "tail");
+    EXPECT_TRUE(r.Empty());
+    EXPECT_FALSE(r.Next(view));
+}
+
+TEST(ReplyGrammarTest, ItemFieldsReadsEveryKeyedItemInOnePass) {
+    const std::string S(1, kItemSeparator);
+    const std::string reply = "Success" + S + "LoginDLLVersion=3" + S + "Version=8" + S +
+                              "URL=http://x/?IMLabel=y" + S + "Empty=" + S + "=nokey" + S +
+                              "Version=9" + S + "plain";
+    const auto fields = ItemFields(reply);
+    EXPECT_EQ(fields.size(), 4u);
+    for (const char* key : {"Version", "LoginDLLVersion", "IMLabel", "Empty", "Missing", "URL"}) {
+        const auto one = ItemField(reply, key);
+        const auto it = fields.find(key);
+        ASSERT_EQ(one.has_value(), it != fields.end()) << key;
+        if (one) {
+            EXPECT_EQ(*one, it->second) << key;
+        }
+    }
+    EXPECT_EQ(fields.at("Version"), "8");  // the first one wins
+    EXPECT_EQ(fields.at("URL"), "http://x/?IMLabel=y");
+}
+
+}  // namespace
+}  // namespace qv::reply

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,6 +134,26 @@ TEST(ProgramTest, TwoProgramsStartedAtTheSameMomentLeaveOneRunning) {
     EXPECT_EQ(survivor.Wait(500ms), -1);  // still running
     survivor.Terminate();
     EXPECT_EQ(survivor.Wait(), 0);
+}
+
+TEST(ProgramTest, QtsOwnArgumentsAreNotOpenedAsACommandFile) {
+    qv::test::TempFolder home;
+    Program program(home.Path(), home.File("trace"), {"-style", "fusion", "-session", "4711"});
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(WaitForText(home, "trace", "created MainWindow"));
+    program.Terminate();
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_EQ(home.Read("trace").find("OpenDocumentFile"), std::string::npos);
+}
+
+TEST(ProgramTest, SettingsFileThatIsAFifoDoesNotBlockStartUp) {
+    qv::test::TempFolder home;
+    ASSERT_EQ(::mkfifo(home.File("Quorvane.ini").c_str(), 0600), 0);
+    Program program(home.Path(), home.File("trace"), {});
+    ASSERT_TRUE(program.Started());
+    EXPECT_TRUE(WaitForText(home, "trace", "created MainWindow"));
+    program.Terminate();
+    EXPECT_EQ(program.Wait(), 0);
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "VoiceRig.h"
@@ -95,6 +97,28 @@ class Program {
     pid_t pid_ = -1;
 };
 
+// Everything below folder that others could read, write or enter (tests run as root, so the bits
+// are checked, not access). The desktop's own folders, which the test puts in there too, are not
+// the program's (the desktop's tools write their caches for everyone to read).
+std::vector<std::string> OpenToOthers(const std::string& folder) {
+    std::vector<std::string> open;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (it.depth() == 0 && (name == "xdg-data" || name == "xdg-config")) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && !S_ISLNK(st.st_mode) &&
+            (st.st_mode & 077) != 0) {
+            open.push_back(it->path().string());
+        }
+    }
+    return open;
+}
+
 int LastStatus(const test::VoiceUser& user, const std::string& id) {
     int status = -1;
     for (const std::string& line : user.Events("Watch " + id + " ")) {
@@ -127,6 +151,8 @@ TEST(TwoProgramsTest, TwoDataRootsLogInAsTwoUsersOnOneVoiceServer) {
     EXPECT_EQ(a.Terminate(), 0);
     EXPECT_TRUE(watcher->DriveUntil([&] { return LastStatus(*watcher, ann.id) == 0; }));
     EXPECT_EQ(LastStatus(*watcher, bob.id), 1);
+    // A data root after one login holds nothing other users can read.
+    EXPECT_EQ(OpenToOthers(homeA.Path()), std::vector<std::string>{});
     EXPECT_EQ(b.Terminate(), 0);
     EXPECT_TRUE(watcher->DriveUntil([&] { return LastStatus(*watcher, bob.id) == 0; }));
 }
