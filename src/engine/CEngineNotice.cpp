@@ -25,8 +25,11 @@ void CEngineNotice::ShowNotice(const std::string& caption, const std::string& te
     box_->setWindowModality(Qt::NonModal);
     box_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box_->show();
-    // The caller keeps this thread busy until CloseNotice: paint now or never.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The caller keeps this thread busy until CloseNotice: paint now or never. Only the box's
+    // own events, never a loop over all of them, which would run timers and queued engine
+    // events in the middle of the caller's work.
+    QCoreApplication::sendPostedEvents(box_.get());
+    box_->repaint();
 }
 
 void CEngineNotice::CloseNotice() {

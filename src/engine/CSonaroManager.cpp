@@ -91,7 +91,28 @@ void CSonaroManager::SetWavePlayer(std::unique_ptr<WavePlayer> player) {
     wavePlayer_ = player ? std::move(player) : MakeNullWavePlayer();
 }
 
+namespace {
+
+// Marks the manager busy for a scope, and leaves it as it found it.
+class BusyScope {
+  public:
+    explicit BusyScope(bool& busy) : busy_(busy), was_(busy) { busy_ = true; }
+    ~BusyScope() { busy_ = was_; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    bool& busy_;
+    bool was_;
+};
+
+}  // namespace
+
 std::size_t CSonaroManager::DrainEvents() {
+    if (busy_) {
+        return 0;
+    }
+    BusyScope busy(busy_);
     return events_.Drain(*this);
 }
 
@@ -163,6 +184,7 @@ bool CSonaroManager::Connect(const std::string& server, int port, const std::str
                              const std::string& userId) {
     Trace(kClass, "Connect", server + ":" + std::to_string(port));
     Disconnect(true);
+    endedInGroupOrConference_ = false;
     if (!IsControlCurrent() && !InstallControl()) {
         screen_.MessageBox(kInstallFailed, kInstallFailedCaption, mb::kOk | mb::kIconExclamation);
         return false;
@@ -221,6 +243,7 @@ bool CSonaroManager::Disconnect(bool notify) {
         return false;
     }
     Trace(kClass, "Disconnect");
+    BusyScope busy(busy_);
     if (state_ >= kConnected && notify) {
         NotifyState(kDisconnecting);
     }
@@ -696,7 +719,9 @@ void CSonaroManager::connectionEvent(std::int16_t state, const std::string& msg)
             std::snprintf(line, sizeof line,
                           "Connection Error: State=%ld Msg=", static_cast<long>(state));
             AppendTrace(line + msg);
+            const bool inProgress = IsInGroupOrConference();
             Disconnect(false);
+            endedInGroupOrConference_ = endedInGroupOrConference_ || inProgress;
         } else {
             state_ = kConnected;
             NotifyState(kConnected);
@@ -718,9 +743,10 @@ void CSonaroManager::Registered(const std::string& name) {
     }
     state_ = kLoggedIn;
     NotifyState(kLoggedIn);
-    // The engine answers every watched id but our own; a burst is that long.
-    pendingWatchReplies_ = static_cast<int>(CountListEntries(watchList_, userId_));
-    control->SetWatchList(watchList_, sonaro_list_op::kReplace);
+    // The engine answers every non-empty line it was handed but our own id; a burst is that
+    // long. A list it refused is answered by nothing, and the burst would never end.
+    const bool watchSent = control->SetWatchList(watchList_, sonaro_list_op::kReplace) != 0;
+    pendingWatchReplies_ = watchSent ? static_cast<int>(CountListEntries(watchList_, userId_)) : 0;
     control->SetBlockList(blockList_, sonaro_list_op::kReplace);
     control->SetStatus(presenceMode_);
     if (!standby_) {

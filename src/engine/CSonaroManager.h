@@ -2,9 +2,9 @@
 
 // The engine manager: the single owner of the voice engine. It keeps the connection state, turns
 // the program's requests into engine calls (refusing them when the engine is not ready), fans the
-// engine's events out to the subscribers the Parts register, and plays the program's sound events.
-// Everything runs on the user-interface thread; the engine's events wait in a queue until the
-// main view's timer calls DrainEvents.
+// engine's events out to the windows and stores that subscribe, and plays the program's sound
+// events. Everything runs on the user-interface thread; the engine's events wait in a queue until
+// the main view's timer calls DrainEvents.
 //
 // Commands return false (0, -1 for PlayFile, 0.0 for GetPacketLoss) and do nothing when the
 // engine is not alive; "connected" below means state 3 or 4.
@@ -65,7 +65,9 @@ class CSonaroManager : private SonaroEventSink {
     // How the standby retry waits (tests do not really wait).
     void SetWait(std::function<void(std::uint32_t ms)> wait) { wait_ = std::move(wait); }
 
-    // The main view's timer: delivers the engine events queued so far. Returns how many.
+    // The main view's timer: delivers the engine events queued so far. Returns how many. Nothing
+    // is delivered from inside a delivery or a disconnect (a window's event loop running there):
+    // the events keep their order and the subscribers see the states in theirs.
     std::size_t DrainEvents();
     std::size_t PendingEvents() const { return events_.Pending(); }
 
@@ -114,6 +116,9 @@ class CSonaroManager : private SonaroEventSink {
     bool SetLocalEcho(std::int32_t value);
     bool ClearModeFlags();
     bool IsInGroupOrConference() const;
+    // Whether a forum or conference was in progress when an engine failure ended the session:
+    // the failure clears both before the subscribers hear of it. False again at Connect.
+    bool EndedInGroupOrConference() const { return endedInGroupOrConference_; }
 
     // Presence, watch list and block list
     bool SetStatus(std::int16_t mode);
@@ -253,6 +258,7 @@ class CSonaroManager : private SonaroEventSink {
     std::string blockList_;
     std::string currentGroup_;
     std::int32_t conferenceId_ = 0;
+    bool endedInGroupOrConference_ = false;
     int state_ = kIdle;
     bool standby_ = true;
     bool audioStarted_ = false;
@@ -262,6 +268,7 @@ class CSonaroManager : private SonaroEventSink {
     std::string userListText_;
     std::string groupListText_;
     bool traceStarted_ = false;
+    bool busy_ = false;
 
     engine_event::Registries subscribers_;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-// The events a Part can subscribe to at the engine manager, one tag each, named after the
-// event. Callbacks get the event's values followed by the subscriber's context:
+// The events a window or store can subscribe to at the engine manager, one tag each, named after
+// the event. Callbacks get the event's values followed by the subscriber's context:
 //   manager.Subscribe<engine_event::JoinedGroup>(&CallManager::OnJoinedGroup, this);
 // Truth values arrive as bool.
 

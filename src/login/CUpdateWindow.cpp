@@ -12,7 +12,8 @@ CUpdateWindow::CUpdateWindow(QWidget* parent) : QDialog(parent), text_(new QLabe
     text_->setWordWrap(true);
     text_->setMinimumWidth(360);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    // Close and the title bar's close both end in reject(), which reports finished().
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_);
     layout->addWidget(buttons);

@@ -89,6 +89,11 @@ std::optional<std::size_t> QtSessionUi::SelectVoiceServer(const std::vector<Voic
 void QtSessionUi::ShowUpdateWindow(std::uint32_t flags, const std::string& patchFile) {
     if (!update_) {
         update_ = new CUpdateWindow(parts_.frame);
+        QObject::connect(update_.data(), &QDialog::finished, [this] {
+            if (onUpdateWindowClosed) {
+                onUpdateWindowClosed();
+            }
+        });
     }
     update_->Show(flags, Q(patchFile));
 }

@@ -55,6 +55,8 @@ class QtSessionUi final : public SessionUi {
 
     // The frame shows the Status menu's text.
     std::function<void(const std::string&)> onStatusMenuText;
+    // The user closed the update window.
+    std::function<void()> onUpdateWindowClosed;
 
   private:
     Parts parts_;

@@ -174,6 +174,8 @@ void Session::Alert(const std::string& text, bool showNow) {
 void Session::Connect(bool newUser) {
     Trace("CQuorvaneView", "Connect");
     if (updateFlags_ != 0) {
+        // Not silently: the update window says what has to be updated first.
+        s_.ui.ShowUpdateWindow(updateFlags_, patchFile_);
         return;
     }
     if (nesting_++ != 0) {
@@ -201,9 +203,23 @@ void Session::Connect(bool newUser) {
         Disconnect();
     }
     s_.ui.SetWaitCursor(true);
+    waitCursor_ = true;
     StandardLogin(newUser);
+    waitCursor_ = false;
     s_.ui.SetWaitCursor(false);
     --nesting_;
+}
+
+bool Session::UserDialog(const std::function<bool()>& show) {
+    // Connect shows the wait cursor; the user reads and types in these, so it goes meanwhile.
+    if (waitCursor_) {
+        s_.ui.SetWaitCursor(false);
+    }
+    const bool result = show();
+    if (waitCursor_) {
+        s_.ui.SetWaitCursor(true);
+    }
+    return result;
 }
 
 void Session::StandardLogin(bool newUser) {
@@ -212,16 +228,18 @@ void Session::StandardLogin(bool newUser) {
     const bool neverSetUp = (flags & login_key::kUserSetUp) == 0;
     const bool noAccount = ReadLoginId() == 0;
     if (noAccount && neverSetUp) {
-        if (s_.ui.WelcomeDialog(kWelcomeText) && !s_.ui.NewAccountDialog()) {
+        if (UserDialog([&] { return s_.ui.WelcomeDialog(kWelcomeText); }) &&
+            !UserDialog([&] { return s_.ui.NewAccountDialog(); })) {
             return;
         }
     }
     if (newUser) {
-        if (!s_.ui.LoginDialog()) {
+        if (!UserDialog([&] { return s_.ui.LoginDialog(); })) {
             if (ReadLoginId() != 0 || !neverSetUp) {
                 return;
             }
-            if (!s_.ui.WelcomeDialog(kNoAccountText) || !s_.ui.NewAccountDialog()) {
+            if (!UserDialog([&] { return s_.ui.WelcomeDialog(kNoAccountText); }) ||
+                !UserDialog([&] { return s_.ui.NewAccountDialog(); })) {
                 return;
             }
         }
@@ -268,8 +286,12 @@ void Session::ConnectEngine(const std::string& nickname, const std::string& id,
     voiceServer_ = s_.serverSettings.GetString(kServer, "VoiceServer", kDefaultVoiceServer);
     const int port = s_.serverSettings.GetInt(kServer, "VoicePort", kDefaultVoicePort);
     if (storedPassword.empty()) {
-        s_.screen.MessageBox("Unable to connect. Choose \"Login as new user\" from the File menu.",
-                             "Quorvane", mb::kOk | mb::kIconExclamation);
+        UserDialog([&] {
+            s_.screen.MessageBox(
+                "Unable to connect. Choose \"Login as new user\" from the File menu.", "Quorvane",
+                mb::kOk | mb::kIconExclamation);
+            return true;
+        });
         return;
     }
     s_.manager.SetConnectionId(connectionId);
@@ -313,7 +335,16 @@ void Session::DisconnectCommand() {
                              mb::kYesNo | mb::kIconExclamation) != mb::kIdYes) {
         return;
     }
+    EndReconnecting();
     Disconnect();
+}
+
+void Session::EndReconnecting() {
+    // The user asked to be offline: no poll, no engine retry may bring the session back.
+    CancelReconnect();
+    pollTries_ = kPollTries;
+    engineRetries_ = kEngineRetries;
+    ++retryGeneration_;
 }
 
 void Session::LogoffCommand() {
@@ -321,6 +352,12 @@ void Session::LogoffCommand() {
         s_.screen.MessageBox(kDisconnectWarning, "Disconnect Warning",
                              mb::kYesNo | mb::kIconExclamation) != mb::kIdYes) {
         return;
+    }
+    EndReconnecting();
+    // A login still on its way belongs to the account that is leaving: its reply must not hand
+    // that account's connection id to the engine again.
+    if (s_.directory != nullptr) {
+        s_.directory->Cancel(this);
     }
     Disconnect();
     RegistryKey& key = s_.loginKey;
@@ -554,8 +591,10 @@ void Session::OnConnectionEvent(std::int16_t state, const std::string& msg) {
             }
             break;
         case 5:
+            // The manager has left the forum and conference already; it remembers them.
             if (s_.options.ShowDisconnectMsg() != 0 &&
-                (s_.subsystems.CallOrForumInProgress() || s_.ui.MainWindowVisible())) {
+                (s_.subsystems.CallOrForumInProgress() || s_.manager.EndedInGroupOrConference() ||
+                 s_.ui.MainWindowVisible())) {
                 Alert(std::string(LoadString(str::kLostConnection)));
             }
             if (s_.options.AutoReconnect() != 0) {
@@ -568,7 +607,11 @@ void Session::OnConnectionEvent(std::int16_t state, const std::string& msg) {
         case 7:
             if (engineRetries_ > 0) {
                 --engineRetries_;
-                s_.uiQueue.Post([this] { ReconnectMessage(); });
+                s_.uiQueue.Post([this, generation = retryGeneration_] {
+                    if (generation == retryGeneration_) {
+                        ReconnectMessage();
+                    }
+                });
             } else {
                 ProblemAlert(msg);
             }
@@ -621,6 +664,12 @@ void Session::ReconnectPoll() {
         return;
     }
     StartReconnectPoll();
+}
+
+void Session::UpdateWindowClosed() {
+    // Nothing updates the program yet; the user has read what is needed and may try again.
+    updateFlags_ = 0;
+    patchFile_.clear();
 }
 
 void Session::CancelReconnect() {

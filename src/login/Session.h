@@ -5,6 +5,7 @@
 // lets the user choose the voice server, and runs command files once the session is up.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,6 +92,8 @@ class Session {
     void SelectVoiceServerCommand();
     // Window message 1025, posted by the engine retry.
     void ReconnectMessage() { Connect(false); }
+    // The update window was closed: connecting is allowed again.
+    void UpdateWindowClosed();
 
     void Disconnect();
     // Sets the mode at once (no custom message dialog).
@@ -126,6 +129,9 @@ class Session {
 
   private:
     void StandardLogin(bool newUser);
+    // Shows a window the user answers, without the wait cursor over it.
+    bool UserDialog(const std::function<bool()>& show);
+    void EndReconnecting();
     // connectionId: the directory login the voice server will check; empty while LoginEx2 is
     // still on its way (its reply hands the fresh one to the engine manager).
     void ConnectEngine(const std::string& nickname, const std::string& id,
@@ -162,6 +168,9 @@ class Session {
     std::optional<std::uint32_t> setUpUser_;
     std::optional<std::uint32_t> welcomedUser_;
     bool started_ = false;
+    bool waitCursor_ = false;
+    // Engine retries posted before an explicit Disconnect or Logoff carry an older value.
+    std::uint64_t retryGeneration_ = 0;
 };
 
 }  // namespace qv

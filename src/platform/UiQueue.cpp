@@ -11,6 +11,13 @@ void UiQueue::Post(Job job) {
 }
 
 std::size_t UiQueue::Drain() {
+    if (draining_.exchange(true)) {
+        return 0;
+    }
+    struct Done {
+        std::atomic<bool>& flag;
+        ~Done() { flag.store(false); }
+    } done{draining_};
     std::vector<Job> ready;
     {
         std::lock_guard lock(mutex_);

@@ -112,6 +112,11 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
                                                              SystemUserName(),
                                                              app_.Executable()});
         session_->Start();
+        ui_->onUpdateWindowClosed = [this] {
+            if (session_) {
+                session_->UpdateWindowClosed();
+            }
+        };
     }
 
     if (TimerScheduler* scheduler = app_.Scheduler()) {
@@ -132,6 +137,16 @@ void CQuorvaneView::ShowState(int state) {
 }
 
 void CQuorvaneView::OnTimer() {
+    // A window opened by the timer's work runs its own event loop, which fires this timer
+    // again: the work in progress would be overtaken by the work queued after it.
+    if (inTimer_) {
+        return;
+    }
+    inTimer_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{inTimer_};
     app_.OnViewTimer();
 }
 

@@ -45,6 +45,7 @@ class CQuorvaneView : public QWidget {
     std::unique_ptr<SessionSubsystems> subsystems_;
     std::unique_ptr<QtSessionUi> ui_;
     std::unique_ptr<Session> session_;
+    bool inTimer_ = false;
 };
 
 }  // namespace qv

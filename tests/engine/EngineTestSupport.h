@@ -58,9 +58,14 @@ class RecordingUi final : public EngineUi {
   public:
     void ShowNotice(const std::string& caption, const std::string& text) override {
         log.push_back("show " + caption + " | " + text);
+        if (onShow) {
+            onShow();
+        }
     }
     void CloseNotice() override { log.push_back("close"); }
     std::vector<std::string> log;
+    // Runs inside ShowNotice, as a window's event loop would.
+    std::function<void()> onShow;
 };
 
 class RecordingWavePlayer final : public WavePlayer {

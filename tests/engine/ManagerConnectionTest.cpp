@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,45 @@ TEST_F(ManagerConnectionTest, EventsOfAnEndedSessionAreNotDelivered) {
     h.manager->DrainEvents();
     EXPECT_EQ(h.manager->State(), 0);
     EXPECT_EQ(h.events.log, Calls{"UserMessage Ann 7 8 0 hi"});
+}
+
+TEST_F(ManagerConnectionTest, AnEventLoopInsideDisconnectDeliversNothing) {
+    Connect();
+    h.events.states.clear();
+    h.Raise([](SonaroEventSink& e) { e.connectionEvent(0, "late"); });
+    std::size_t deliveredInside = 99;
+    h.ui.onShow = [&] { deliveredInside = h.manager->DrainEvents(); };
+    ASSERT_TRUE(h.manager->Disconnect(true));
+    EXPECT_EQ(deliveredInside, 0u);
+    // Connecting ends in idle, and nothing of the ended session comes afterwards.
+    EXPECT_EQ(h.events.states, (States{0}));
+    EXPECT_EQ(h.manager->DrainEvents(), 0u);
+    EXPECT_EQ(h.events.states, (States{0}));
+}
+
+TEST_F(ManagerConnectionTest, AnEventHandlerThatDrainsAgainDeliversNothingInside) {
+    Connect();
+    h.events.states.clear();
+    std::size_t deliveredInside = 99;
+    bool once = false;
+    std::function<void()> drain = [&] {
+        if (!once) {
+            once = true;
+            deliveredInside = h.manager->DrainEvents();
+        }
+    };
+    h.manager->Subscribe<engine_event::connectionEvent>(
+        [](std::int16_t, const std::string&, void* context) {
+            (*static_cast<std::function<void()>*>(context))();
+        },
+        &drain);
+    h.Raise([](SonaroEventSink& e) {
+        e.connectionEvent(0, "ok");
+        e.Registered("nick");
+    });
+    EXPECT_EQ(h.manager->DrainEvents(), 2u);
+    EXPECT_EQ(deliveredInside, 0u);
+    EXPECT_EQ(h.events.states, (States{3, 4}));
 }
 
 TEST_F(ManagerConnectionTest, NoEventIsHandledInsideAMethodCall) {

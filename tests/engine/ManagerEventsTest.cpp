@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,42 @@ TEST_F(ManagerEventsTest, ConferenceJoinAndDeletion) {
                                    "JoinedConference 77 0 1"}));
 }
 
+TEST_F(ManagerEventsTest, AFailureRemembersTheForumOrConferenceItEnded) {
+    struct Row {
+        const char* name;
+        std::function<void(SonaroEventSink&)> before;
+        bool ended;
+    };
+    const std::vector<Row> rows = {
+        {"forum", [](SonaroEventSink& e) { e.JoinedGroup("Lobby"); }, true},
+        {"conference", [](SonaroEventSink& e) { e.JoinedConference(77, 1, 0); }, true},
+        {"neither", [](SonaroEventSink&) {}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::EngineHarness x;
+        x.LogIn();
+        x.RaiseAndDrain(row.before);
+        // What a subscriber sees: the forum and conference are gone, their memory is not.
+        struct Seen {
+            CSonaroManager* manager;
+            bool ended = false;
+        } seen{x.manager.get()};
+        x.manager->Subscribe<engine_event::connectionEvent>(
+            [](std::int16_t, const std::string&, void* context) {
+                auto* s = static_cast<Seen*>(context);
+                s->ended =
+                    !s->manager->IsInGroupOrConference() && s->manager->EndedInGroupOrConference();
+            },
+            &seen);
+        x.RaiseAndDrain([](SonaroEventSink& e) { e.connectionEvent(5, "lost"); });
+        EXPECT_EQ(seen.ended, row.ended);
+        EXPECT_EQ(x.manager->EndedInGroupOrConference(), row.ended);
+        ASSERT_TRUE(x.manager->Connect("voice.example", 12011, "nick", "42"));
+        EXPECT_FALSE(x.manager->EndedInGroupOrConference());
+    }
+}
+
 TEST_F(ManagerEventsTest, DeletionOfConferenceZeroMeansAll) {
     h.LogIn();
     Raise([](SonaroEventSink& e) { e.JoinedConference(77, 1, 0); });
@@ -127,6 +164,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, WatchBurstTest,
                                            BurstCase{"ownIdTwice", "42\n7\n42\n", 1},
                                            BurstCase{"idContainingOwn", "142\n420\n", 2}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ManagerEventsTest, AWatchListTheEngineRefusedStartsNoBurst) {
+    h.manager->SetWatchList("7\n8\n");
+    ASSERT_TRUE(h.manager->Connect("voice.example", 12011, "nick", "42"));
+    Raise([](SonaroEventSink& e) { e.connectionEvent(0, "ok"); });
+    h.Sim()->ScriptResults(sonaro_id::kSetWatchList, {0});
+    Raise([](SonaroEventSink& e) { e.Registered("nick"); });
+    EXPECT_EQ(h.manager->PendingWatchReplies(), 0);
+    h.events.log.clear();
+    Raise([](SonaroEventSink& e) { e.Watch("7", 0); });
+    EXPECT_EQ(h.events.log, Lines{"Watch 7 0 0 0"});
+}
+
+TEST_F(ManagerEventsTest, LongListsGoToTheEngineWholeAndEveryLineCounts) {
+    // More than one protocol frame holds: the engine, not the manager, splits them.
+    std::string watch;
+    std::string block;
+    for (int i = 0; i < 10001; ++i) {
+        watch += std::to_string(1000000 + i) + "\n";
+        block += std::to_string(2000000 + i) + "\n";
+    }
+    watch += "42\nnot-an-id\n\n";
+    ASSERT_GT(watch.size(), 60000u);
+    ASSERT_GT(block.size(), 60000u);
+    h.LogIn(watch, block);
+    // Every non-empty line but the own id is answered.
+    EXPECT_EQ(h.manager->PendingWatchReplies(), 10002);
+    EXPECT_EQ(h.manager->WatchList(), watch);
+    EXPECT_EQ(h.manager->BlockList(), block);
+
+    h.manager->SetBlockList(block + "3000000\n");
+    ASSERT_EQ(h.Calls().size(), 1u);
+    EXPECT_EQ(h.Calls()[0], "SetBlockList(" + sim::QuoteForLog(block + "3000000\n") + ", 0)");
+}
 
 TEST_F(ManagerEventsTest, WatchOutsideABurstIsNeitherInitialNorLast) {
     h.LogIn();

@@ -15,6 +15,7 @@ class FakeSessionUi final : public SessionUi {
   public:
     bool WelcomeDialog(const std::string& text) override {
         log.push_back("welcome " + text);
+        NoteCursor("welcome");
         if (!welcomeAnswers.empty()) {
             const bool answer = welcomeAnswers.front();
             welcomeAnswers.erase(welcomeAnswers.begin());
@@ -24,15 +25,18 @@ class FakeSessionUi final : public SessionUi {
     }
     bool NewAccountDialog() override {
         log.push_back("new account");
+        NoteCursor("new account");
         return onNewAccount ? onNewAccount() : newAccountAnswer;
     }
     bool LoginDialog() override {
         log.push_back("login");
+        NoteCursor("login");
         return onLoginDialog ? onLoginDialog() : false;
     }
     std::optional<CustomMessageAnswer> CustomMessageDialog(const std::string& caption,
                                                            const std::string& message) override {
         log.push_back("custom " + caption + " | " + message);
+        NoteCursor("custom");
         return customAnswer;
     }
     std::optional<std::size_t> SelectVoiceServer(const std::vector<VoiceServerEntry>& list,
@@ -53,8 +57,17 @@ class FakeSessionUi final : public SessionUi {
     bool MainWindowVisible() const override { return visible; }
     bool MainWindowMinimized() const override { return minimized; }
     void SetStatusMenuText(const std::string& text) override { statusMenu = text; }
-    void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
+    void SetWaitCursor(bool on) override {
+        waitCursor.push_back(on);
+        cursorOn = on;
+    }
     void RefreshMainWindow() override { ++refreshes; }
+
+    void NoteCursor(const std::string& dialog) {
+        if (cursorOn) {
+            underWaitCursor.push_back(dialog);
+        }
+    }
 
     // Entries of the log that start with prefix.
     std::vector<std::string> Logged(const std::string& prefix) const {
@@ -81,6 +94,9 @@ class FakeSessionUi final : public SessionUi {
     bool minimized = false;
     std::string statusMenu;
     std::vector<bool> waitCursor;
+    bool cursorOn = false;
+    // The dialogs that were shown under the wait cursor.
+    std::vector<std::string> underWaitCursor;
     int refreshes = 0;
 };
 

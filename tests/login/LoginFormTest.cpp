@@ -129,6 +129,25 @@ TEST_F(LoginFormTest, AStoredLoginHandsTheFreshConnectionIdToTheEngineManager) {
     EXPECT_EQ(r.h.manager->ConnectionId(), "");
 }
 
+TEST_F(LoginFormTest, LogoffCancelsTheLoginOnItsWay) {
+    Register("Leaver");
+    r.StoreAccount(id, "Leaver", password);
+    r.session->Connect(false);
+    r.session->LogoffCommand();
+    ASSERT_TRUE(client.DriveUntil([&] {
+        const DirectoryClient::QueueSizes q = client.client.Sizes();
+        return q.held + q.ready + q.inFlight + q.completed == 0;
+    }));
+    // Its reply reached nobody: the engine manager has no connection id of the old account,
+    // and nothing of that account was handed on.
+    EXPECT_EQ(r.h.manager->ConnectionId(), "");
+    for (const std::string& line : r.subsystems.log) {
+        EXPECT_NE(line.rfind("contacts v", 0), 0u) << line;
+    }
+    EXPECT_EQ(r.LoginDword(login_key::kQuorvaneId), 0u);
+    EXPECT_EQ(r.h.manager->State(), CSonaroManager::kIdle);
+}
+
 TEST_F(LoginFormTest, AWrongPasswordIsReportedAndKeepsTheLogin) {
     Register("Wrongy");
     r.StoreAccount(7, "before", "old");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,9 @@ TEST_F(SessionTest, ASecondConnectWhileOneIsRunningDoesNothing) {
     EXPECT_EQ(r.ui.Logged("login").size(), 1u);
     EXPECT_EQ(r.ui.Logged("welcome ").size(), 1u);
     EXPECT_EQ(r.EngineCalls("Connect("), Lines{kEngineConnect});
-    EXPECT_EQ(r.ui.waitCursor, (std::vector<bool>{true, false}));
+    // Lifted while the welcome and Login dialogs are up.
+    EXPECT_EQ(r.ui.waitCursor, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_TRUE(r.ui.underWaitCursor.empty());
 
     // Once it is over, Connect works again.
     r.session->Connect(false);
@@ -156,6 +159,9 @@ TEST(SessionFirstRunTest, TheWelcomeDialogsLeadToAnAccountOrStop) {
         // The account made in the first welcome goes on to the Login dialog, as a new user.
         EXPECT_EQ(r.ui.log, row.log);
         EXPECT_EQ(r.Connects(), row.connects);
+        // The user types into every one of them: no wait cursor over any.
+        EXPECT_EQ(r.ui.underWaitCursor, Lines{});
+        EXPECT_FALSE(r.ui.cursorOn);
     }
 }
 
@@ -636,6 +642,133 @@ TEST_F(SessionTest, EngineRetriesConnectTenTimesThenReport) {
     EXPECT_EQ(r.NoticeTexts().size(), 1u);
     Raise(5, "lost");  // any other state resets the retries
     EXPECT_EQ(r.session->EngineRetriesLeft(), Session::kEngineRetries);
+}
+
+// The engine has gone through connectionEvent(0) and Registered.
+void LogInEngine(SessionRig& r) {
+    r.h.RaiseAndDrain([](SonaroEventSink& e) {
+        e.connectionEvent(0, "ok");
+        e.Registered("nick");
+    });
+}
+
+TEST(SessionLostConnectionTest, AlertsWhileMinimizedWhenACallOrForumWasInProgress) {
+    struct Row {
+        const char* name;
+        std::function<void(SonaroEventSink&)> before;
+        bool alert;
+    };
+    const std::vector<Row> rows = {
+        {"in a forum", [](SonaroEventSink& e) { e.JoinedGroup("General/Friends"); }, true},
+        {"in a conference", [](SonaroEventSink& e) { e.JoinedConference(77, 1, 0); }, true},
+        {"left the forum",
+         [](SonaroEventSink& e) {
+             e.JoinedGroup("General/Friends");
+             e.JoinedGroup("");
+         },
+         false},
+        {"idle", [](SonaroEventSink&) {}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SessionRig r;
+        r.ui.visible = false;
+        r.ui.minimized = true;
+        r.StoreAccount(42, "nick", "pw");
+        r.session->Connect(false);
+        r.h.options.SetShowDisconnectMsg(1);  // the user's settings are loaded by now
+        LogInEngine(r);
+        r.h.RaiseAndDrain(row.before);
+        r.h.RaiseAndDrain([](SonaroEventSink& e) { e.connectionEvent(5, "lost"); });
+        EXPECT_EQ(r.h.manager->State(), CSonaroManager::kIdle);
+        EXPECT_EQ(r.NoticeTexts(),
+                  row.alert ? Lines{std::string(LoadString(str::kLostConnection))} : Lines{});
+
+        // The next session starts without that memory.
+        r.session->Connect(false);
+        EXPECT_FALSE(r.h.manager->EndedInGroupOrConference());
+    }
+}
+
+TEST(SessionEndReconnectTest, DisconnectAndLogoffEndTheReconnectMachinery) {
+    struct Row {
+        const char* name;
+        bool lan;
+        bool logoff;
+        std::uint32_t after;  // ms after the loss
+    };
+    const std::vector<Row> rows = {
+        {"disconnect before the start, LAN", true, false, 1000},
+        {"logoff before the start, LAN", true, true, 1000},
+        {"disconnect before the start, modem", false, false, 1000},
+        {"logoff before the start, modem", false, true, 1000},
+        {"disconnect while the modem polls", false, false, 9000},
+        {"logoff while the modem polls slowly", false, true, 30000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SessionRig r;
+        r.h.machine.WriteInt("Options", "UsingLan", row.lan ? 1 : 0);
+        r.h.machine.WriteInt("Options", "UsingModem", row.lan ? 0 : 1);
+        r.h.options.Load();
+        r.StoreAccount(42, "nick", "pw");
+        r.session->Connect(false);
+        LogInEngine(r);
+        const int connects = r.Connects();
+        r.h.RaiseAndDrain([](SonaroEventSink& e) { e.connectionEvent(5, "lost"); });
+        r.Run(row.after);
+        if (row.logoff) {
+            r.session->LogoffCommand();
+        } else {
+            r.session->DisconnectCommand();
+        }
+        EXPECT_EQ(r.session->ReconnectStartEntry(), 0u);
+        EXPECT_EQ(r.session->ReconnectPollEntry(), 0u);
+        EXPECT_EQ(r.session->PollTriesLeft(), Session::kPollTries);
+        const std::size_t polls = r.dialUp.polls.size();
+        r.Run(120000);
+        EXPECT_EQ(r.Connects(), connects);
+        EXPECT_EQ(r.dialUp.polls.size(), polls);
+        // Nobody asked to log in again.
+        EXPECT_EQ(r.ui.Logged("login"), Lines{});
+    }
+}
+
+TEST_F(SessionTest, DisconnectDropsAnEngineRetryThatIsOnItsWay) {
+    ConnectStored();
+    Raise(7, "busy");
+    ASSERT_EQ(r.uiQueue.Pending(), 1u);
+    r.session->DisconnectCommand();
+    r.uiQueue.Drain();
+    EXPECT_EQ(r.Connects(), 0);
+    EXPECT_EQ(r.session->EngineRetriesLeft(), Session::kEngineRetries);
+
+    // Retries of a later session work as before.
+    r.session->Connect(false);
+    Raise(7, "busy");
+    r.uiQueue.Drain();
+    EXPECT_EQ(r.Connects(), 2);
+}
+
+TEST_F(SessionTest, ClosingTheUpdateWindowAllowsConnectingAgain) {
+    r.requiredVersions = 6 << 16;
+    ConnectStored();
+    Raise(0, "ok");
+    ASSERT_EQ(r.session->UpdateFlags(), Session::kUpdateProgram);
+    ASSERT_EQ(r.ui.Logged("update "), Lines{"update 4 0005.rtp"});
+    ASSERT_EQ(r.h.manager->State(), CSonaroManager::kIdle);
+
+    // While the flags are set, Connect shows why it does nothing.
+    r.session->Connect(false);
+    EXPECT_EQ(r.Connects(), 0);
+    EXPECT_EQ(r.ui.Logged("update "), (Lines{"update 4 0005.rtp", "update 4 0005.rtp"}));
+
+    r.ui.updateOpen = false;
+    r.session->UpdateWindowClosed();
+    EXPECT_EQ(r.session->UpdateFlags(), 0u);
+    EXPECT_EQ(r.session->PatchFile(), "");
+    r.session->Connect(false);
+    EXPECT_EQ(r.Connects(), 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -59,6 +60,25 @@ TEST(UiQueueTest, JobPostedWhileDrainingWaitsForTheNextDrain) {
     EXPECT_EQ(second, 0);
     EXPECT_EQ(queue.Drain(), 1u);
     EXPECT_EQ(second, 1);
+}
+
+TEST(UiQueueTest, ADrainFromInsideAJobRunsNothing) {
+    // A job that opens a window runs a nested event loop, which drains again.
+    UiQueue queue;
+    std::vector<std::string> order;
+    std::size_t nested = 99;
+    queue.Post([&] {
+        order.push_back("first");
+        queue.Post([&] { order.push_back("posted while draining"); });
+        nested = queue.Drain();
+        order.push_back("first done");
+    });
+    queue.Post([&] { order.push_back("second"); });
+    EXPECT_EQ(queue.Drain(), 2u);
+    EXPECT_EQ(nested, 0u);
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "first done", "second"}));
+    EXPECT_EQ(queue.Drain(), 1u);
+    EXPECT_EQ(order.back(), "posted while draining");
 }
 
 // Runs first in this program: the trace file is chosen on the first trace line.

@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 
@@ -13,6 +15,7 @@
 #include "app/CQuorvaneApp.h"
 #include "app/CommandIds.h"
 #include "app/TimerScheduler.h"
+#include "login/Session.h"
 #include "platform/Mixer.h"
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
@@ -134,6 +137,50 @@ TEST_F(MainWindowTest, ViewTimerTicksTheScheduler) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     EXPECT_GE(calls, 3);
+}
+
+TEST_F(MainWindowTest, AWindowOpenedByTheTimersWorkDoesNotRunTheTimerAgain) {
+    Start();
+    int posted = 0;
+    int postedDuringTheWindow = -1;
+    bool opened = false;
+    app->Scheduler()->Add(
+        [&](const std::string&, std::uintptr_t) {
+            if (opened) {
+                return;
+            }
+            opened = true;
+            app->GetUiQueue().Post([&] { ++posted; });
+            // A window's own loop, as a message box runs it, well past several view timer
+            // periods.
+            QEventLoop loop;
+            QTimer::singleShot(20 * CQuorvaneView::kTimerPeriodMs, &loop, &QEventLoop::quit);
+            loop.exec();
+            postedDuringTheWindow = posted;
+        },
+        0, 10, TimerScheduler::kRepeat);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while ((postedDuringTheWindow < 0 || posted == 0) && elapsed.elapsed() < 10000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(postedDuringTheWindow, 0);
+    EXPECT_EQ(posted, 1);
+}
+
+TEST_F(MainWindowTest, ClosingTheUpdateWindowAllowsConnectingAgain) {
+    Start();
+    Session* session = shell.frame->View()->GetSession();
+    ASSERT_NE(session, nullptr);
+    // A server error while the engine is not current asks for an update.
+    session->OnConnectionEvent(12, "update needed");
+    ASSERT_NE(session->UpdateFlags(), 0u);
+    QDialog* update = shell.frame->findChild<QDialog*>("UpdateWindow");
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(update->isVisible());
+    update->close();
+    EXPECT_FALSE(update->isVisible());
+    EXPECT_EQ(session->UpdateFlags(), 0u);
 }
 
 TEST_F(MainWindowTest, PlacementIsStoredAndClampedToTheWorkArea) {
