@@ -133,6 +133,7 @@ bool VoiceRig::LogIn(VoiceUser& user, const Account& account, const std::string&
     m.SetWatchList(watch);
     m.SetBlockList(block);
     m.SetConnectionId(connectionId);
+    m.SetVoiceAuthorities(voice.CaFile());
     if (!m.Connect("127.0.0.1", VoicePort(), account.nick, account.id)) {
         return false;
     }
