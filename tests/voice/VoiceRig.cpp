@@ -119,7 +119,10 @@ std::string VoiceRig::LogInToDirectory(const Account& account) {
 }
 
 std::unique_ptr<VoiceUser> VoiceRig::NewUser() {
-    return std::make_unique<VoiceUser>(engine);
+    auto user = std::make_unique<VoiceUser>(engine);
+    // The server's certificate is of the rig's own authority.
+    user->h.manager->SetVoiceAuthorities(voice.CaFile());
+    return user;
 }
 
 int VoiceRig::VoicePort() const {
@@ -133,7 +136,6 @@ bool VoiceRig::LogIn(VoiceUser& user, const Account& account, const std::string&
     m.SetWatchList(watch);
     m.SetBlockList(block);
     m.SetConnectionId(connectionId);
-    m.SetVoiceAuthorities(voice.CaFile());
     if (!m.Connect("127.0.0.1", VoicePort(), account.nick, account.id)) {
         return false;
     }
