@@ -42,10 +42,58 @@ if ! answers "$listen"; then
   echo "directory service on $listen; mail it sends is in $service_data/mail/" >&2
 fi
 
+# The voice server speaks TLS: on first use a local certificate authority (its key 0600 in a
+# 0700 folder) and a certificate for the local server, which the program's Server.ini trusts.
+make_voice_certificates() {
+  local ca="$voice_data/ca" tls="$voice_data/tls" host="${voice_listen%:*}" san
+  if [ -s "$ca/ca.pem" ] && [ -s "$tls/server.pem" ] && [ -s "$tls/server.key" ]; then return 0; fi
+  san="IP:127.0.0.1,DNS:localhost"
+  if [[ "$host" =~ ^[0-9.]+$ ]]; then
+    [ "$host" = 127.0.0.1 ] || san="IP:$host,$san"
+  else
+    san="DNS:$host,$san"
+  fi
+  (
+    umask 077
+    mkdir -p "$ca" "$tls"
+    chmod 700 "$ca" "$tls"
+    openssl ecparam -name prime256v1 -genkey -noout -out "$ca/ca.key"
+    openssl req -x509 -new -key "$ca/ca.key" -sha256 -days 3650 \
+      -subj "/CN=Quorvane local voice authority" \
+      -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+      -out "$ca/ca.pem"
+    openssl ecparam -name prime256v1 -genkey -noout -out "$tls/server.key"
+    openssl req -new -key "$tls/server.key" -subj "/CN=$host" -out "$tls/server.csr"
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\nsubjectAltName=%s\n' \
+      "$san" >"$tls/server.ext"
+    openssl x509 -req -in "$tls/server.csr" -CA "$ca/ca.pem" -CAkey "$ca/ca.key" \
+      -CAcreateserial -days 825 -sha256 -extfile "$tls/server.ext" -out "$tls/server.pem" 2>/dev/null
+    rm -f "$tls/server.csr" "$tls/server.ext"
+  )
+  chmod 600 "$ca/ca.key" "$tls/server.key"
+}
+
+# The program trusts that authority through VoiceCaFile in its server settings.
+trust_voice_authority() {
+  local root="${QUORVANE_HOME:-$data/quorvane}" ini
+  mkdir -p "$root"
+  ini="$root/Server.ini"
+  [ -f "$root/Server1.ini" ] && ini="$root/Server1.ini"
+  grep -qi '^VoiceCaFile=' "$ini" 2>/dev/null && return 0
+  if grep -qi '^\[Server\]' "$ini" 2>/dev/null; then
+    sed -i "0,/^\[[Ss]erver\]/s||&\nVoiceCaFile=$voice_data/ca/ca.pem|" "$ini"
+  else
+    printf '[Server]\nVoiceCaFile=%s\n' "$voice_data/ca/ca.pem" >>"$ini"
+  fi
+}
+
 # The voice server, which checks logins with that directory service.
+mkdir -p "$voice_data"
+make_voice_certificates
+trust_voice_authority
 if ! answers "$voice_listen"; then
-  mkdir -p "$voice_data"
   "$build/server/voice/sonaro-server" --listen "$voice_listen" --directory "$listen" \
+    --certificate "$voice_data/tls/server.pem" --private-key "$voice_data/tls/server.key" \
     >"$voice_data/listening" 2>>"$voice_data/server.log" &
   voice_pid=$!
   listening "$voice_data/listening" || echo "the voice server did not start; see $voice_data/server.log" >&2

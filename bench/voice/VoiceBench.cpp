@@ -1,7 +1,8 @@
 // Watch delivery latency of the real sonaro-server: many engines in one io_context register,
 // set a status and watch a few others; then random engines change status and every watcher's
 // Watch is timed from the moment the change was sent. A fake directory in-process passes every
-// login. Prints one line.
+// login. The engines use the server's plain listener (the TLS one costs the same on the
+// server's side per byte, and a handshake each). Prints one line.
 //
 //   qv_voice_bench [clients] [watched each] [changes]
 
@@ -29,6 +30,7 @@
 
 #include "FileLimit.h"
 #include "VoiceProtocol.h"
+#include "support/TestCertificates.h"
 
 extern char** environ;
 
@@ -48,7 +50,9 @@ struct Settings {
 // The server process, its port and its resource use.
 class ServerProcess {
   public:
-    ServerProcess(const std::string& directory) {
+    ServerProcess(const std::string& directory, const qv::test::TestCertificates& tls,
+                  int plainPort)
+        : port_(plainPort) {
         int out[2];
         if (::pipe(out) != 0) {
             return;
@@ -58,8 +62,17 @@ class ServerProcess {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM, "--listen", "127.0.0.1:0",
-                                         "--directory", directory};
+        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM,
+                                         "--listen",
+                                         "127.0.0.1:0",
+                                         "--directory",
+                                         directory,
+                                         "--certificate",
+                                         tls.certificateFile,
+                                         "--private-key",
+                                         tls.keyFile,
+                                         "--plain-listen",
+                                         "127.0.0.1:" + std::to_string(plainPort)};
         std::vector<char*> argv;
         for (std::string& a : args) {
             argv.push_back(a.data());
@@ -72,12 +85,9 @@ class ServerProcess {
         ::close(out[1]);
         std::FILE* in = ::fdopen(out[0], "r");
         char line[128] = {};
-        if (in != nullptr && std::fgets(line, sizeof line, in) != nullptr) {
-            const std::string text(line);
-            const std::size_t colon = text.rfind(':');
-            if (text.starts_with("listening on") && colon != std::string::npos) {
-                port_ = std::atoi(text.c_str() + colon + 1);
-            }
+        if (in == nullptr || std::fgets(line, sizeof line, in) == nullptr ||
+            !std::string(line).starts_with("listening on")) {
+            port_ = 0;
         }
         if (in != nullptr) {
             std::fclose(in);
@@ -397,9 +407,23 @@ int main(int argc, char** argv) {
     const int directoryPort = directory.bind_to_any_port("127.0.0.1");
     std::thread serving([&directory] { directory.listen_after_bind(); });
 
+    char folderTemplate[] = "/tmp/qv-voice-bench-XXXXXX";
+    const char* folder = ::mkdtemp(folderTemplate);
+    qv::test::TestCertificates tls;
+    if (folder == nullptr || !qv::test::TestCertificates::Make(std::string(folder) + "/", tls)) {
+        std::fprintf(stderr, "qv_voice_bench: cannot make certificates\n");
+        return 1;
+    }
+    // A port that was free a moment ago, for the plain listener.
+    int plainPort = 0;
+    {
+        asio::io_context probeIo;
+        tcp::acceptor probe(probeIo, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+        plainPort = probe.local_endpoint().port();
+    }
     int result = 1;
     {
-        ServerProcess server("127.0.0.1:" + std::to_string(directoryPort));
+        ServerProcess server("127.0.0.1:" + std::to_string(directoryPort), tls, plainPort);
         if (server.Port() <= 0) {
             std::fprintf(stderr, "qv_voice_bench: the server did not start\n");
         } else {
@@ -409,5 +433,9 @@ int main(int argc, char** argv) {
     }
     directory.stop();
     serving.join();
+    std::remove(tls.caFile.c_str());
+    std::remove(tls.certificateFile.c_str());
+    std::remove(tls.keyFile.c_str());
+    ::rmdir(folder);
     return result;
 }

@@ -39,6 +39,9 @@ void* NetControl::QueryExtension(const char* name) {
     if (wanted == kSonaroCredentialsExtension) {
         return static_cast<SonaroCredentials*>(this);
     }
+    if (wanted == kSonaroTransportExtension) {
+        return static_cast<SonaroTransport*>(this);
+    }
     if (wanted == kSonaroNetTuningExtension) {
         return static_cast<SonaroNetTuning*>(this);
     }
@@ -51,6 +54,11 @@ void NetControl::SetConnectionId(const std::string& connectionId) {
     if (session_) {
         session_->SetConnectionId(connectionId);
     }
+}
+
+void NetControl::SetTrustedAuthorities(const std::string& caFile) {
+    std::lock_guard lock(mutex_);
+    caFile_ = caFile;
 }
 
 void NetControl::SetWelcomeTimeout(std::int32_t milliseconds) {
@@ -133,6 +141,7 @@ Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
         settings.silenceTimeout = std::chrono::milliseconds(silenceTimeoutMs_);
         settings.userId = userId_;
         settings.connectionId = connectionId_;
+        settings.caFile = caFile_;
         session_ =
             std::make_unique<NetSession>(std::move(settings), static_cast<SessionHost&>(*this));
         session_->Start();
@@ -187,17 +196,25 @@ std::int32_t NetControl::SetParameter(std::int16_t kind, std::int32_t value) {
 }
 
 Bool32 NetControl::SetBlockList(const std::string& list, std::int16_t op) {
-    if (!IsListOp(op) || !Carries(list, voice::kMaxIdList)) {
-        return 0;
-    }
-    return Request(voice::EncodeBlockList(voice::ListUpdate{static_cast<std::uint8_t>(op), list}));
+    return RequestList(ListKind::kBlock, list, op);
 }
 
 Bool32 NetControl::SetWatchList(const std::string& list, std::int16_t op) {
-    if (!IsListOp(op) || !Carries(list, voice::kMaxIdList)) {
+    return RequestList(ListKind::kWatch, list, op);
+}
+
+Bool32 NetControl::RequestList(ListKind kind, const std::string& list, std::int16_t op) {
+    // Longer lists go in pieces; the whole is bounded by what the server holds for one list.
+    if (!IsListOp(op) || !Carries(list, voice::kMaxWholeList)) {
         return 0;
     }
-    return Request(voice::EncodeWatchList(voice::ListUpdate{static_cast<std::uint8_t>(op), list}));
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    if (session == nullptr) {
+        return 0;
+    }
+    session->RequestList(kind, static_cast<std::uint8_t>(op), list);
+    return 1;
 }
 
 std::int32_t NetControl::GetPing() {

@@ -17,12 +17,14 @@
 #include "SonaroNetTuning.h"
 #include "engine/SonaroControl.h"
 #include "engine/SonaroCredentials.h"
+#include "engine/SonaroTransport.h"
 #include "platform/WavePlayer.h"
 
 namespace qv::net {
 
 class NetControl final : public SonaroControl,
                          public SonaroCredentials,
+                         public SonaroTransport,
                          public SonaroNetTuning,
                          private SessionHost {
   public:
@@ -33,6 +35,8 @@ class NetControl final : public SonaroControl,
 
     // SonaroCredentials
     void SetConnectionId(const std::string& connectionId) override;
+    // SonaroTransport
+    void SetTrustedAuthorities(const std::string& caFile) override;
     // SonaroNetTuning
     void SetWelcomeTimeout(std::int32_t milliseconds) override;
     void SetSilenceTimeout(std::int32_t milliseconds) override;
@@ -95,6 +99,7 @@ class NetControl final : public SonaroControl,
     NetSession* Live();
     // Hands a request frame to the live session; false when there is none.
     bool Request(std::string frame);
+    Bool32 RequestList(ListKind kind, const std::string& list, std::int16_t op);
     // Stops a session taken out of session_, and joins what can be joined.
     void Retire(std::unique_ptr<NetSession> session);
 
@@ -111,6 +116,7 @@ class NetControl final : public SonaroControl,
     std::string userId_;
     std::int32_t muteVolume_ = 0;
     std::string connectionId_;
+    std::string caFile_;
     std::map<std::int16_t, std::int32_t> parameters_;
     std::uint32_t requiredControlBuild_ = 0;
     std::int32_t requiredVersions_ = 0;

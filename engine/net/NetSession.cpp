@@ -1,5 +1,7 @@
 #include "NetSession.h"
 
+#include <openssl/ssl.h>
+
 namespace qv::net {
 
 namespace {
@@ -23,13 +25,33 @@ bool Read(const voice::Frame& frame, Message& message) {
     return voice::Decode(frame.fields, message);
 }
 
+// Trusts the system's store and the named file; false when the file cannot be used.
+bool Trust(asio::ssl::context& tls, const std::string& caFile) {
+    asio::error_code ec;
+    tls.set_default_verify_paths(ec);
+    if (!caFile.empty()) {
+        tls.load_verify_file(caFile, ec);
+        if (ec) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsAddress(const std::string& host) {
+    asio::error_code ec;
+    asio::ip::make_address(host, ec);
+    return !ec;
+}
+
 }  // namespace
 
 NetSession::NetSession(SessionSettings settings, SessionHost& host)
     : settings_(std::move(settings)),
       host_(host),
       resolver_(io_),
-      socket_(io_),
+      tls_(asio::ssl::context::tls_client),
+      stream_(io_, tls_),
       welcomeTimer_(io_),
       pingTimer_(io_),
       lingerTimer_(io_) {
@@ -93,9 +115,49 @@ void NetSession::Request(std::string frame) {
         if (registered_) {
             Send(std::move(frame));
         } else {
-            held_.push_back(std::move(frame));
+            held_.push_back([this, frame = std::move(frame)]() mutable { Send(std::move(frame)); });
         }
     });
+}
+
+void NetSession::RequestList(ListKind kind, std::uint8_t op, std::string list) {
+    Post([this, kind, op, list = std::move(list)]() mutable {
+        if (registered_) {
+            SendList(kind, op, list);
+        } else {
+            held_.push_back([this, kind, op, list = std::move(list)] { SendList(kind, op, list); });
+        }
+    });
+}
+
+void NetSession::SendList(ListKind kind, std::uint8_t op, const std::string& list) {
+    const auto whole = [kind](std::uint8_t o, std::string text) {
+        const voice::ListUpdate update{o, std::move(text)};
+        return kind == ListKind::kWatch ? voice::EncodeWatchList(update)
+                                        : voice::EncodeBlockList(update);
+    };
+    if (list.size() <= voice::kMaxIdList) {
+        Send(whole(op, list));
+        return;
+    }
+    std::vector<std::string> pieces = voice::SplitList(list);
+    if (protocol_ >= voice::kListPartsVersion) {
+        // The server holds the parts and applies them with the last piece as one list.
+        for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+            const voice::ListPart part{std::move(pieces[i])};
+            Send(kind == ListKind::kWatch ? voice::EncodeWatchListPart(part)
+                                          : voice::EncodeBlockListPart(part));
+        }
+        Send(whole(op, std::move(pieces.back())));
+        return;
+    }
+    // A version 1 server has no parts: a replace is its first piece and additions.
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const bool first = i == 0;
+        const bool replaceRest = !first && op == sonaro_list_op::kReplace;
+        Send(whole(replaceRest ? static_cast<std::uint8_t>(sonaro_list_op::kAdd) : op,
+                   std::move(pieces[i])));
+    }
 }
 
 void NetSession::RefreshGroups() {
@@ -129,8 +191,12 @@ void NetSession::OnResolved(const asio::error_code& error,
         End(1, "Voice server not found - " + settings_.server);
         return;
     }
+    if (!Trust(tls_, settings_.caFile)) {
+        End(2, "Cannot read the voice server's certificate authorities - " + settings_.caFile);
+        return;
+    }
     asio::async_connect(
-        socket_, endpoints,
+        stream_.lowest_layer(), endpoints,
         [this](const asio::error_code& e, const asio::ip::tcp::endpoint&) { OnConnected(e); });
 }
 
@@ -143,15 +209,36 @@ void NetSession::OnConnected(const asio::error_code& error) {
                                                         : "Cannot connect to the voice server");
         return;
     }
-    connected_ = true;
     asio::error_code ignored;
-    socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
+    stream_.lowest_layer().set_option(asio::ip::tcp::no_delay(true), ignored);
+    if (!IsAddress(settings_.server)) {
+        SSL_set_tlsext_host_name(stream_.native_handle(), settings_.server.c_str());
+    }
+    // On the stream itself: its SSL object took the context's settings when it was made.
+    SSL_set_min_proto_version(stream_.native_handle(), TLS1_2_VERSION);
+    stream_.set_verify_mode(asio::ssl::verify_peer);
+    stream_.set_verify_callback(asio::ssl::host_name_verification(settings_.server));
+    stream_.async_handshake(asio::ssl::stream_base::client,
+                            [this](const asio::error_code& e) { OnHandshake(e); });
+}
+
+void NetSession::OnHandshake(const asio::error_code& error) {
+    if (over_) {
+        return;
+    }
+    if (error) {
+        const bool untrusted = SSL_get_verify_result(stream_.native_handle()) != X509_V_OK;
+        End(2, untrusted ? "The voice server's certificate is not trusted"
+                         : "Cannot connect to the voice server");
+        return;
+    }
+    connected_ = true;
     Send(voice::Encode(voice::Hello{voice::kProtocolVersion, settings_.controlBuild}));
     ReadMore();
 }
 
 void NetSession::ReadMore() {
-    socket_.async_read_some(
+    stream_.async_read_some(
         asio::buffer(readBuffer_),
         [this](const asio::error_code& error, std::size_t size) { OnRead(error, size); });
 }
@@ -270,10 +357,13 @@ bool NetSession::Handle(const voice::Frame& frame) {
 }
 
 void NetSession::OnWelcome(const voice::Welcome& welcome) {
-    if (welcome.protocol != voice::kProtocolVersion) {
+    // The server answers with the lower of both versions.
+    if (welcome.protocol < voice::kMinProtocolVersion ||
+        welcome.protocol > voice::kProtocolVersion) {
         ProtocolError();
         return;
     }
+    protocol_ = welcome.protocol;
     welcomed_ = true;
     welcomeTimer_.cancel();
     lastHeard_ = Clock::now();
@@ -289,10 +379,14 @@ void NetSession::OnWelcome(const voice::Welcome& welcome) {
 
 void NetSession::OnRegistered(const voice::Registered& registered) {
     registered_ = true;
-    for (std::string& frame : held_) {
-        Send(std::move(frame));
+    std::deque<std::function<void()>> held;
+    held.swap(held_);
+    for (auto& send : held) {
+        if (over_) {
+            break;
+        }
+        send();
     }
-    held_.clear();
     Raise([&registered](SonaroEventSink& sink) { sink.Registered(registered.nickname); });
 }
 
@@ -343,7 +437,7 @@ void NetSession::Send(std::string frame) {
 
 void NetSession::WriteNext() {
     writing_ = true;
-    asio::async_write(socket_, asio::buffer(outbox_.front()),
+    asio::async_write(stream_, asio::buffer(outbox_.front()),
                       [this](const asio::error_code& error, std::size_t) {
                           writing_ = false;
                           if (error) {
@@ -409,9 +503,11 @@ void NetSession::CloseSocket() {
     pingTimer_.cancel();
     lingerTimer_.cancel();
     asio::error_code ignored;
-    if (socket_.is_open()) {
-        socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-        socket_.close(ignored);
+    // No TLS close notice: Bye and Close end a session, so a cut stream loses nothing.
+    auto& socket = stream_.lowest_layer();
+    if (socket.is_open()) {
+        socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        socket.close(ignored);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// One connection to the voice server. Its own thread runs an io_context that owns the socket,
+// One connection to the voice server, over TLS. Its own thread runs an io_context that owns the
+// stream,
 // the timers, the frame reader and the outbox; everything private runs on that thread. The
 // public setters only post work to it, so they return at once and never raise an event
 // themselves. A session reports exactly one connection result and, after it ended (Close, a
@@ -8,10 +9,12 @@
 
 #include <array>
 #include <asio.hpp>
+#include <asio/ssl.hpp>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -33,7 +36,12 @@ struct SessionSettings {
     // What the instance knew when Connect was called; later changes come through the setters.
     std::string userId;
     std::string connectionId;
+    // Authorities trusted for the server's certificate besides the system's store.
+    std::string caFile;
 };
+
+// Which list a list request replaces or changes.
+enum class ListKind { kWatch, kBlock };
 
 class NetSession {
   public:
@@ -59,6 +67,9 @@ class NetSession {
     void SetConnectionId(std::string connectionId);
     // A request frame for the server; held until Registered, then sent in order.
     void Request(std::string frame);
+    // A watch or block list update of any length, sent in pieces that fit a frame as the
+    // negotiated version allows; held like Request.
+    void RequestList(ListKind kind, std::uint8_t op, std::string list);
     // Raises groupListUpdate once welcomed.
     void RefreshGroups();
 
@@ -75,6 +86,8 @@ class NetSession {
     void OnResolved(const asio::error_code& error,
                     const asio::ip::tcp::resolver::results_type& endpoints);
     void OnConnected(const asio::error_code& error);
+    void OnHandshake(const asio::error_code& error);
+    void SendList(ListKind kind, std::uint8_t op, const std::string& list);
     void ReadMore();
     void OnRead(const asio::error_code& error, std::size_t size);
     // Acts on one frame from the server; false once the session is over.
@@ -101,7 +114,8 @@ class NetSession {
     // First, so the socket, timers and queued handlers go before it.
     asio::io_context io_;
     asio::ip::tcp::resolver resolver_;
-    asio::ip::tcp::socket socket_;
+    asio::ssl::context tls_;
+    asio::ssl::stream<asio::ip::tcp::socket> stream_;
     asio::steady_timer welcomeTimer_;
     asio::steady_timer pingTimer_;
     asio::steady_timer lingerTimer_;
@@ -116,9 +130,12 @@ class NetSession {
     bool connected_ = false;
     bool welcomed_ = false;
     bool registered_ = false;
+    // The version the Welcome gave.
+    std::uint16_t protocol_ = 0;
     bool closing_ = false;  // Bye queued; the socket closes once the outbox is out
     RegistrationGate gate_;
-    std::deque<std::string> held_;
+    // Requests made before Registered, in order.
+    std::deque<std::function<void()>> held_;
     QualityMeter meter_;
     std::chrono::steady_clock::time_point lastHeard_{};
 

@@ -146,6 +146,12 @@ std::string EncodeWatchList(const ListUpdate& m) {
 std::string EncodeBlockList(const ListUpdate& m) {
     return EncodeList(MessageType::kSetBlockList, m);
 }
+std::string EncodeWatchListPart(const ListPart& m) {
+    return Writer(MessageType::kWatchListPart).Text(m.list).Done();
+}
+std::string EncodeBlockListPart(const ListPart& m) {
+    return Writer(MessageType::kBlockListPart).Text(m.list).Done();
+}
 std::string Encode(const SendUserMessage& m) {
     return Writer(MessageType::kSendUserMessage)
         .Text(m.alias)
@@ -209,6 +215,9 @@ bool Decode(std::string_view f, SetStatus& m) {
 }
 bool Decode(std::string_view f, ListUpdate& m) {
     return Reader(f).U8(m.op).Text(m.list, kMaxIdList).Done() && m.op <= 2;
+}
+bool Decode(std::string_view f, ListPart& m) {
+    return Reader(f).Text(m.list, kMaxIdList).Done();
 }
 bool Decode(std::string_view f, SendUserMessage& m) {
     return Reader(f)
@@ -288,6 +297,23 @@ FrameReader::Result FrameReader::Next(Frame& frame) {
     frame.fields.assign(buffer_.data() + start_ + kFrameHeaderSize + 2, body - 2);
     start_ += kFrameHeaderSize + body;
     return Result::kFrame;
+}
+
+std::vector<std::string> SplitList(std::string_view list, std::size_t limit) {
+    std::vector<std::string> pieces(1);
+    while (!list.empty()) {
+        const std::size_t end = list.find('\n');
+        std::string_view line = list.substr(0, end);
+        list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
+        if (line.size() + 1 > limit) {
+            line = line.substr(0, limit - 1);
+        }
+        if (pieces.back().size() + line.size() + 1 > limit) {
+            pieces.emplace_back();
+        }
+        pieces.back().append(line).push_back('\n');
+    }
+    return pieces;
 }
 
 bool IsPresenceMode(std::int16_t mode) {

@@ -1,18 +1,25 @@
 #pragma once
 
-// The voice server's wire protocol, version 1 (docs/voice-protocol.md): length-prefixed frames,
-// each a 16-bit message type and its fields, every number big-endian and every text a 16-bit
-// length and its bytes. Both the networked engine and the voice server speak it through these
-// types; a frame that does not decode exactly is a protocol error and ends the connection.
+// The voice server's wire protocol, versions 1 and 2 (docs/voice-protocol.md): length-prefixed
+// frames, each a 16-bit message type and its fields, every number big-endian and every text a
+// 16-bit length and its bytes. Both the networked engine and the voice server speak it through
+// these types; a frame that does not decode exactly is a protocol error and ends the connection.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::voice {
 
-inline constexpr std::uint16_t kProtocolVersion = 1;
+// The newest version this code speaks and the oldest it still accepts. The server answers a
+// Hello with the lower of the two sides' versions; neither side then sends a type the
+// negotiated version does not have.
+inline constexpr std::uint16_t kProtocolVersion = 2;
+inline constexpr std::uint16_t kMinProtocolVersion = 1;
+// Version 2 adds WatchListPart and BlockListPart.
+inline constexpr std::uint16_t kListPartsVersion = 2;
 
 // A frame is a 32-bit body length and the body (type and fields); bodies are 2 to kMaxFrameBody
 // bytes.
@@ -28,6 +35,8 @@ inline constexpr std::size_t kMaxMessageText = 1023;
 inline constexpr std::size_t kMaxServerText = 1024;
 inline constexpr std::size_t kMaxServerName = 255;
 inline constexpr std::size_t kMaxIdList = 60000;
+// A list sent in parts (version 2): the parts and the frame that ends them together.
+inline constexpr std::size_t kMaxWholeList = 512 * 1024;
 
 enum class MessageType : std::uint16_t {
     // engine -> server
@@ -39,6 +48,8 @@ enum class MessageType : std::uint16_t {
     kSendUserMessage = 0x0006,
     kPing = 0x0007,
     kBye = 0x0008,
+    kWatchListPart = 0x0009,  // version 2
+    kBlockListPart = 0x000A,  // version 2
     // server -> engine
     kWelcome = 0x0101,
     kClose = 0x0102,
@@ -70,6 +81,12 @@ struct SetStatus {
 // decimal ids, each ended by a line feed.
 struct ListUpdate {
     std::uint8_t op = 0;
+    std::string list;
+};
+
+// WatchListPart and BlockListPart (version 2): whole lines that come before the lines of the
+// next SetWatchList or SetBlockList; the server applies them together as one list.
+struct ListPart {
     std::string list;
 };
 
@@ -133,6 +150,8 @@ std::string Encode(const Register& m);
 std::string Encode(const SetStatus& m);
 std::string EncodeWatchList(const ListUpdate& m);
 std::string EncodeBlockList(const ListUpdate& m);
+std::string EncodeWatchListPart(const ListPart& m);
+std::string EncodeBlockListPart(const ListPart& m);
 std::string Encode(const SendUserMessage& m);
 std::string EncodePing(const Ping& m);
 std::string EncodePong(const Ping& m);
@@ -149,6 +168,7 @@ bool Decode(std::string_view fields, Hello& m);
 bool Decode(std::string_view fields, Register& m);
 bool Decode(std::string_view fields, SetStatus& m);
 bool Decode(std::string_view fields, ListUpdate& m);
+bool Decode(std::string_view fields, ListPart& m);
 bool Decode(std::string_view fields, SendUserMessage& m);
 bool Decode(std::string_view fields, Ping& m);
 bool Decode(std::string_view fields, Bye& m);
@@ -181,6 +201,10 @@ class FrameReader {
     std::size_t start_ = 0;
     bool bad_ = false;
 };
+
+// Cuts a list into pieces of at most limit bytes, each of whole lines (a line longer than a
+// piece is shortened: it is no id either way). An empty list is one empty piece.
+std::vector<std::string> SplitList(std::string_view list, std::size_t limit = kMaxIdList);
 
 // A presence mode SetStatus may carry: 0, 2, 4, 8, 16 or 32 (invisible).
 bool IsPresenceMode(std::int16_t mode);

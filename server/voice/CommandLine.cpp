@@ -15,7 +15,7 @@ const char* CommandLine::Usage() {
     return "Usage: sonaro-server [options]\n"
            "\n"
            "The Quorvane voice server: presence, watch and block lists and user messages for\n"
-           "the networked engine, over TCP (protocol version 1).\n"
+           "the networked engine, over TLS (protocol versions 1 and 2).\n"
            "\n"
            "  --listen HOST:PORT      address to serve on (default 127.0.0.1:12011; port 0 picks\n"
            "                          a free port). The bound address is printed on standard\n"
@@ -23,12 +23,29 @@ const char* CommandLine::Usage() {
            "  --directory HOST:PORT   the directory service that checks logins (default\n"
            "                          127.0.0.1:8080)\n"
            "  --config FILE           Key=Value settings: RequiredControlBuild,\n"
-           "                          RequiredProgramBuild, RequiredPatcherBuild, ServerName\n"
+           "                          RequiredProgramBuild, RequiredPatcherBuild, ServerName,\n"
+           "                          Certificate, PrivateKey, PlainListen\n"
+           "  --certificate FILE      the server's certificate chain (PEM); required\n"
+           "  --private-key FILE      its private key (PEM); required\n"
+           "  --plain-listen HOST:PORT  also serve without TLS there (tests of old engines)\n"
            "  --max-sessions N        sessions served at once (default 10000)\n"
            "  --help                  show this text\n"
            "\n"
            "One line per session event is logged on standard error. SIGINT or SIGTERM stops\n"
            "the server.\n";
+}
+
+void CommandLine::ApplyOverrides(ServerConfig& config) const {
+    if (!certificateFile.empty()) {
+        config.certificateFile = certificateFile;
+    }
+    if (!privateKeyFile.empty()) {
+        config.privateKeyFile = privateKeyFile;
+    }
+    if (plainPort >= 0) {
+        config.plainHost = plainHost;
+        config.plainPort = plainPort;
+    }
 }
 
 CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
@@ -48,7 +65,10 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         const bool takesValue =
             argument == "--listen" || argument == "--directory" || argument == "--config" ||
             argument == "--max-sessions" || argument == "--hello-timeout-ms" ||
-            argument == "--idle-timeout-ms" || argument == "--register-timeout-ms";
+            argument == "--idle-timeout-ms" || argument == "--register-timeout-ms" ||
+            argument == "--certificate" || argument == "--private-key" ||
+            argument == "--plain-listen" || argument == "--list-ids-per-second" ||
+            argument == "--list-ids-burst";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -67,12 +87,29 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             }
         } else if (argument == "--config") {
             line.configPath = value;
+        } else if (argument == "--certificate") {
+            line.certificateFile = value;
+        } else if (argument == "--private-key") {
+            line.privateKeyFile = value;
+        } else if (argument == "--plain-listen") {
+            if (!servers::ParseHostPort(value, line.plainHost, line.plainPort)) {
+                return fail("--plain-listen wants HOST:PORT, not '" + value + "'");
+            }
         } else if (argument == "--max-sessions") {
             const auto number = servers::ParseNumber(value, 1, kMaxSessions);
             if (!number) {
                 return fail("--max-sessions wants a number from 1 to 1000000");
             }
             options.limits.maxSessions = static_cast<std::size_t>(*number);
+        } else if (argument == "--list-ids-per-second" || argument == "--list-ids-burst") {
+            // A small list budget for tests; not in the usage text.
+            const auto number = servers::ParseNumber(value, 1, 100000000);
+            if (!number) {
+                return fail(argument + " wants a number from 1 to 100000000");
+            }
+            (argument == "--list-ids-per-second" ? options.limits.listIdsPerSecond
+                                                 : options.limits.listIdsBurst) =
+                static_cast<std::size_t>(*number);
         } else {
             // Short timeouts for tests; not in the usage text.
             const auto number = servers::ParseNumber(value, 1, kMaxTimeoutMs);

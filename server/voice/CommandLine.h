@@ -16,6 +16,14 @@ struct CommandLine {
     std::string error;       // for kError
     std::string configPath;  // empty: the built-in defaults
     VoiceServerOptions options;
+    // Given on the command line; they win over the configuration file.
+    std::string certificateFile;
+    std::string privateKeyFile;
+    std::string plainHost;
+    int plainPort = -1;
+
+    // Puts the command line's TLS and plain-listener values over the configuration's.
+    void ApplyOverrides(ServerConfig& config) const;
 
     // arguments without the program name.
     static CommandLine Parse(const std::vector<std::string>& arguments);

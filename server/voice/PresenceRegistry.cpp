@@ -122,28 +122,40 @@ void PresenceRegistry::SetWatchList(SessionId session, const voice::ListUpdate& 
         return;
     }
     Member& member = found->second;
-    const std::vector<std::string> ids = IdLines(update.list);
     if (update.op == kReplace) {
         for (const std::string& id : member.watchList) {
-            Unwatch(session, id);
+            if (id != member.userId) {
+                Unwatch(session, id);
+            }
         }
         member.watchList.clear();
     }
     if (update.op == kReplace || update.op == kAdd) {
-        // The own id is kept in the list but never watched or answered.
-        for (const std::string& id : ids) {
-            if (member.watchList.size() >= kMaxListEntries) {
-                break;
+        // Every line but the own id gets its answer, so the engine can count the replies: a
+        // line that is no id, or one past the limit, is answered as offline.
+        for (std::string_view line : ListLines(update.list)) {
+            if (!voice::IsUserId(line)) {
+                out.push_back({session, voice::Encode(voice::Watch{"", 0})});
+                continue;
+            }
+            std::string id(line);
+            const bool own = id == member.userId;
+            if (member.watchList.size() >= kMaxWatchEntries) {
+                if (!own) {
+                    out.push_back({session, voice::Encode(voice::Watch{id, 0})});
+                }
+                continue;
             }
             member.watchList.push_back(id);
-            if (id != member.userId) {
+            // The own id is kept in the list but never watched or answered.
+            if (!own) {
                 Watch(session, id);
                 Answer(session, id, out);
             }
         }
         return;
     }
-    for (const std::string& id : ids) {
+    for (const std::string& id : IdLines(update.list)) {
         auto& list = member.watchList;
         const auto removed = std::remove(list.begin(), list.end(), id);
         const auto count = list.end() - removed;
@@ -154,6 +166,39 @@ void PresenceRegistry::SetWatchList(SessionId session, const voice::ListUpdate& 
             }
         }
     }
+}
+
+std::size_t PresenceRegistry::WatcherCount(const std::string& userId) const {
+    const auto watching = watchers_.find(userId);
+    return watching == watchers_.end() ? 0 : watching->second.size();
+}
+
+std::size_t PresenceRegistry::WatchListCost(SessionId session,
+                                            const voice::ListUpdate& update) const {
+    std::size_t cost = LineCount(update.list);
+    const auto found = members_.find(session);
+    if (found != members_.end() && update.op == kReplace) {
+        cost += found->second.watchList.size();
+    }
+    return cost;
+}
+
+std::size_t PresenceRegistry::BlockListCost(SessionId session,
+                                            const voice::ListUpdate& update) const {
+    std::size_t cost = LineCount(update.list);
+    const auto found = members_.find(session);
+    if (found != members_.end()) {
+        if (update.op == kReplace) {
+            cost += found->second.blockList.size();
+        }
+        cost += WatcherCount(found->second.userId);
+    }
+    return cost;
+}
+
+std::size_t PresenceRegistry::StatusCost(SessionId session) const {
+    const auto found = members_.find(session);
+    return 1 + (found == members_.end() ? 0 : WatcherCount(found->second.userId));
 }
 
 void PresenceRegistry::SetBlockList(SessionId session, const voice::ListUpdate& update,

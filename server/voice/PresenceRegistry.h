@@ -35,8 +35,17 @@ class PresenceRegistry {
     // What the watcher sees of the user: 0 offline or blocked, mode | 1, or 32 when invisible.
     std::int16_t Seen(SessionId watcher, const std::string& userId) const;
 
-    // Entries a watch list and ids a block list may hold; additions beyond are ignored, so a
-    // session that keeps adding cannot grow the server without end.
+    // What an update costs the io thread, in ids: its lines, the entries a replace drops and,
+    // for the block list, every watcher whose view is checked again.
+    std::size_t WatchListCost(SessionId session, const voice::ListUpdate& update) const;
+    std::size_t BlockListCost(SessionId session, const voice::ListUpdate& update) const;
+    // A status change checks every watcher of the user.
+    std::size_t StatusCost(SessionId session) const;
+
+    // Entries a watch list holds (a contact list of 10000 and the own id) and ids a block list
+    // holds; lines beyond are answered as offline and not kept, so a session that keeps adding
+    // cannot grow the server without end.
+    static constexpr std::size_t kMaxWatchEntries = 10001;
     static constexpr std::size_t kMaxListEntries = 10000;
 
   private:
@@ -56,6 +65,7 @@ class PresenceRegistry {
     void Watch(SessionId watcher, const std::string& userId);
     void Unwatch(SessionId watcher, const std::string& userId);
     void Answer(SessionId watcher, const std::string& userId, Deliveries& out) const;
+    std::size_t WatcherCount(const std::string& userId) const;
 
     std::unordered_map<SessionId, Member> members_;
     std::unordered_map<std::string, SessionId> byUser_;

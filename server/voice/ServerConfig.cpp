@@ -63,6 +63,16 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
             (key == "RequiredProgramBuild" ? result.requiredProgramBuild
                                            : result.requiredPatcherBuild) =
                 static_cast<std::uint16_t>(*number);
+        } else if (key == "Certificate" || key == "PrivateKey") {
+            (key == "Certificate" ? result.certificateFile : result.privateKeyFile) =
+                std::string(value);
+        } else if (key == "PlainListen") {
+            if (value.empty()) {
+                result.plainPort = -1;
+            } else if (!servers::ParseHostPort(value, result.plainHost, result.plainPort)) {
+                error = where + "PlainListen wants HOST:PORT";
+                return false;
+            }
         } else {
             error = where + "unknown key '" + key + "'";
             return false;
@@ -83,6 +93,15 @@ bool ServerConfig::Load(const std::string& path, ServerConfig& config, std::stri
     if (!Parse(text.str(), config, error)) {
         error = path + ", " + error;
         return false;
+    }
+    // File names are taken from the configuration file's folder.
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos) {
+        for (std::string* file : {&config.certificateFile, &config.privateKeyFile}) {
+            if (!file->empty() && file->front() != '/') {
+                *file = path.substr(0, slash + 1) + *file;
+            }
+        }
     }
     return true;
 }

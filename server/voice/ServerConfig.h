@@ -1,6 +1,7 @@
 #pragma once
 
-// The configuration file: what the Welcome tells every engine.
+// The configuration file: what the Welcome tells every engine, the TLS certificate and key, and
+// the plain listener for tests of old engines.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,12 @@ struct ServerConfig {
     std::uint16_t requiredProgramBuild = QUORVANE_BUILD;
     std::uint16_t requiredPatcherBuild = 0;
     std::string serverName = "Quorvane Voice Server";
+    // PEM files: the server's certificate chain (its own certificate first) and its key.
+    std::string certificateFile;
+    std::string privateKeyFile;
+    // A listener without TLS, only when asked for (tests of old engines); port -1: none.
+    std::string plainHost;
+    int plainPort = -1;
 
     // The Welcome's required versions: program build high, patcher build low.
     std::int32_t RequiredVersions() const {

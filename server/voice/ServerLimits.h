@@ -21,6 +21,11 @@ struct ServerLimits {
     std::size_t maxBacklog = 1024 * 1024;
     // Sessions past the Welcome; one more is told the server is full.
     std::size_t maxSessions = 10000;
+    // List work per session, in ids a second (see ListBudget): a login's whole watch and block
+    // lists (about 20000 ids) fit in the burst, a client that replaces a 7500-id list over and
+    // over gets about one replace a second.
+    std::size_t listIdsPerSecond = 20000;
+    std::size_t listIdsBurst = 50000;
     // How long a closing session may take to read its last frames.
     std::chrono::milliseconds closeLinger{5000};
 };

@@ -1,8 +1,9 @@
 #include "VoiceServer.h"
 
+#include <openssl/ssl.h>
+#include <unistd.h>
+
 #include <asio/post.hpp>
-#include <cstdio>
-#include <ctime>
 
 #include "VoiceSession.h"
 
@@ -10,8 +11,10 @@ namespace qv::voicesvc {
 
 VoiceServer::VoiceServer(VoiceServerOptions options)
     : options_(std::move(options)),
+      log_(options_.logSink ? nullptr : std::make_unique<LogQueue>(STDERR_FILENO)),
+      tls_(asio::ssl::context::tls_server),
       acceptor_(io_),
-      acceptRetry_(io_),
+      plainAcceptor_(io_),
       directory_(options_.directoryHost, options_.directoryPort, options_.directoryTimeout) {}
 
 VoiceServer::~VoiceServer() {
@@ -23,30 +26,73 @@ VoiceServer::~VoiceServer() {
     }
 }
 
-int VoiceServer::Listen(std::string& error) {
+bool VoiceServer::LoadTls(std::string& error) {
+    const ServerConfig& config = options_.config;
+    if (config.certificateFile.empty() || config.privateKeyFile.empty()) {
+        error =
+            "no certificate: the configuration must name Certificate and PrivateKey (engines "
+            "connect over TLS)";
+        return false;
+    }
+    SSL_CTX* context = tls_.native_handle();
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+    tls_.set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
+                     asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
+                     asio::ssl::context::no_tlsv1_1 | asio::ssl::context::single_dh_use);
     asio::error_code ec;
-    const auto address = asio::ip::make_address(options_.listenHost, ec);
+    tls_.use_certificate_chain_file(config.certificateFile, ec);
     if (ec) {
-        error = "not an IP address: " + options_.listenHost;
+        error = "cannot use the certificate " + config.certificateFile + ": " + ec.message();
+        return false;
+    }
+    tls_.use_private_key_file(config.privateKeyFile, asio::ssl::context::pem, ec);
+    if (ec || SSL_CTX_check_private_key(context) != 1) {
+        error = "cannot use the private key " + config.privateKeyFile +
+                (ec ? ": " + ec.message() : ": it does not belong to the certificate");
+        return false;
+    }
+    return true;
+}
+
+int VoiceServer::Bind(asio::ip::tcp::acceptor& acceptor, const std::string& host, int port,
+                      std::string& error) {
+    asio::error_code ec;
+    const auto address = asio::ip::make_address(host, ec);
+    if (ec) {
+        error = "not an IP address: " + host;
         return -1;
     }
-    const asio::ip::tcp::endpoint endpoint(address,
-                                           static_cast<unsigned short>(options_.listenPort));
-    acceptor_.open(endpoint.protocol(), ec);
+    const asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(port));
+    acceptor.open(endpoint.protocol(), ec);
     if (!ec) {
-        acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
-        acceptor_.bind(endpoint, ec);
+        acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
+        acceptor.bind(endpoint, ec);
     }
     if (!ec) {
-        acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+        acceptor.listen(asio::socket_base::max_listen_connections, ec);
     }
     if (ec) {
-        error = "cannot listen on " + options_.listenHost + ":" +
-                std::to_string(options_.listenPort) + ": " + ec.message();
+        error = "cannot listen on " + host + ":" + std::to_string(port) + ": " + ec.message();
         return -1;
     }
-    Accept();
-    return acceptor_.local_endpoint(ec).port();
+    return acceptor.local_endpoint(ec).port();
+}
+
+int VoiceServer::Listen(std::string& error) {
+    const int port = Bind(acceptor_, options_.listenHost, options_.listenPort, error);
+    if (port < 0) {
+        return -1;
+    }
+    if (options_.config.plainPort >= 0) {
+        plainBound_ =
+            Bind(plainAcceptor_, options_.config.plainHost, options_.config.plainPort, error);
+        if (plainBound_ < 0) {
+            return -1;
+        }
+        Accept(plainAcceptor_, false);
+    }
+    Accept(acceptor_, true);
+    return port;
 }
 
 void VoiceServer::StopOnSignals() {
@@ -66,28 +112,29 @@ void VoiceServer::Stop() {
     io_.stop();
 }
 
-void VoiceServer::Accept() {
-    acceptor_.async_accept([this](asio::error_code ec, asio::ip::tcp::socket socket) {
+void VoiceServer::Accept(asio::ip::tcp::acceptor& acceptor, bool tls) {
+    acceptor.async_accept([this, &acceptor, tls](asio::error_code ec,
+                                                 asio::ip::tcp::socket socket) {
         if (ec == asio::error::operation_aborted) {
             return;
         }
         if (ec) {
             // Out of descriptors or memory: try again shortly rather than spin.
             Log("accept failed: " + ec.message());
-            acceptRetry_.expires_after(std::chrono::milliseconds(100));
-            acceptRetry_.async_wait([this](asio::error_code waitError) {
+            auto retry = std::make_shared<asio::steady_timer>(io_, std::chrono::milliseconds(100));
+            retry->async_wait([this, retry, &acceptor, tls](asio::error_code waitError) {
                 if (!waitError) {
-                    Accept();
+                    Accept(acceptor, tls);
                 }
             });
             return;
         }
         const SessionId id = nextId_++;
-        auto session =
-            std::make_shared<VoiceSession>(id, std::move(socket), static_cast<SessionHost&>(*this));
+        auto session = std::make_shared<VoiceSession>(id, std::move(socket), tls ? &tls_ : nullptr,
+                                                      static_cast<SessionHost&>(*this));
         sessions_.emplace(id, session);
         session->Start();
-        Accept();
+        Accept(acceptor, tls);
     });
 }
 
@@ -129,13 +176,7 @@ void VoiceServer::Log(const std::string& line) {
         options_.logSink(line);
         return;
     }
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    gmtime_r(&now, &parts);
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    std::fprintf(stderr, "%s %s\n", stamp, line.c_str());
-    std::fflush(stderr);
+    log_->Write(line);
 }
 
 void VoiceServer::Ended(SessionId session) {

@@ -1,11 +1,13 @@
 #pragma once
 
-// The voice server: accepts engines on one TCP port and runs every session on one io thread;
-// only the directory checks run elsewhere.
+// The voice server: accepts engines over TLS (and, when asked, on a plain TCP port for tests of
+// old engines) and runs every session on one io thread; only the directory checks and the log
+// writer run elsewhere.
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/signal_set.hpp>
+#include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
 #include <functional>
 #include <memory>
@@ -13,6 +15,7 @@
 #include <unordered_map>
 
 #include "DirectoryCheck.h"
+#include "LogQueue.h"
 #include "PresenceRegistry.h"
 #include "ServerConfig.h"
 #include "ServerLimits.h"
@@ -41,8 +44,13 @@ class VoiceServer : private SessionHost {
     VoiceServer(const VoiceServer&) = delete;
     VoiceServer& operator=(const VoiceServer&) = delete;
 
-    // Binds the listening socket; the port (the chosen one for port 0), or -1 with error set.
+    // Reads the certificate chain and key of the configuration; false with error set.
+    bool LoadTls(std::string& error);
+    // Binds the listening sockets, after LoadTls; the TLS port (the chosen one for port 0), or
+    // -1 with error set.
     int Listen(std::string& error);
+    // The plain listener's port, -1 when there is none.
+    int PlainPort() const { return plainBound_; }
     // SIGINT and SIGTERM stop Run.
     void StopOnSignals();
     // Serves until Stop; call once, after Listen.
@@ -51,7 +59,10 @@ class VoiceServer : private SessionHost {
     void Stop();
 
   private:
-    void Accept();
+    // Binds acceptor to host:port; the port, or -1 with error set.
+    int Bind(asio::ip::tcp::acceptor& acceptor, const std::string& host, int port,
+             std::string& error);
+    void Accept(asio::ip::tcp::acceptor& acceptor, bool tls);
 
     const ServerConfig& Config() const override { return options_.config; }
     const ServerLimits& Limits() const override { return options_.limits; }
@@ -65,9 +76,13 @@ class VoiceServer : private SessionHost {
     void Ended(SessionId session) override;
 
     VoiceServerOptions options_;
+    // Before the sessions, which log until they are gone.
+    std::unique_ptr<LogQueue> log_;
     asio::io_context io_;
+    asio::ssl::context tls_;
     asio::ip::tcp::acceptor acceptor_;
-    asio::steady_timer acceptRetry_;
+    asio::ip::tcp::acceptor plainAcceptor_;
+    int plainBound_ = -1;
     std::unique_ptr<asio::signal_set> signals_;
     PresenceRegistry registry_;
     std::unordered_map<SessionId, std::shared_ptr<VoiceSession>> sessions_;

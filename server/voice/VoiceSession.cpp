@@ -1,8 +1,10 @@
 #include "VoiceSession.h"
 
+#include <algorithm>
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+#include "IdLines.h"
 #include "PresenceRegistry.h"
 #include "SessionHost.h"
 
@@ -14,42 +16,57 @@ constexpr int kSendBuffer = 256 * 1024;
 
 }  // namespace
 
-VoiceSession::VoiceSession(SessionId id, asio::ip::tcp::socket socket, SessionHost& host)
+VoiceSession::VoiceSession(SessionId id, asio::ip::tcp::socket socket, asio::ssl::context* tls,
+                           SessionHost& host)
     : id_(id),
-      socket_(std::move(socket)),
+      stream_(std::move(socket), tls),
       host_(host),
-      timer_(socket_.get_executor()),
-      flood_(host.Limits().floodFramesPerSecond, host.Limits().floodWindow) {
+      timer_(stream_.Socket().get_executor()),
+      budgetTimer_(stream_.Socket().get_executor()),
+      flood_(host.Limits().floodFramesPerSecond, host.Limits().floodWindow),
+      budget_(host.Limits().listIdsPerSecond, host.Limits().listIdsBurst) {
     asio::error_code ignored;
-    address_ = socket_.remote_endpoint(ignored).address().to_string();
-    socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
+    asio::ip::tcp::socket& accepted = stream_.Socket();
+    address_ = accepted.remote_endpoint(ignored).address().to_string();
+    accepted.set_option(asio::ip::tcp::no_delay(true), ignored);
     // A fixed kernel buffer: left to grow, it would hold megabytes for an engine that does not
     // read, on top of the backlog the server allows.
-    socket_.set_option(asio::socket_base::send_buffer_size(kSendBuffer), ignored);
+    accepted.set_option(asio::socket_base::send_buffer_size(kSendBuffer), ignored);
 }
 
 void VoiceSession::Start() {
     started_ = lastFrame_ = Clock::now();
-    host_.Log("session " + std::to_string(id_) + " connected from " + address_);
+    host_.Log("session " + std::to_string(id_) + " connected from " + address_ +
+              (stream_.Tls() ? "" : " (plain TCP)"));
+    // The Hello deadline covers the handshake too.
     ArmTimer();
-    Read();
+    stream_.AsyncHandshake([self = shared_from_this()](asio::error_code ec) {
+        if (self->state_ == State::kEnded) {
+            self->CloseSocket();
+        } else if (ec) {
+            self->End("TLS handshake failed: " + ec.message(), false);
+        } else {
+            self->Read();
+        }
+    });
 }
 
 void VoiceSession::Read() {
-    socket_.async_read_some(
-        asio::buffer(input_), [self = shared_from_this()](asio::error_code ec, std::size_t size) {
-            if (ec) {
-                if (self->state_ == State::kEnded) {
-                    self->CloseSocket();
-                } else {
-                    self->End(ec == asio::error::eof ? "the engine hung up"
-                                                     : "read failed: " + ec.message(),
-                              false);
-                }
-                return;
+    stream_.AsyncReadSome(asio::buffer(input_), [self = shared_from_this()](asio::error_code ec,
+                                                                            std::size_t size) {
+        if (ec) {
+            if (self->state_ == State::kEnded) {
+                self->CloseSocket();
+            } else {
+                // Engines close without TLS's close notice, as the server does.
+                const bool hungUp =
+                    ec == asio::error::eof || ec == asio::ssl::error::stream_truncated;
+                self->End(hungUp ? "the engine hung up" : "read failed: " + ec.message(), false);
             }
-            self->OnRead(size);
-        });
+            return;
+        }
+        self->OnRead(size);
+    });
 }
 
 void VoiceSession::OnRead(std::size_t size) {
@@ -61,27 +78,74 @@ void VoiceSession::OnRead(std::size_t size) {
         return;
     }
     reader_.Append(input_.data(), size);
+    if (TakeFrames()) {
+        Read();
+    }
+}
+
+bool VoiceSession::TakeFrames() {
     voice::Frame frame;
     for (;;) {
-        const auto result = reader_.Next(frame);
-        if (result == voice::FrameReader::Result::kBad) {
-            ProtocolError("bad frame length");
-            return;
+        if (deferred_) {
+            frame = std::move(*deferred_);
+            deferred_.reset();
+        } else {
+            const auto result = reader_.Next(frame);
+            if (result == voice::FrameReader::Result::kBad) {
+                return ProtocolError("bad frame length");
+            }
+            if (result == voice::FrameReader::Result::kNeedMore) {
+                return true;
+            }
+            const Clock::time_point now = Clock::now();
+            if (flood_.Count(now)) {
+                End("too many frames", false);
+                return false;
+            }
+            lastFrame_ = now;
         }
-        if (result == voice::FrameReader::Result::kNeedMore) {
-            break;
+        if (CostsListWork(frame) && !budget_.Ready(Clock::now())) {
+            // Not read further until the debt is paid: the engine's own frames queue up in its
+            // socket, and the other sessions keep the io thread.
+            deferred_ = std::move(frame);
+            budgetTimer_.expires_at(budget_.ReadyAt());
+            budgetTimer_.async_wait([self = shared_from_this()](asio::error_code ec) {
+                if (!ec) {
+                    self->ResumeAfterBudget();
+                }
+            });
+            return false;
         }
-        const Clock::time_point now = Clock::now();
-        if (flood_.Count(now)) {
-            End("too many frames", false);
-            return;
-        }
-        lastFrame_ = now;
         if (!Handle(frame)) {
-            return;
+            return false;
         }
     }
-    Read();
+}
+
+bool VoiceSession::CostsListWork(const voice::Frame& frame) const {
+    using voice::MessageType;
+    if (state_ != State::kRegistered) {
+        return false;
+    }
+    switch (frame.type) {
+        case MessageType::kSetWatchList:
+        case MessageType::kSetBlockList:
+        case MessageType::kWatchListPart:
+        case MessageType::kBlockListPart:
+        case MessageType::kSetStatus:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void VoiceSession::ResumeAfterBudget() {
+    if (state_ == State::kEnded) {
+        return;
+    }
+    if (TakeFrames()) {
+        Read();
+    }
 }
 
 bool VoiceSession::Handle(const voice::Frame& frame) {
@@ -114,7 +178,8 @@ bool VoiceSession::HandleHello(const voice::Frame& frame) {
     if (!voice::Decode(frame.fields, hello)) {
         return ProtocolError("malformed Hello");
     }
-    if (hello.protocol != voice::kProtocolVersion) {
+    // Any version from the first on: the session speaks the lower of the two.
+    if (hello.protocol < voice::kMinProtocolVersion) {
         Send(voice::Encode(voice::Close{13, "The server does not support this protocol version."}));
         End("unsupported protocol version " + std::to_string(hello.protocol), true);
         return false;
@@ -126,7 +191,8 @@ bool VoiceSession::HandleHello(const voice::Frame& frame) {
     }
     welcomed_ = true;
     const ServerConfig& config = host_.Config();
-    Send(voice::Encode(voice::Welcome{voice::kProtocolVersion, config.requiredControlBuild,
+    protocol_ = std::min(hello.protocol, voice::kProtocolVersion);
+    Send(voice::Encode(voice::Welcome{protocol_, config.requiredControlBuild,
                                       config.RequiredVersions(), config.serverName}));
     state_ = State::kAwaitRegister;
     ArmTimer();  // from the Hello deadline to the Register deadline
@@ -197,24 +263,22 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
             if (!voice::Decode(frame.fields, status)) {
                 return ProtocolError("malformed SetStatus");
             }
+            const std::size_t cost = registry.StatusCost(id_);
             if (!registry.SetStatus(id_, status.mode, out)) {
                 return ProtocolError("unknown status mode");
             }
+            budget_.Charge(cost, Clock::now());
             break;
         }
         case MessageType::kSetWatchList:
-        case MessageType::kSetBlockList: {
-            voice::ListUpdate update;
-            if (!voice::Decode(frame.fields, update)) {
-                return ProtocolError("malformed list update");
+        case MessageType::kSetBlockList:
+            return HandleList(frame);
+        case MessageType::kWatchListPart:
+        case MessageType::kBlockListPart:
+            if (protocol_ < voice::kListPartsVersion) {
+                return ProtocolError("unexpected message type");
             }
-            if (frame.type == MessageType::kSetWatchList) {
-                registry.SetWatchList(id_, update, out);
-            } else {
-                registry.SetBlockList(id_, update, out);
-            }
-            break;
-        }
+            return HandleListPart(frame);
         case MessageType::kSendUserMessage: {
             voice::SendUserMessage message;
             if (!voice::Decode(frame.fields, message)) {
@@ -238,6 +302,51 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
     return state_ != State::kEnded;
 }
 
+bool VoiceSession::HandleList(const voice::Frame& frame) {
+    const bool watch = frame.type == voice::MessageType::kSetWatchList;
+    voice::ListUpdate update;
+    if (!voice::Decode(frame.fields, update)) {
+        return ProtocolError("malformed list update");
+    }
+    std::string& parts = watch ? watchParts_ : blockParts_;
+    if (!parts.empty()) {
+        update.list.insert(0, parts);
+        parts.clear();
+        parts.shrink_to_fit();
+    }
+    PresenceRegistry& registry = host_.Registry();
+    const std::size_t cost =
+        watch ? registry.WatchListCost(id_, update) : registry.BlockListCost(id_, update);
+    Deliveries out;
+    if (watch) {
+        registry.SetWatchList(id_, update, out);
+    } else {
+        registry.SetBlockList(id_, update, out);
+    }
+    budget_.Charge(cost, Clock::now());
+    Deliver(std::move(out));
+    return state_ != State::kEnded;
+}
+
+bool VoiceSession::HandleListPart(const voice::Frame& frame) {
+    voice::ListPart part;
+    if (!voice::Decode(frame.fields, part)) {
+        return ProtocolError("malformed list part");
+    }
+    std::string& parts =
+        frame.type == voice::MessageType::kWatchListPart ? watchParts_ : blockParts_;
+    if (parts.size() + part.list.size() + 1 > voice::kMaxWholeList) {
+        return ProtocolError("list longer than the limit");
+    }
+    parts += part.list;
+    // A part holds whole lines.
+    if (!part.list.empty() && part.list.back() != '\n') {
+        parts.push_back('\n');
+    }
+    budget_.Charge(LineCount(part.list), Clock::now());
+    return true;
+}
+
 void VoiceSession::Deliver(Deliveries deliveries) {
     if (!deliveries.empty()) {
         host_.Deliver(std::move(deliveries));
@@ -256,7 +365,7 @@ void VoiceSession::Send(const std::string& frame) {
     if (pending_.size() + writing_.size() + frame.size() > host_.Limits().maxBacklog) {
         // Not from inside whatever is delivering to this session.
         overflowed_ = true;
-        asio::post(socket_.get_executor(), [self = shared_from_this()] {
+        asio::post(stream_.Socket().get_executor(), [self = shared_from_this()] {
             self->Abort("more than " + std::to_string(self->host_.Limits().maxBacklog) +
                         " bytes of output unread");
         });
@@ -281,19 +390,19 @@ void VoiceSession::Write() {
         return;
     }
     writing_.swap(pending_);
-    asio::async_write(socket_, asio::buffer(writing_),
-                      [self = shared_from_this()](asio::error_code ec, std::size_t) {
-                          self->writing_.clear();
-                          if (ec) {
-                              if (self->state_ == State::kEnded) {
-                                  self->CloseSocket();
-                              } else {
-                                  self->End("write failed: " + ec.message(), false);
-                              }
-                              return;
-                          }
-                          self->Write();
-                      });
+    stream_.AsyncWrite(asio::buffer(writing_),
+                       [self = shared_from_this()](asio::error_code ec, std::size_t) {
+                           self->writing_.clear();
+                           if (ec) {
+                               if (self->state_ == State::kEnded) {
+                                   self->CloseSocket();
+                               } else {
+                                   self->End("write failed: " + ec.message(), false);
+                               }
+                               return;
+                           }
+                           self->Write();
+                       });
 }
 
 void VoiceSession::End(const std::string& reason, bool flush) {
@@ -323,10 +432,9 @@ void VoiceSession::CloseSocket() {
         return;
     }
     socketClosed_ = true;
-    asio::error_code ignored;
-    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-    socket_.close(ignored);
+    stream_.Close();
     timer_.cancel();
+    budgetTimer_.cancel();
     pending_.clear();
 }
 

@@ -9,11 +9,14 @@
 #include <asio/steady_timer.hpp>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CheckReply.h"
 #include "Delivery.h"
 #include "FloodMeter.h"
+#include "ListBudget.h"
+#include "SessionStream.h"
 #include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
@@ -22,7 +25,9 @@ class SessionHost;
 
 class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
   public:
-    VoiceSession(SessionId id, asio::ip::tcp::socket socket, SessionHost& host);
+    // tls: the server's context, or null for a session of the plain listener.
+    VoiceSession(SessionId id, asio::ip::tcp::socket socket, asio::ssl::context* tls,
+                 SessionHost& host);
     VoiceSession(const VoiceSession&) = delete;
     VoiceSession& operator=(const VoiceSession&) = delete;
 
@@ -38,11 +43,18 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
 
     void Read();
     void OnRead(std::size_t size);
+    // Handles the frames read so far; false when the session ended or waits for its budget.
+    bool TakeFrames();
+    // Frames that cost list work wait while the session's budget is in debt.
+    bool CostsListWork(const voice::Frame& frame) const;
+    void ResumeAfterBudget();
     // False when the frame ended the session.
     bool Handle(const voice::Frame& frame);
     bool HandleHello(const voice::Frame& frame);
     bool HandleRegister(const voice::Frame& frame);
     bool HandleRegistered(const voice::Frame& frame);
+    bool HandleList(const voice::Frame& frame);
+    bool HandleListPart(const voice::Frame& frame);
     void OnChecked(const CheckReply& reply);
     void Deliver(Deliveries deliveries);
     // Ends the session; with flush the queued frames go out before the socket closes.
@@ -54,12 +66,15 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     void OnTimer();
 
     SessionId id_;
-    asio::ip::tcp::socket socket_;
+    SessionStream stream_;
     SessionHost& host_;
     asio::steady_timer timer_;
+    asio::steady_timer budgetTimer_;
     std::string address_;
     std::string userId_;
     State state_ = State::kAwaitHello;
+    // The version the Welcome gave; nothing newer is taken or sent.
+    std::uint16_t protocol_ = 0;
     bool welcomed_ = false;
     bool lingering_ = false;
     bool overflowed_ = false;
@@ -68,6 +83,12 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     Clock::time_point lastFrame_;
     Clock::time_point lingerUntil_;
     FloodMeter flood_;
+    ListBudget budget_;
+    // A list frame read while the budget was in debt; nothing more is read until it ran.
+    std::optional<voice::Frame> deferred_;
+    // The parts of a watch and a block list that wait for the frame that ends them.
+    std::string watchParts_;
+    std::string blockParts_;
     voice::FrameReader reader_;
     std::array<char, 16 * 1024> input_{};
     std::string pending_;

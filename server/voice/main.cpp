@@ -27,12 +27,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sonaro-server: %s\n", error.c_str());
         return 2;
     }
+    line.ApplyOverrides(line.options.config);
     // An engine that hangs up mid-write must not end the server.
     signal(SIGPIPE, SIG_IGN);
     qv::voicesvc::RaiseFileLimit();
 
     const std::string host = line.options.listenHost;
+    const std::string plainHost = line.options.config.plainHost;
     qv::voicesvc::VoiceServer server(std::move(line.options));
+    if (!server.LoadTls(error)) {
+        std::fprintf(stderr, "sonaro-server: %s\n", error.c_str());
+        return 2;
+    }
     const int port = server.Listen(error);
     if (port < 0) {
         std::fprintf(stderr, "sonaro-server: %s\n", error.c_str());
@@ -41,6 +47,9 @@ int main(int argc, char** argv) {
     server.StopOnSignals();
     const bool v6 = host.find(':') != std::string::npos;
     std::printf(v6 ? "listening on [%s]:%d\n" : "listening on %s:%d\n", host.c_str(), port);
+    if (server.PlainPort() >= 0) {
+        std::printf("listening for plain TCP on %s:%d\n", plainHost.c_str(), server.PlainPort());
+    }
     std::fflush(stdout);
     server.Run();
     return 0;

@@ -12,6 +12,7 @@
 #include "engine/SonaroCredentials.h"
 #include "engine/SonaroLibrary.h"
 #include "engine/SonaroRegistration.h"
+#include "engine/SonaroTransport.h"
 #include "messaging/SystemNotices.h"
 #include "platform/FileIo.h"
 #include "platform/Registry.h"
@@ -211,6 +212,9 @@ bool CSonaroManager::Connect(const std::string& server, int port, const std::str
     control.SetSampleRate(options_.VoiceSampleRate());
     control.SetParameter(sonaro_parameter::kConnectionSpeed, options_.ConnectionSpeed());
     PassConnectionId();
+    if (auto* transport = instance_->Extension<SonaroTransport>(kSonaroTransportExtension)) {
+        transport->SetTrustedAuthorities(voiceAuthorities_);
+    }
 
     const auto wirePort = static_cast<std::int16_t>(static_cast<std::uint16_t>(port));
     if (control.Connect(server, wirePort) == 0) {

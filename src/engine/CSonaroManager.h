@@ -95,6 +95,9 @@ class CSonaroManager : private SonaroEventSink {
     // Engines that need none ignore it.
     void SetConnectionId(const std::string& connectionId);
     const std::string& ConnectionId() const { return connectionId_; }
+    // The file of certificate authorities the engine trusts for the voice server besides the
+    // system's store (from the server settings); handed to the engine at every Connect.
+    void SetVoiceAuthorities(const std::string& caFile) { voiceAuthorities_ = caFile; }
     // Disconnects and unloads the engine (at exit and before its file is replaced).
     void DestroyControl();
 
@@ -254,6 +257,7 @@ class CSonaroManager : private SonaroEventSink {
     std::string nickname_;
     std::string userId_;
     std::string connectionId_;
+    std::string voiceAuthorities_;
     std::string watchList_;
     std::string blockList_;
     std::string currentGroup_;

@@ -295,6 +295,7 @@ void Session::ConnectEngine(const std::string& nickname, const std::string& id,
         return;
     }
     s_.manager.SetConnectionId(connectionId);
+    s_.manager.SetVoiceAuthorities(s_.serverSettings.GetString(kServer, "VoiceCaFile", ""));
     s_.manager.Connect(voiceServer_, port, nickname, id);
 }
 

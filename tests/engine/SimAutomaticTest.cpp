@@ -53,6 +53,25 @@ TEST_F(SimAutomaticTest, ConnectsAndLogsInByItself) {
     EXPECT_TRUE(h.notices.texts.empty());
 }
 
+TEST_F(SimAutomaticTest, EveryNonEmptyLineOfALongWatchListIsAnswered) {
+    // Lines that are no ids, an empty line, and more ids than the voice server keeps.
+    std::string list = "7\nabc\n\n\r\n";
+    for (int i = 0; i < 10002; ++i) {
+        list += std::to_string(1000000 + i) + "\n";
+    }
+    LogIn(list + "42\n");
+    Lines watch;
+    for (const std::string& line : h.events.log) {
+        if (line.rfind("Watch", 0) == 0) {
+            watch.push_back(line);
+        }
+    }
+    ASSERT_EQ(watch.size(), 10005u + 1);  // the burst, then our own status
+    EXPECT_EQ(watch[1], "Watch abc 0 1 0");
+    EXPECT_EQ(watch[2], "Watch \r 0 1 0");
+    EXPECT_EQ(watch[10004], "Watch 1010001 0 1 1");
+}
+
 TEST_F(SimAutomaticTest, StatusChangesComeBackForOurOwnId) {
     LogIn("42\n");
     h.events.log.clear();

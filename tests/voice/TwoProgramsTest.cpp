@@ -26,7 +26,7 @@ namespace {
 class Program {
   public:
     Program(const test::TempFolder& home, const test::Account& account,
-            const std::string& directoryHost, int voicePort) {
+            const std::string& directoryHost, int voicePort, const std::string& voiceCaFile) {
         {
             Registry registry(home.Path() + "registry/");
             RegistryKey login(registry);
@@ -41,6 +41,7 @@ class Program {
         servers.WriteString("Server", "WebServer", directoryHost);
         servers.WriteString("Server", "VoiceServer", "127.0.0.1");
         servers.WriteInt("Server", "VoicePort", voicePort);
+        servers.WriteString("Server", "VoiceCaFile", voiceCaFile);
         // A computer on a network, not behind a modem (whose reconnect waits for a dial-up link).
         IniFile machine(home.File("Quorvane.ini"));
         machine.WriteInt("Options", "UsingModem", 0);
@@ -140,8 +141,8 @@ TEST(TwoProgramsTest, TwoDataRootsLogInAsTwoUsersOnOneVoiceServer) {
 
     test::TempFolder homeA;
     test::TempFolder homeB;
-    Program a(homeA, ann, rig.directory.Host(), rig.VoicePort());
-    Program b(homeB, bob, rig.directory.Host(), rig.VoicePort());
+    Program a(homeA, ann, rig.directory.Host(), rig.VoicePort(), rig.voice.CaFile());
+    Program b(homeB, bob, rig.directory.Host(), rig.VoicePort(), rig.voice.CaFile());
     ASSERT_TRUE(a.Started() && b.Started());
     EXPECT_TRUE(watcher->DriveUntil(
         [&] { return LastStatus(*watcher, ann.id) == 1 && LastStatus(*watcher, bob.id) == 1; },
@@ -163,7 +164,7 @@ TEST(TwoProgramsTest, AProgramComesBackOnlineAfterTheVoiceServerRestarts) {
     const test::Account ann = rig.Register("Ann");
     const test::Account cat = rig.Register("Cat");
     test::TempFolder home;
-    Program program(home, ann, rig.directory.Host(), rig.VoicePort());
+    Program program(home, ann, rig.directory.Host(), rig.VoicePort(), rig.voice.CaFile());
     ASSERT_TRUE(program.Started());
     auto watcher = rig.NewUser();
     ASSERT_TRUE(rig.LogIn(*watcher, cat, rig.LogInToDirectory(cat), ann.id + "\n"));

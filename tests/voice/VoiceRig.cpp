@@ -119,7 +119,10 @@ std::string VoiceRig::LogInToDirectory(const Account& account) {
 }
 
 std::unique_ptr<VoiceUser> VoiceRig::NewUser() {
-    return std::make_unique<VoiceUser>(engine);
+    auto user = std::make_unique<VoiceUser>(engine);
+    // The server's certificate is of the rig's own authority.
+    user->h.manager->SetVoiceAuthorities(voice.CaFile());
+    return user;
 }
 
 int VoiceRig::VoicePort() const {

@@ -23,6 +23,9 @@ int MillisLeft(Clock::time_point deadline) {
 }  // namespace
 
 FakeVoiceServer::FakeVoiceServer() {
+    if (!TestCertificates::Make(folder_.Path(), certificates_)) {
+        throw std::runtime_error("cannot make the test certificates");
+    }
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -44,6 +47,14 @@ FakeVoiceServer::~FakeVoiceServer() {
     }
 }
 
+void FakeVoiceServer::UseUntrustedCertificate() {
+    if (untrusted_.caFile.empty() &&
+        !TestCertificates::Make(folder_.Path(), untrusted_, "untrusted-")) {
+        throw std::runtime_error("cannot make the test certificates");
+    }
+    useUntrusted_ = true;
+}
+
 bool FakeVoiceServer::Accept(Millis timeout) {
     Drop();
     pollfd p{listener_, POLLIN, 0};
@@ -54,7 +65,18 @@ bool FakeVoiceServer::Accept(Millis timeout) {
     reader_ = voice::FrameReader();
     hungUp_ = false;
     rest_.clear();
-    return peer_ >= 0;
+    if (peer_ < 0) {
+        return false;
+    }
+    const TestCertificates& use = useUntrusted_ ? untrusted_ : certificates_;
+    tls_ = TlsChannel::Server(peer_, use.certificateFile, use.keyFile,
+                              static_cast<int>(timeout.count()));
+    if (!tls_) {
+        peer_ = -1;  // closed with the failed channel
+        hungUp_ = true;
+        return false;
+    }
+    return true;
 }
 
 bool FakeVoiceServer::Knocking(Millis timeout) {
@@ -75,13 +97,12 @@ FakeVoiceServer::Got FakeVoiceServer::Read(voice::Frame& frame, Clock::time_poin
         if (peer_ < 0 || hungUp_) {
             return Got::kClosed;
         }
-        pollfd p{peer_, POLLIN, 0};
-        if (::poll(&p, 1, MillisLeft(deadline)) != 1) {
+        char buffer[4096];
+        const int n = tls_->Receive(buffer, sizeof buffer, MillisLeft(deadline));
+        if (n == 0) {
             return Got::kTimeout;
         }
-        char buffer[4096];
-        const ssize_t n = ::recv(peer_, buffer, sizeof buffer, 0);
-        if (n <= 0) {
+        if (n < 0) {
             hungUp_ = true;
             return Got::kClosed;
         }
@@ -103,6 +124,15 @@ std::optional<voice::Frame> FakeVoiceServer::Next(Millis timeout) {
         if (answerPings && voice::Decode(frame.fields, ping)) {
             Send(voice::EncodePong(ping));
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<voice::Frame> FakeVoiceServer::NextAny(Millis timeout) {
+    const auto deadline = Clock::now() + timeout;
+    voice::Frame frame;
+    if (Read(frame, deadline) == Got::kFrame) {
+        return frame;
     }
     return std::nullopt;
 }
@@ -147,18 +177,10 @@ bool FakeVoiceServer::WaitForHangUp(Millis timeout) {
 }
 
 bool FakeVoiceServer::Send(const std::string& bytes) {
-    if (peer_ < 0) {
+    if (peer_ < 0 || !tls_) {
         return false;
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(peer_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return tls_->Send(bytes);
 }
 
 bool FakeVoiceServer::Greet() {
@@ -171,8 +193,7 @@ bool FakeVoiceServer::Greet() {
 
 bool FakeVoiceServer::SendWelcome(std::uint32_t requiredBuild, std::int32_t requiredVersions,
                                   const std::string& name) {
-    return Send(voice::Encode(
-        voice::Welcome{voice::kProtocolVersion, requiredBuild, requiredVersions, name}));
+    return Send(voice::Encode(voice::Welcome{protocol, requiredBuild, requiredVersions, name}));
 }
 
 bool FakeVoiceServer::Welcome(std::uint32_t requiredBuild, std::int32_t requiredVersions,
@@ -181,10 +202,9 @@ bool FakeVoiceServer::Welcome(std::uint32_t requiredBuild, std::int32_t required
 }
 
 void FakeVoiceServer::Drop() {
-    if (peer_ >= 0) {
-        ::close(peer_);
-        peer_ = -1;
-    }
+    // The channel owns the socket.
+    tls_.reset();
+    peer_ = -1;
 }
 
 }  // namespace qv::test

@@ -13,6 +13,7 @@
 #include "SonaroNetTuning.h"
 #include "engine/SonaroCredentials.h"
 #include "engine/SonaroLibrary.h"
+#include "engine/SonaroTransport.h"
 
 namespace qv::test {
 
@@ -26,6 +27,7 @@ class NetEngineFixture : public ::testing::Test {
         ASSERT_TRUE(library);
         engine = SonaroLibrary::CreateInstance(library, sink);
         ASSERT_TRUE(engine);
+        Transport().SetTrustedAuthorities(server.CaFile());
     }
     void TearDown() override {
         engine.reset();
@@ -35,6 +37,9 @@ class NetEngineFixture : public ::testing::Test {
     SonaroControl& Engine() { return engine->Control(); }
     SonaroCredentials& Credentials() {
         return *engine->Extension<SonaroCredentials>(kSonaroCredentialsExtension);
+    }
+    SonaroTransport& Transport() {
+        return *engine->Extension<SonaroTransport>(kSonaroTransportExtension);
     }
     net::SonaroNetTuning& Tuning() {
         return *engine->Extension<net::SonaroNetTuning>(net::kSonaroNetTuningExtension);

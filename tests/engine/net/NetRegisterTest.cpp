@@ -158,7 +158,7 @@ TEST_F(NetRegisterTest, RequestsTheWireCannotCarryAreRefused) {
     EXPECT_EQ(Engine().SetStatus(64), 0);
     EXPECT_EQ(Engine().SetWatchList("7\n", 3), 0);
     EXPECT_EQ(Engine().SetWatchList("7\n", -1), 0);
-    EXPECT_EQ(Engine().SetBlockList(std::string(60001, '1'), 0), 0);
+    EXPECT_EQ(Engine().SetBlockList(std::string(voice::kMaxWholeList + 1, '1'), 0), 0);
     EXPECT_EQ(Engine().SetBlockList(nul, 0), 0);
     EXPECT_EQ(Engine().SendUserMessage("7", 8, 0, std::string(1024, 'x')), 0);
     EXPECT_EQ(Engine().SendUserMessage(std::string(65, '7'), 8, 0, "hi"), 0);
@@ -169,6 +169,104 @@ TEST_F(NetRegisterTest, RequestsTheWireCannotCarryAreRefused) {
     EXPECT_NE(Engine().SendUserMessage(std::string(64, '7'), 8, 0, std::string(1023, 'x')), 0);
     EXPECT_TRUE(As<voice::ListUpdate>(server.Next(), MessageType::kSetWatchList));
     EXPECT_TRUE(As<voice::SendUserMessage>(server.Next(), MessageType::kSendUserMessage));
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// A list of n ids, each a line.
+std::string IdList(int n, int first = 1000000) {
+    std::string list;
+    for (int i = 0; i < n; ++i) {
+        list += std::to_string(first + i) + "\n";
+    }
+    return list;
+}
+
+// The frames the server gets for one list update, until the frame that is not a part.
+std::vector<voice::Frame> ListFrames(FakeVoiceServer& server) {
+    std::vector<voice::Frame> frames;
+    while (auto frame = server.Next()) {
+        frames.push_back(*frame);
+        if (frame->type != MessageType::kWatchListPart &&
+            frame->type != MessageType::kBlockListPart) {
+            break;
+        }
+    }
+    return frames;
+}
+
+class NetListTest : public NetEngineFixture {
+  protected:
+    void LogInWithVersion(std::uint16_t protocol) {
+        server.protocol = protocol;
+        LogIn();
+    }
+};
+
+TEST_F(NetListTest, AListLongerThanAFrameGoesInPartsTheServerAppliesAsOne) {
+    LogInWithVersion(2);
+    const std::string list = IdList(15000);  // 120000 bytes
+    ASSERT_GT(list.size(), voice::kMaxIdList);
+    for (const bool watch : {true, false}) {
+        SCOPED_TRACE(watch ? "watch" : "block");
+        ASSERT_NE(watch ? Engine().SetWatchList(list, 0) : Engine().SetBlockList(list, 0), 0);
+        const std::vector<voice::Frame> frames = ListFrames(server);
+        ASSERT_GE(frames.size(), 2u);
+        std::string joined;
+        for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
+            voice::ListPart part;
+            EXPECT_EQ(frames[i].type,
+                      watch ? MessageType::kWatchListPart : MessageType::kBlockListPart);
+            ASSERT_TRUE(voice::Decode(frames[i].fields, part));
+            EXPECT_EQ(part.list.back(), '\n');  // whole lines
+            joined += part.list;
+        }
+        voice::ListUpdate last;
+        EXPECT_EQ(frames.back().type,
+                  watch ? MessageType::kSetWatchList : MessageType::kSetBlockList);
+        ASSERT_TRUE(voice::Decode(frames.back().fields, last));
+        EXPECT_EQ(last.op, 0);
+        EXPECT_EQ(joined + last.list, list);
+    }
+}
+
+TEST_F(NetListTest, AVersionOneServerGetsAReplaceAndAdditions) {
+    LogInWithVersion(1);
+    const std::string list = IdList(15000);
+    ASSERT_NE(Engine().SetWatchList(list, 0), 0);
+    std::string joined;
+    std::vector<int> ops;
+    while (joined.size() < list.size()) {
+        const auto update = As<voice::ListUpdate>(server.Next(), MessageType::kSetWatchList);
+        ASSERT_TRUE(update);
+        ops.push_back(update->op);
+        joined += update->list;
+    }
+    EXPECT_EQ(joined, list);
+    ASSERT_GE(ops.size(), 2u);
+    EXPECT_EQ(ops.front(), 0);
+    for (std::size_t i = 1; i < ops.size(); ++i) {
+        EXPECT_EQ(ops[i], 1);
+    }
+    EXPECT_TRUE(server.Quiet());
+}
+
+TEST_F(NetListTest, AWelcomeOfAVersionWeDoNotSpeakIsAProtocolError) {
+    const std::uint16_t versions[] = {0, voice::kProtocolVersion + 1};
+    std::size_t seen = 0;
+    for (const std::uint16_t protocol : versions) {
+        SCOPED_TRACE(protocol);
+        server.protocol = protocol;
+        ASSERT_TRUE(ConnectToServer());
+        ASSERT_TRUE(server.Welcome());
+        ASSERT_TRUE(sink.WaitForCount(++seen));
+        EXPECT_EQ(sink.Events().back(), "connectionEvent 5 Protocol error");
+        Engine().Disconnect();
+    }
 }
 
 }  // namespace

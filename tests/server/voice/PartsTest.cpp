@@ -1,7 +1,9 @@
 // The small parts of the voice server: configuration file, command line, list lines, the
-// directory's reply and the flood meter.
+// directory's reply, the flood meter, the list budget and the log queue.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +12,8 @@
 #include "CommandLine.h"
 #include "FloodMeter.h"
 #include "IdLines.h"
+#include "ListBudget.h"
+#include "LogQueue.h"
 #include "ServerConfig.h"
 #include "support/TempFolder.h"
 
@@ -37,6 +41,23 @@ TEST(ServerConfigTest, ReadsKeysOverTheDefaults) {
     EXPECT_EQ(config.requiredControlBuild, 4000000000u);
     EXPECT_EQ(config.RequiredVersions(), static_cast<std::int32_t>(0xFFFF0007u));
     EXPECT_EQ(config.serverName, "Voice = One");
+}
+
+TEST(ServerConfigTest, TheCertificateAndKeyAreTakenFromTheFilesFolder) {
+    qv::test::TempFolder folder;
+    const std::string path = folder.Write("voice.conf",
+                                          "Certificate=tls/server.pem\nPrivateKey=/etc/key.pem\n"
+                                          "PlainListen=127.0.0.1:4000\n");
+    ServerConfig config;
+    std::string error;
+    ASSERT_TRUE(ServerConfig::Load(path, config, error)) << error;
+    EXPECT_EQ(config.certificateFile, folder.Path() + "tls/server.pem");
+    EXPECT_EQ(config.privateKeyFile, "/etc/key.pem");
+    EXPECT_EQ(config.plainHost, "127.0.0.1");
+    EXPECT_EQ(config.plainPort, 4000);
+    // No plain listener unless asked for.
+    EXPECT_EQ(ServerConfig().plainPort, -1);
+    EXPECT_FALSE(ServerConfig::Parse("PlainListen=nowhere\n", config, error));
 }
 
 TEST(ServerConfigTest, FaultsNameTheLineAndChangeNothing) {
@@ -118,6 +139,80 @@ TEST(IdLinesTest, WholeLinesThatAreIdsInOrder) {
     EXPECT_EQ(IdLines("12\n312\n12\r\nabc\n007\n\n4294967295\n4294967296\n 5\n9"),
               (std::vector<std::string>{"12", "312", "12", "4294967295", "9"}));
     EXPECT_TRUE(IdLines("").empty());
+}
+
+TEST(IdLinesTest, EveryNonEmptyLineIsAnEntry) {
+    EXPECT_EQ(ListLines("12\n\nabc\r\n\r\n9"),
+              (std::vector<std::string_view>{"12", "abc", "", "9"}));
+    EXPECT_TRUE(ListLines("\n\n").empty());
+    EXPECT_EQ(LineCount(""), 1u);
+    EXPECT_EQ(LineCount("1\n2\n"), 3u);
+}
+
+TEST(ListBudgetTest, WorkRunsIntoDebtAndTheNextOperationWaitsUntilItIsPaid) {
+    using Clock = ListBudget::Clock;
+    using std::chrono::milliseconds;
+    ListBudget budget(1000, 5000);
+    const Clock::time_point t0 = Clock::now() + std::chrono::seconds(1);
+    ASSERT_TRUE(budget.Ready(t0));
+    budget.Charge(4000, t0);
+    EXPECT_TRUE(budget.Ready(t0));  // 1000 left
+    budget.Charge(3000, t0);        // 2000 in debt
+    EXPECT_FALSE(budget.Ready(t0));
+    EXPECT_FALSE(budget.Ready(t0 + milliseconds(1990)));
+    EXPECT_GE(budget.ReadyAt(), t0 + milliseconds(2000));
+    EXPECT_LE(budget.ReadyAt(), t0 + milliseconds(2010));
+    EXPECT_TRUE(budget.Ready(t0 + milliseconds(2000)));
+    // A quiet session saves up no more than the burst.
+    const Clock::time_point later = t0 + std::chrono::hours(1);
+    budget.Charge(5000, later);
+    EXPECT_TRUE(budget.Ready(later));
+    budget.Charge(1, later);
+    EXPECT_FALSE(budget.Ready(later));
+}
+
+TEST(LogQueueTest, AFullOutputDropsAndCountsInsteadOfBlocking) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    // Fill the pipe, then leave its write end blocking as standard error is.
+    ::fcntl(pipeFds[1], F_SETFL, O_NONBLOCK);
+    const std::string block(4096, 'f');
+    while (::write(pipeFds[1], block.data(), block.size()) > 0) {
+    }
+    ::fcntl(pipeFds[1], F_SETFL, 0);
+    {
+        LogQueue log(pipeFds[1], 4);
+        for (int i = 0; i < 20; ++i) {
+            log.Write("line " + std::to_string(i));
+        }
+        // Four queued, one in the writer's hands at most: the rest dropped, none waited for.
+        EXPECT_GE(log.Dropped(), 15u);
+        ::fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
+        std::string drained;
+        char buffer[65536];
+        for (int tries = 0; tries < 200 && drained.find("line ") == std::string::npos; ++tries) {
+            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (n > 0) {
+                drained.append(buffer, static_cast<std::size_t>(n));
+            } else {
+                ::usleep(10000);
+            }
+        }
+        EXPECT_NE(drained.find(" line 0\n"), std::string::npos);
+        log.Write("after");
+        for (int tries = 0; tries < 200 && drained.find("after") == std::string::npos; ++tries) {
+            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (n > 0) {
+                drained.append(buffer, static_cast<std::size_t>(n));
+            } else {
+                ::usleep(10000);
+            }
+        }
+        EXPECT_NE(drained.find("log lines dropped"), std::string::npos);
+        EXPECT_NE(drained.find(" after\n"), std::string::npos);
+    }
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
 }
 
 TEST(CheckReplyTest, TheDirectorysAnswers) {

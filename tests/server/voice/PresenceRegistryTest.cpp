@@ -105,7 +105,8 @@ class PresenceRegistryTest : public ::testing::Test {
 };
 
 TEST_F(PresenceRegistryTest, ListsStopGrowingAtTheirLimit) {
-    const std::size_t limit = PresenceRegistry::kMaxListEntries;
+    Status(2, 0);
+    const std::size_t limit = PresenceRegistry::kMaxWatchEntries;
     std::string full;
     for (std::size_t i = 0; i < limit; ++i) {
         full += std::to_string(5000000 + i) + "\n";
@@ -115,14 +116,14 @@ TEST_F(PresenceRegistryTest, ListsStopGrowingAtTheirLimit) {
     const std::size_t cut = full.find('\n', half) + 1;
     EXPECT_EQ(Watch(1, 0, full.substr(0, cut)).size() + Watch(1, 1, full.substr(cut)).size(),
               limit);
-    // Further additions are neither kept nor answered; a removal makes room again.
-    EXPECT_EQ(Watch(1, 1, "200\n"), Lines{});
-    EXPECT_EQ(Watch(1, 2, "5000000\n"), Lines{});
+    // Further additions are answered as offline and not kept; a removal makes room again.
     EXPECT_EQ(Watch(1, 1, "200\n"), Lines{"1 Watch 200 0"});
+    EXPECT_EQ(Watch(1, 2, "5000000\n"), Lines{});
+    EXPECT_EQ(Watch(1, 1, "200\n"), Lines{"1 Watch 200 1"});
 
     Block(2, 0, full.substr(0, cut));
     Block(2, 1, full.substr(cut));
-    Block(2, 1, "100\n");  // over the limit: Ann is not blocked
+    Block(2, 1, "100\n");  // over the limit of 10000 ids: Ann is not blocked
     EXPECT_EQ(Message(1, "200"), Lines{"2 UserMessage Ann 100 8 3 hi"});
 }
 
@@ -155,9 +156,10 @@ TEST_F(PresenceRegistryTest, AdmissionAnswersRegisteredOrRefusesTheSecondSession
 TEST_F(PresenceRegistryTest, TheBurstHasOneWatchPerLineInOrder) {
     Status(2, 2);
     Status(3, 32);
-    EXPECT_EQ(Watch(1, 0, "300\n200\n999\n100\n200\nBob\n0200\n\n12345678901\n200"),
+    // Every non-empty line but the own id (100) is answered; lines that are no id without one.
+    EXPECT_EQ(Watch(1, 0, "300\n200\n999\n100\n200\nBob\n0200\n\n12345678901\n\r\n200"),
               (Lines{"1 Watch 300 32", "1 Watch 200 3", "1 Watch 999 0", "1 Watch 200 3",
-                     "1 Watch 200 3"}));
+                     "1 Watch  0", "1 Watch  0", "1 Watch  0", "1 Watch  0", "1 Watch 200 3"}));
     // A replace forgets the old entries.
     EXPECT_EQ(Watch(1, 0, "999\n"), Lines{"1 Watch 999 0"});
     EXPECT_TRUE(Status(2, 0).empty());

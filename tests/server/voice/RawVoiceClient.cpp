@@ -25,7 +25,7 @@ int Remaining(Clock::time_point deadline) {
 }  // namespace
 
 RawVoiceClient::~RawVoiceClient() {
-    if (fd_ >= 0) {
+    if (fd_ >= 0 && !tls_) {
         ::close(fd_);
     }
 }
@@ -52,10 +52,23 @@ bool RawVoiceClient::Connect(int port, const char* source, int receiveBuffer) {
     server.sin_family = AF_INET;
     server.sin_port = htons(static_cast<std::uint16_t>(port));
     ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
-    return ::connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0;
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+        return false;
+    }
+    if (!caFile.empty()) {
+        tls_ = qv::test::TlsChannel::Client(fd_, caFile, 20000);
+        if (!tls_) {
+            fd_ = -1;  // the failed channel closed it
+            return false;
+        }
+    }
+    return true;
 }
 
 bool RawVoiceClient::Send(std::string_view bytes) {
+    if (tls_) {
+        return tls_->Send(bytes);
+    }
     while (!bytes.empty()) {
         const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) {
@@ -72,6 +85,18 @@ bool RawVoiceClient::Send(std::string_view bytes) {
 bool RawVoiceClient::Fill(int timeoutMs) {
     if (closed_) {
         return false;
+    }
+    if (tls_) {
+        char buffer[16384];
+        const int got = tls_->Receive(buffer, sizeof buffer, timeoutMs);
+        if (got < 0) {
+            closed_ = true;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        reader_.Append(buffer, static_cast<std::size_t>(got));
+        return true;
     }
     pollfd poller{fd_, POLLIN, 0};
     if (::poll(&poller, 1, timeoutMs) <= 0) {
@@ -117,12 +142,16 @@ bool RawVoiceClient::Quiet(int timeoutMs) {
     if (reader_.Next(frame) != voice::FrameReader::Result::kNeedMore) {
         return false;
     }
+    if (tls_) {
+        // Nothing decrypted waits, and nothing but TLS's own records arrives in time.
+        return !Fill(timeoutMs) && !closed_;
+    }
     pollfd poller{fd_, POLLIN, 0};
     return ::poll(&poller, 1, timeoutMs) == 0;
 }
 
-std::optional<voice::Welcome> RawVoiceClient::Handshake() {
-    if (!Send(voice::Encode(voice::Hello{voice::kProtocolVersion, 401}))) {
+std::optional<voice::Welcome> RawVoiceClient::Handshake(std::uint16_t protocol) {
+    if (!Send(voice::Encode(voice::Hello{protocol, 401}))) {
         return std::nullopt;
     }
     return Expect<voice::Welcome>(voice::MessageType::kWelcome);

@@ -1,13 +1,15 @@
 #pragma once
 
-// A fake engine for the server tests: a blocking loopback socket that sends frames or raw bytes
-// and reads frames with a deadline.
+// A fake engine for the server tests: a loopback connection, over TLS when it has an authority
+// to trust, that sends frames or raw bytes and reads frames with a deadline.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "VoiceProtocol.h"
+#include "support/TlsChannel.h"
 
 namespace qv::voicesvc::test {
 
@@ -18,8 +20,10 @@ class RawVoiceClient {
     RawVoiceClient(const RawVoiceClient&) = delete;
     RawVoiceClient& operator=(const RawVoiceClient&) = delete;
 
-    // source: the local address to send from; receiveBuffer: SO_RCVBUF when not 0.
+    // source: the local address to send from; receiveBuffer: SO_RCVBUF when not 0. With
+    // caFile the connection is TLS, checked against that authority; without, plain TCP.
     bool Connect(int port, const char* source = nullptr, int receiveBuffer = 0);
+    std::string caFile;
     bool Send(std::string_view bytes);
     // The next frame, or nullopt when none came within timeoutMs or the connection ended.
     std::optional<voice::Frame> Next(int timeoutMs = 5000);
@@ -38,8 +42,8 @@ class RawVoiceClient {
     bool WaitClosed(int timeoutMs = 5000);
     // Nothing at all arrives within timeoutMs, and the connection is still open.
     bool Quiet(int timeoutMs);
-    // Hello (protocol 1) and the Welcome that answers it.
-    std::optional<voice::Welcome> Handshake();
+    // Hello (protocol version as given) and the Welcome that answers it.
+    std::optional<voice::Welcome> Handshake(std::uint16_t protocol = voice::kProtocolVersion);
     // Handshake, Register and its Registered.
     std::optional<voice::Registered> Login(const std::string& userId,
                                            const std::string& connectionId);
@@ -52,6 +56,7 @@ class RawVoiceClient {
     bool Fill(int timeoutMs);
 
     int fd_ = -1;
+    std::unique_ptr<qv::test::TlsChannel> tls_;
     bool closed_ = false;
     voice::FrameReader reader_;
 };

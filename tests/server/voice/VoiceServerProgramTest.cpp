@@ -73,6 +73,7 @@ class VoiceServerProgramTest : public ::testing::Test {
 
     std::unique_ptr<RawVoiceClient> Connected(const char* source = nullptr, int receiveBuffer = 0) {
         auto client = std::make_unique<RawVoiceClient>();
+        client->caFile = server->CaFile();
         EXPECT_TRUE(client->Connect(server->Port(), source, receiveBuffer));
         return client;
     }
@@ -98,7 +99,7 @@ TEST_F(VoiceServerProgramTest, TheWelcomeCarriesTheConfiguredValues) {
     auto client = Connected();
     const auto welcome = client->Handshake();
     ASSERT_TRUE(welcome.has_value());
-    EXPECT_EQ(welcome->protocol, 1);
+    EXPECT_EQ(welcome->protocol, voice::kProtocolVersion);
     EXPECT_EQ(welcome->requiredControlBuild, 555u);
     EXPECT_EQ(welcome->requiredVersions, (7 << 16) | 3);
     EXPECT_EQ(welcome->serverName, "Test Voice");
@@ -134,7 +135,7 @@ TEST_F(VoiceServerProgramTest, ABadConfigurationStopsTheProgramWithStatusTwo) {
 TEST_F(VoiceServerProgramTest, AnotherProtocolVersionIsClosedWithState13) {
     Start();
     auto client = Connected();
-    ASSERT_TRUE(client->Send(voice::Encode(voice::Hello{2, 401})));
+    ASSERT_TRUE(client->Send(voice::Encode(voice::Hello{0, 401})));
     const auto close = client->Expect<voice::Close>(MessageType::kClose);
     ASSERT_TRUE(close.has_value());
     EXPECT_EQ(close->state, 13);
@@ -251,9 +252,11 @@ TEST_F(VoiceServerProgramTest, PresenceAndMessagesBetweenTwoEngines) {
         EXPECT_EQ(w->status, status);
     };
 
-    // The burst: one per line, offline until the first status, none for the own id.
+    // The burst: one per line, offline until the first status, none for the own id, a line
+    // that is no id answered without one.
     ASSERT_TRUE(a->Send(voice::EncodeWatchList({0, List({bob.id, ann.id, "x", bob.id})})));
     expectWatch(*a, bob.id, 0);
+    expectWatch(*a, "", 0);
     expectWatch(*a, bob.id, 0);
     ASSERT_TRUE(b->Send(voice::Encode(voice::SetStatus{2})));
     expectWatch(*a, bob.id, 3);

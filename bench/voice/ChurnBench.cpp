@@ -1,0 +1,268 @@
+// A witness's ping round trip on the real sonaro-server, first alone and then while another
+// client replaces a 7500-id watch list 200 times a second (and reads every answer). Both talk
+// TLS to the server; a fake directory in-process passes every login. Prints one line.
+//
+//   qv_voice_churn_bench [seconds of churn]
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "VoiceProtocol.h"
+#include "support/TestCertificates.h"
+#include "support/TlsChannel.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace voice = qv::voice;
+using qv::test::TlsChannel;
+
+constexpr int kListIds = 7500;
+constexpr int kReplacesPerSecond = 200;
+
+// sonaro-server on a free port with the given certificate; SIGTERM when it goes.
+class Server {
+  public:
+    Server(const std::string& directory, const qv::test::TestCertificates& tls) {
+        int out[2];
+        if (::pipe(out) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM, "--listen",      "127.0.0.1:0",
+                                         "--directory",           directory,       "--certificate",
+                                         tls.certificateFile,     "--private-key", tls.keyFile};
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        std::FILE* in = ::fdopen(out[0], "r");
+        char line[128] = {};
+        if (in != nullptr && std::fgets(line, sizeof line, in) != nullptr) {
+            const std::string text(line);
+            const std::size_t colon = text.rfind(':');
+            if (text.starts_with("listening on") && colon != std::string::npos) {
+                port_ = std::atoi(text.c_str() + colon + 1);
+            }
+        }
+        if (in != nullptr) {
+            std::fclose(in);
+        }
+    }
+    ~Server() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    int Port() const { return port_; }
+
+  private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// One logged-in client over TLS.
+class Client {
+  public:
+    Client(int port, const std::string& caFile, const std::string& id) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            return;
+        }
+        tls_ = TlsChannel::Client(fd, caFile, 10000);
+        if (tls_ && Send(voice::Encode(voice::Hello{voice::kProtocolVersion, 401}) +
+                         voice::Encode(voice::Register{id, "n", "c" + id}))) {
+            registered_ = Wait(voice::MessageType::kRegistered, 10000);
+        }
+    }
+    bool Ready() const { return registered_; }
+    bool Send(const std::string& bytes) { return tls_->Send(bytes); }
+    // Reads until a frame of that type came; false on the deadline or the end.
+    bool Wait(voice::MessageType type, int timeoutMs) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        voice::Frame frame;
+        for (;;) {
+            while (reader_.Next(frame) == voice::FrameReader::Result::kFrame) {
+                if (frame.type == type) {
+                    return true;
+                }
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            if (left <= 0 || !Fill(static_cast<int>(left))) {
+                return false;
+            }
+        }
+    }
+    // Takes whatever arrives within timeoutMs; the Watch frames it held.
+    int Drain(int timeoutMs) {
+        int watches = 0;
+        if (Fill(timeoutMs)) {
+            voice::Frame frame;
+            while (reader_.Next(frame) == voice::FrameReader::Result::kFrame) {
+                watches += frame.type == voice::MessageType::kWatch ? 1 : 0;
+            }
+        }
+        return watches;
+    }
+
+  private:
+    bool Fill(int timeoutMs) {
+        char buffer[65536];
+        const int n = tls_->Receive(buffer, sizeof buffer, timeoutMs);
+        if (n > 0) {
+            reader_.Append(buffer, static_cast<std::size_t>(n));
+        }
+        return n > 0;
+    }
+
+    std::unique_ptr<TlsChannel> tls_;
+    voice::FrameReader reader_;
+    bool registered_ = false;
+};
+
+// Round trips of the witness's pings, one every 10 ms, until stop.
+std::vector<double> Pings(Client& witness, const std::atomic<bool>& stop) {
+    std::vector<double> rtts;
+    std::uint32_t sequence = 0;
+    while (!stop) {
+        const auto sent = Clock::now();
+        if (!witness.Send(voice::EncodePing({++sequence, 0})) ||
+            !witness.Wait(voice::MessageType::kPong, 30000)) {
+            std::fprintf(stderr, "qv_voice_churn_bench: the witness got no pong\n");
+            std::exit(1);
+        }
+        rtts.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return rtts;
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    signal(SIGPIPE, SIG_IGN);
+    char folderTemplate[] = "/tmp/qv-churn-XXXXXX";
+    const char* folder = ::mkdtemp(folderTemplate);
+    qv::test::TestCertificates tls;
+    if (folder == nullptr || !qv::test::TestCertificates::Make(std::string(folder) + "/", tls)) {
+        std::fprintf(stderr, "qv_voice_churn_bench: cannot make certificates\n");
+        return 1;
+    }
+
+    httplib::Server directory;
+    directory.Get("/Quorvane/CheckConnection.asp",
+                  [](const httplib::Request& request, httplib::Response& response) {
+                      const std::string id = request.get_param_value("UserID");
+                      response.set_content(
+                          "Success\xFFUserId=" + id + "\xFFNickName=u" + id + "\xFF", "text/plain");
+                  });
+    const int directoryPort = directory.bind_to_any_port("127.0.0.1");
+    std::thread serving([&directory] { directory.listen_after_bind(); });
+
+    int result = 1;
+    {
+        Server server("127.0.0.1:" + std::to_string(directoryPort), tls);
+        Client witness(server.Port(), tls.caFile, "1001");
+        Client churner(server.Port(), tls.caFile, "1002");
+        if (server.Port() <= 0 || !witness.Ready() || !churner.Ready()) {
+            std::fprintf(stderr, "qv_voice_churn_bench: the server or a login failed\n");
+        } else {
+            std::atomic<bool> stop{false};
+            std::thread baseline([&] {
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+                stop = true;
+            });
+            const std::vector<double> alone = Pings(witness, stop);
+            baseline.join();
+
+            std::string list;
+            for (int i = 0; i < kListIds; ++i) {
+                list += std::to_string(2000000 + i) + "\n";
+            }
+            const std::string replace = voice::EncodeWatchList({0, list});
+            stop = false;
+            std::atomic<long> answers{0};
+            std::atomic<int> sent{0};
+            std::thread churn([&] {
+                const auto end = Clock::now() + std::chrono::seconds(seconds);
+                auto next = Clock::now();
+                while (Clock::now() < end) {
+                    if (Clock::now() >= next) {
+                        // Sends never wait long: the server stops reading, the kernel buffers.
+                        churner.Send(replace);
+                        ++sent;
+                        next += std::chrono::microseconds(1000000 / kReplacesPerSecond);
+                    }
+                    answers += churner.Drain(1);
+                }
+                stop = true;
+            });
+            const std::vector<double> churned = Pings(witness, stop);
+            churn.join();
+            std::printf(
+                "voice churn: witness ping alone p50 %.2f ms p99 %.2f ms; while one client "
+                "replaces a %d-id watch list %d/s for %d s (%d sent, %ld watches answered): "
+                "p50 %.2f ms p99 %.2f ms max %.2f ms\n",
+                Percentile(alone, 0.5), Percentile(alone, 0.99), kListIds, kReplacesPerSecond,
+                seconds, sent.load(), answers.load(), Percentile(churned, 0.5),
+                Percentile(churned, 0.99), Percentile(churned, 1.0));
+            result = 0;
+        }
+    }
+    directory.stop();
+    serving.join();
+    std::remove(tls.caFile.c_str());
+    std::remove(tls.certificateFile.c_str());
+    std::remove(tls.keyFile.c_str());
+    ::rmdir(folder);
+    return result;
+}
