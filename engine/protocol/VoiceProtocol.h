@@ -35,7 +35,8 @@ inline constexpr std::size_t kMaxMessageText = 1023;
 inline constexpr std::size_t kMaxServerText = 1024;
 inline constexpr std::size_t kMaxServerName = 255;
 inline constexpr std::size_t kMaxIdList = 60000;
-// A list sent in parts (version 2): the parts and the frame that ends them together.
+// A list sent in parts (version 2): what the parts hold together, and the longest list the
+// engine sends.
 inline constexpr std::size_t kMaxWholeList = 512 * 1024;
 
 enum class MessageType : std::uint16_t {
