@@ -17,6 +17,9 @@ service_data="$data/quorvane-directory"
 listen="${QUORVANE_DIRECTORY_LISTEN:-127.0.0.1:8080}"
 voice_listen="${QUORVANE_VOICE_LISTEN:-127.0.0.1:12011}"
 voice_data="$data/sonaro-server"
+# The directory signs voice tickets with this key and makes it, with its .pub, on first use; the
+# voice server checks them with the .pub.
+ticket_key="$service_data/keys/ticket.key"
 
 service_pid=""
 voice_pid=""
@@ -36,16 +39,18 @@ if ! answers "$listen"; then
   mkdir -p "$service_data"
   "$build/server/directory/quorvane-directory" --listen "$listen" \
     --db "$service_data/directory.db" --files "$service_data/files" \
-    --mail-dir "$service_data/mail" >"$service_data/listening" 2>>"$service_data/service.log" &
+    --mail-dir "$service_data/mail" --ticket-key "$ticket_key" \
+    >"$service_data/listening" 2>>"$service_data/service.log" &
   service_pid=$!
   listening "$service_data/listening" || echo "the directory service did not start; see $service_data/service.log" >&2
   echo "directory service on $listen; mail it sends is in $service_data/mail/" >&2
 fi
 
-# The voice server, which checks logins with that directory service.
+# The voice server, which checks logins with that directory service's ticket key.
 if ! answers "$voice_listen"; then
   mkdir -p "$voice_data"
-  "$build/server/voice/sonaro-server" --listen "$voice_listen" --directory "$listen" \
+  "$build/server/voice/sonaro-server" --listen "$voice_listen" \
+    --ticket-public-key "$ticket_key.pub" \
     >"$voice_data/listening" 2>>"$voice_data/server.log" &
   voice_pid=$!
   listening "$voice_data/listening" || echo "the voice server did not start; see $voice_data/server.log" >&2

@@ -32,7 +32,7 @@ class NetControl final : public SonaroControl,
     NetControl& operator=(const NetControl&) = delete;
 
     // SonaroCredentials
-    void SetConnectionId(const std::string& connectionId) override;
+    void SetVoiceTicket(const std::string& ticket) override;
     // SonaroNetTuning
     void SetWelcomeTimeout(std::int32_t milliseconds) override;
     void SetSilenceTimeout(std::int32_t milliseconds) override;
@@ -110,7 +110,7 @@ class NetControl final : public SonaroControl,
     std::int32_t modeFlags_ = 0;
     std::string userId_;
     std::int32_t muteVolume_ = 0;
-    std::string connectionId_;
+    std::string ticket_;
     std::map<std::int16_t, std::int32_t> parameters_;
     std::uint32_t requiredControlBuild_ = 0;
     std::int32_t requiredVersions_ = 0;

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "TicketKeys.h"
 #include "http/HttpFront.h"
 #include "http/PageRouter.h"
 #include "mail/FileMailer.h"
@@ -13,6 +14,7 @@
 #include "pages/ProfilePages.h"
 #include "pages/ReplayCache.h"
 #include "security/Secrets.h"
+#include "security/TicketIssuer.h"
 #include "store/AccountStore.h"
 #include "store/Database.h"
 #include "store/PartnerStore.h"
@@ -22,7 +24,8 @@
 namespace qv::dirsvc {
 
 struct DirectoryService::Parts {
-    Parts(const ServiceOptions& options, Seams seams, std::unique_ptr<Database> db)
+    Parts(const ServiceOptions& options, Seams seams, std::unique_ptr<Database> db,
+          const ticket::SecretKey& ticketKey)
         : ownClock(seams.clock == nullptr ? std::make_unique<SystemClock>() : nullptr),
           clock(seams.clock != nullptr ? *seams.clock : *ownClock),
           ownMailer(seams.mailer == nullptr
@@ -36,7 +39,8 @@ struct DirectoryService::Parts {
           hasher(options.hashCost, options.hashSlots),
           throttle(clock, options.throttle),
           replays(clock),
-          services{accounts, sessions, partners, hasher, throttle, mailer, replays, clock},
+          tickets(ticketKey, options.tickets, clock),
+          services{accounts, sessions, partners, hasher, throttle, mailer, replays, clock, tickets},
           accountPages(services),
           loginPages(services),
           profilePages(services),
@@ -60,6 +64,7 @@ struct DirectoryService::Parts {
     PasswordHasher hasher;
     LoginThrottle throttle;
     ReplayCache replays;
+    TicketIssuer tickets;
     PageServices services;
     AccountPages accountPages;
     LoginPages loginPages;
@@ -94,13 +99,20 @@ std::unique_ptr<DirectoryService> DirectoryService::Create(const ServiceOptions&
             return nullptr;
         }
     }
+    ticket::SecretKey ticketKey{};
+    if (options.tickets.keyPath.empty()) {
+        ticket::NewSigningKey(ticketKey);
+    } else if (!ticket::LoadOrCreateSigningKey(options.tickets.keyPath, ticketKey, error)) {
+        error = "voice ticket key: " + error;
+        return nullptr;
+    }
     auto database = Database::Open(options.databasePath, error);
     if (database == nullptr) {
         error = "cannot open the database '" + options.databasePath + "': " + error;
         return nullptr;
     }
     return std::make_unique<DirectoryService>(
-        std::make_unique<Parts>(options, std::move(seams), std::move(database)));
+        std::make_unique<Parts>(options, std::move(seams), std::move(database), ticketKey));
 }
 
 DirectoryService::DirectoryService(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}

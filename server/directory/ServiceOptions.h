@@ -5,6 +5,7 @@
 #include "http/HttpFront.h"
 #include "security/LoginThrottle.h"
 #include "security/PasswordHasher.h"
+#include "security/TicketIssuer.h"
 
 namespace qv::dirsvc {
 
@@ -16,6 +17,7 @@ struct ServiceOptions {
     int hashSlots = 2;  // password hashes computed at once
     HttpLimits http;
     LoginThrottle::Policy throttle;
+    TicketOptions tickets;
 };
 
 }  // namespace qv::dirsvc

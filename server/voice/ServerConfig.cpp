@@ -1,5 +1,6 @@
 #include "ServerConfig.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -63,6 +64,18 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
             (key == "RequiredProgramBuild" ? result.requiredProgramBuild
                                            : result.requiredPatcherBuild) =
                 static_cast<std::uint16_t>(*number);
+        } else if (key == "TicketPublicKey") {
+            if (value.empty()) {
+                error = where + "TicketPublicKey wants a file name";
+                return false;
+            }
+            result.ticketPublicKey = std::string(value);
+        } else if (key == "VoiceCluster") {
+            if (value.empty() || value.size() > 64) {
+                error = where + "VoiceCluster wants a name of 1 to 64 characters";
+                return false;
+            }
+            result.voiceCluster = std::string(value);
         } else {
             error = where + "unknown key '" + key + "'";
             return false;
@@ -80,9 +93,15 @@ bool ServerConfig::Load(const std::string& path, ServerConfig& config, std::stri
     }
     std::stringstream text;
     text << in.rdbuf();
+    const std::string before = config.ticketPublicKey;
     if (!Parse(text.str(), config, error)) {
         error = path + ", " + error;
         return false;
+    }
+    if (config.ticketPublicKey != before && !config.ticketPublicKey.empty() &&
+        config.ticketPublicKey.front() != '/') {
+        const auto folder = std::filesystem::path(path).parent_path();
+        config.ticketPublicKey = (folder / config.ticketPublicKey).string();
     }
     return true;
 }

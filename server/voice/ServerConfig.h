@@ -13,6 +13,10 @@ struct ServerConfig {
     std::uint16_t requiredProgramBuild = QUORVANE_BUILD;
     std::uint16_t requiredPatcherBuild = 0;
     std::string serverName = "Quorvane Voice Server";
+    // The directory's public key for voice tickets (a file of 64 hex digits), and the cluster
+    // name the tickets must carry.
+    std::string ticketPublicKey;
+    std::string voiceCluster = "quorvane";
 
     // The Welcome's required versions: program build high, patcher build low.
     std::int32_t RequiredVersions() const {
@@ -22,6 +26,7 @@ struct ServerConfig {
 
     // Key=Value lines over the defaults; false with a message naming the line on any fault.
     static bool Parse(std::string_view text, ServerConfig& config, std::string& error);
+    // A relative TicketPublicKey is taken from the file's folder.
     static bool Load(const std::string& path, ServerConfig& config, std::string& error);
 };
 

@@ -1,5 +1,6 @@
 #include "VoiceSession.h"
 
+#include <algorithm>
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
@@ -31,6 +32,14 @@ VoiceSession::VoiceSession(SessionId id, asio::ip::tcp::socket socket, SessionHo
 void VoiceSession::Start() {
     started_ = lastFrame_ = Clock::now();
     host_.Log("session " + std::to_string(id_) + " connected from " + address_);
+    if (!host_.TakeUnregisteredSlot(address_)) {
+        // No Close: flushing one would keep the socket for the linger time, which is what a
+        // crowd of connections wants. The engine sees a lost connection and tries again later.
+        End("too many sessions not registered", false);
+        return;
+    }
+    unregisteredSlot_ = true;
+    reader_.SetMaxBody(host_.Limits().maxUnregisteredFrame);
     ArmTimer();
     Read();
 }
@@ -65,7 +74,8 @@ void VoiceSession::OnRead(std::size_t size) {
     for (;;) {
         const auto result = reader_.Next(frame);
         if (result == voice::FrameReader::Result::kBad) {
-            ProtocolError("bad frame length");
+            ProtocolError(state_ == State::kRegistered ? "bad frame length"
+                                                       : "bad or large frame before registration");
             return;
         }
         if (result == voice::FrameReader::Result::kNeedMore) {
@@ -93,9 +103,16 @@ bool VoiceSession::Handle(const voice::Frame& frame) {
             }
             return HandleHello(frame);
         case State::kAwaitRegister:
-        case State::kChecking:
-            if (frame.type == MessageType::kRegister && state_ == State::kAwaitRegister) {
-                return HandleRegister(frame);
+            if (frame.type == MessageType::kRegister) {
+                // Connection ids are not taken any more; the update brings an engine that
+                // registers with a ticket.
+                Send(voice::Encode(
+                    voice::Close{11, "This voice engine is out of date. Please update it."}));
+                End("the engine is out of date (it registers with a connection id)", true);
+                return false;
+            }
+            if (frame.type == MessageType::kRegisterTicket && version_ >= 2) {
+                return HandleRegisterTicket(frame);
             }
             if (frame.type != MessageType::kPing) {
                 return ProtocolError("frame before registration");
@@ -114,9 +131,36 @@ bool VoiceSession::HandleHello(const voice::Frame& frame) {
     if (!voice::Decode(frame.fields, hello)) {
         return ProtocolError("malformed Hello");
     }
-    if (hello.protocol != voice::kProtocolVersion) {
+    if (hello.protocol < voice::kMinProtocolVersion) {
         Send(voice::Encode(voice::Close{13, "The server does not support this protocol version."}));
         End("unsupported protocol version " + std::to_string(hello.protocol), true);
+        return false;
+    }
+    // The engine offers its newest version; the session speaks the older of that and ours.
+    version_ = std::min(hello.protocol, voice::kProtocolVersion);
+    const ServerConfig& config = host_.Config();
+    Send(voice::Encode(voice::Welcome{version_, config.requiredControlBuild,
+                                      config.RequiredVersions(), config.serverName}));
+    state_ = State::kAwaitRegister;
+    ArmTimer();  // from the Hello deadline to the Register deadline
+    return true;
+}
+
+bool VoiceSession::HandleRegisterTicket(const voice::Frame& frame) {
+    voice::RegisterTicket request;
+    if (!voice::Decode(frame.fields, request)) {
+        return ProtocolError("malformed RegisterTicket");
+    }
+    userId_ = request.userId;
+    std::string nickname;
+    const ticket::Fault fault = host_.CheckTicket(id_, userId_, request.ticket, nickname);
+    if (fault != ticket::Fault::kNone) {
+        // Never message 8: that would make the program forget the user's stored login, and a
+        // wrong key or a skewed clock here would do it to everyone. As a lost connection, the
+        // program logs in afresh and comes back with a new ticket.
+        Send(voice::Encode(voice::Close{5, std::string("The voice login was refused (") +
+                                               ticket::FaultName(fault) + "). Logging in again."}));
+        End("ticket refused for " + userId_, true);
         return false;
     }
     if (!host_.TakeSlot()) {
@@ -124,59 +168,21 @@ bool VoiceSession::HandleHello(const voice::Frame& frame) {
         End("the server is full", true);
         return false;
     }
-    welcomed_ = true;
-    const ServerConfig& config = host_.Config();
-    Send(voice::Encode(voice::Welcome{voice::kProtocolVersion, config.requiredControlBuild,
-                                      config.RequiredVersions(), config.serverName}));
-    state_ = State::kAwaitRegister;
-    ArmTimer();  // from the Hello deadline to the Register deadline
+    slot_ = true;
+    host_.ReleaseUnregisteredSlot(address_);
+    unregisteredSlot_ = false;
+    Deliveries out;
+    const auto admission = host_.Registry().Admit(id_, userId_, nickname, address_, out);
+    Deliver(std::move(out));
+    if (admission != PresenceRegistry::Admission::kAdmitted) {
+        End(userId_ + " is registered on another session", true);
+        return false;
+    }
+    state_ = State::kRegistered;
+    reader_.SetMaxBody(voice::kMaxFrameBody);
+    host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
+    ArmTimer();  // the registration deadline no longer applies
     return true;
-}
-
-bool VoiceSession::HandleRegister(const voice::Frame& frame) {
-    voice::Register request;
-    if (!voice::Decode(frame.fields, request)) {
-        return ProtocolError("malformed Register");
-    }
-    state_ = State::kChecking;
-    userId_ = request.userId;
-    host_.CheckConnection(request.userId, request.connectionId,
-                          [weak = weak_from_this()](const CheckReply& reply) {
-                              if (auto self = weak.lock()) {
-                                  self->OnChecked(reply);
-                              }
-                          });
-    return true;
-}
-
-void VoiceSession::OnChecked(const CheckReply& reply) {
-    if (state_ != State::kChecking) {
-        return;
-    }
-    switch (reply.outcome) {
-        case CheckReply::Outcome::kPassed: {
-            Deliveries out;
-            const auto admission =
-                host_.Registry().Admit(id_, userId_, reply.nickname, address_, out);
-            Deliver(std::move(out));
-            if (admission != PresenceRegistry::Admission::kAdmitted) {
-                End(userId_ + " is registered on another session", true);
-                return;
-            }
-            state_ = State::kRegistered;
-            host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
-            return;
-        }
-        case CheckReply::Outcome::kRefused:
-            Send(voice::Encode(voice::ServerMessage{3, 8, reply.reason}));
-            Send(voice::Encode(voice::Close{13, "Authentication failed."}));
-            End("authentication failed for " + userId_, true);
-            return;
-        case CheckReply::Outcome::kUnreachable:
-            Send(voice::Encode(voice::Close{13, "The directory service cannot be reached."}));
-            End("the directory service cannot be reached", true);
-            return;
-    }
 }
 
 bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
@@ -303,8 +309,11 @@ void VoiceSession::End(const std::string& reason, bool flush) {
     state_ = State::kEnded;
     Deliveries out;
     host_.Registry().Remove(id_, out);
-    if (welcomed_) {
+    if (slot_) {
         host_.ReleaseSlot();
+    }
+    if (unregisteredSlot_) {
+        host_.ReleaseUnregisteredSlot(address_);
     }
     host_.Log("session " + std::to_string(id_) + " closed: " + reason);
     host_.Ended(id_);

@@ -88,11 +88,11 @@ class CSonaroManager : private SonaroEventSink {
                  const std::string& userId);
     // False when there was nothing to disconnect.
     bool Disconnect(bool notify);
-    // The directory's connection id of the user's login, which the voice server checks before
-    // it registers the user; handed to the engine now when one is alive and at every Connect.
-    // Engines that need none ignore it.
-    void SetConnectionId(const std::string& connectionId);
-    const std::string& ConnectionId() const { return connectionId_; }
+    // The voice ticket of the user's latest directory login, which the voice server checks
+    // before it registers the user; handed to the engine now when one is alive and at every
+    // Connect. Engines that need none ignore it.
+    void SetVoiceTicket(const std::string& ticket);
+    const std::string& VoiceTicket() const { return ticket_; }
     // Disconnects and unloads the engine (at exit and before its file is replaced).
     void DestroyControl();
 
@@ -214,7 +214,7 @@ class CSonaroManager : private SonaroEventSink {
     void FirewallNotify(std::int32_t code) override;
 
     SonaroControl* Alive();
-    void PassConnectionId();
+    void PassVoiceTicket();
     SonaroControl* Connected();
     bool PushToTalkInEffect() const;
     void TalkAfterJoin();
@@ -248,7 +248,7 @@ class CSonaroManager : private SonaroEventSink {
     std::unique_ptr<SonaroInstance> instance_;
     std::string nickname_;
     std::string userId_;
-    std::string connectionId_;
+    std::string ticket_;
     std::string watchList_;
     std::string blockList_;
     std::string currentGroup_;

@@ -126,10 +126,10 @@ class Session {
 
   private:
     void StandardLogin(bool newUser);
-    // connectionId: the directory login the voice server will check; empty while LoginEx2 is
+    // voiceTicket: the directory's ticket the voice server will check; empty while LoginEx2 is
     // still on its way (its reply hands the fresh one to the engine manager).
     void ConnectEngine(const std::string& nickname, const std::string& id,
-                       const std::string& storedPassword, const std::string& connectionId);
+                       const std::string& storedPassword, const std::string& voiceTicket);
     void OnLoginReply(const std::string& text, const std::string& nickname, long contacts,
                       long blocks, long partners, long partnerParams, int status);
     void StartReconnectPoll();

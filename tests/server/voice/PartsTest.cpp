@@ -1,12 +1,11 @@
-// The small parts of the voice server: configuration file, command line, list lines, the
-// directory's reply and the flood meter.
+// The small parts of the voice server: configuration file, command line, list lines and the
+// flood meter.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "CheckReply.h"
 #include "CommandLine.h"
 #include "FloodMeter.h"
 #include "IdLines.h"
@@ -53,6 +52,8 @@ TEST(ServerConfigTest, FaultsNameTheLineAndChangeNothing) {
         {"RequiredPatcherBuild=", "line 1: RequiredPatcherBuild wants a number"},
         {"just words", "line 1: expected Key=Value"},
         {"ServerName=" + std::string(256, 'n'), "line 1: ServerName is longer than 255 bytes"},
+        {"TicketPublicKey=", "line 1: TicketPublicKey wants a file name"},
+        {"VoiceCluster=" + std::string(65, 'c'), "line 1: VoiceCluster wants a name"},
     };
     for (const Case& c : cases) {
         ServerConfig config;
@@ -71,6 +72,14 @@ TEST(ServerConfigTest, AMissingFileIsAnError) {
     EXPECT_NE(error.find("none.conf"), std::string::npos);
     EXPECT_TRUE(ServerConfig::Load(folder.Write("a.conf", "ServerName=A\n"), config, error));
     EXPECT_EQ(config.serverName, "A");
+    // The ticket key is found beside the file unless its path is absolute.
+    EXPECT_TRUE(ServerConfig::Load(
+        folder.Write("b.conf", "TicketPublicKey=keys/t.pub\nVoiceCluster=east\n"), config, error));
+    EXPECT_EQ(config.ticketPublicKey, folder.File("keys/t.pub"));
+    EXPECT_EQ(config.voiceCluster, "east");
+    EXPECT_TRUE(
+        ServerConfig::Load(folder.Write("c.conf", "TicketPublicKey=/etc/t.pub\n"), config, error));
+    EXPECT_EQ(config.ticketPublicKey, "/etc/t.pub");
 }
 
 TEST(CommandLineTest, OptionsAndDefaults) {
@@ -78,18 +87,21 @@ TEST(CommandLineTest, OptionsAndDefaults) {
     EXPECT_EQ(line.action, CommandLine::Action::kRun);
     EXPECT_EQ(line.options.listenHost, "127.0.0.1");
     EXPECT_EQ(line.options.listenPort, 12011);
-    EXPECT_EQ(line.options.directoryPort, 8080);
     EXPECT_EQ(line.options.limits.maxSessions, 10000u);
+    EXPECT_EQ(line.options.limits.maxUnregistered, 4096u);
+    EXPECT_EQ(line.options.limits.maxUnregisteredPerAddress, 64u);
     EXPECT_EQ(line.options.limits.idleTimeout.count(), 20000);
     EXPECT_EQ(line.options.limits.helloTimeout.count(), 10000);
 
-    line = CommandLine::Parse({"--listen", "0.0.0.0:0", "--directory", "[::1]:81", "--config",
-                               "x.conf", "--max-sessions", "3", "--idle-timeout-ms", "250"});
+    line = CommandLine::Parse({"--listen", "0.0.0.0:0", "--ticket-public-key", "k.pub", "--config",
+                               "x.conf", "--max-sessions", "3", "--idle-timeout-ms", "250",
+                               "--max-unregistered", "9", "--max-unregistered-per-address", "2"});
     ASSERT_EQ(line.action, CommandLine::Action::kRun) << line.error;
     EXPECT_EQ(line.options.listenHost, "0.0.0.0");
     EXPECT_EQ(line.options.listenPort, 0);
-    EXPECT_EQ(line.options.directoryHost, "::1");
-    EXPECT_EQ(line.options.directoryPort, 81);
+    EXPECT_EQ(line.ticketPublicKey, "k.pub");
+    EXPECT_EQ(line.options.limits.maxUnregistered, 9u);
+    EXPECT_EQ(line.options.limits.maxUnregisteredPerAddress, 2u);
     EXPECT_EQ(line.configPath, "x.conf");
     EXPECT_EQ(line.options.limits.maxSessions, 3u);
     EXPECT_EQ(line.options.limits.idleTimeout.count(), 250);
@@ -102,7 +114,8 @@ TEST(CommandLineTest, BadOptionsAreErrors) {
         {"--listen"},
         {"--listen", "127.0.0.1"},
         {"--listen", "127.0.0.1:65536"},
-        {"--directory", "127.0.0.1:0"},
+        {"--directory", "127.0.0.1:8080"},
+        {"--max-unregistered", "0"},
         {"--max-sessions", "0"},
         {"--max-sessions", "ten"},
         {"--hello-timeout-ms", "0"},
@@ -118,36 +131,6 @@ TEST(IdLinesTest, WholeLinesThatAreIdsInOrder) {
     EXPECT_EQ(IdLines("12\n312\n12\r\nabc\n007\n\n4294967295\n4294967296\n 5\n9"),
               (std::vector<std::string>{"12", "312", "12", "4294967295", "9"}));
     EXPECT_TRUE(IdLines("").empty());
-}
-
-TEST(CheckReplyTest, TheDirectorysAnswers) {
-    using Outcome = CheckReply::Outcome;
-    struct Case {
-        std::string body;
-        Outcome outcome;
-        std::string value;
-    };
-    const std::vector<Case> cases = {
-        {"Success\xFFUserId=100\xFFNickName=Ann\xFF", Outcome::kPassed, "Ann"},
-        {"Success\xFFNickName=Ann Lee\xFFUserId=100", Outcome::kPassed, "Ann Lee"},
-        {"Success\xFFUserId=101\xFFNickName=Ann\xFF", Outcome::kUnreachable, ""},
-        {"Success\xFFUserId=100\xFF", Outcome::kUnreachable, ""},
-        {"Success\xFFUserId=100\xFFNickName=\xFF", Outcome::kUnreachable, ""},
-        {"Success\xFFUserId=100\xFFNickName=" + std::string(65, 'a'), Outcome::kUnreachable, ""},
-        {"Fail\xFFYour connection has expired.", Outcome::kRefused, "Your connection has expired."},
-        {"Fail\xFFNo\xFF", Outcome::kRefused, "No"},
-        {"Fail", Outcome::kRefused, ""},
-        {"<html>busy</html>", Outcome::kUnreachable, ""},
-        {"", Outcome::kUnreachable, ""},
-    };
-    for (const Case& c : cases) {
-        const CheckReply reply = CheckReply::Parse("100", c.body);
-        EXPECT_EQ(reply.outcome, c.outcome) << c.body;
-        EXPECT_EQ(c.outcome == Outcome::kRefused ? reply.reason : reply.nickname, c.value)
-            << c.body;
-    }
-    const CheckReply longReason = CheckReply::Parse("1", "Fail\xFF" + std::string(3000, 'r'));
-    EXPECT_EQ(longReason.reason.size(), voice::kMaxServerText);
 }
 
 TEST(FloodMeterTest, MoreThanTheRateOverTheWindowIsAFlood) {
