@@ -1,5 +1,5 @@
-// The small parts of the voice server: configuration file, command line, list lines and the
-// flood meter.
+// The small parts of the voice server: configuration file, command line, list lines, the flood
+// meter and the protocol's RegisterTicket and frame limit.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "FloodMeter.h"
 #include "IdLines.h"
 #include "ServerConfig.h"
+#include "VoiceProtocol.h"
 #include "support/TempFolder.h"
 
 namespace qv::voicesvc {
@@ -131,6 +132,45 @@ TEST(IdLinesTest, WholeLinesThatAreIdsInOrder) {
     EXPECT_EQ(IdLines("12\n312\n12\r\nabc\n007\n\n4294967295\n4294967296\n 5\n9"),
               (std::vector<std::string>{"12", "312", "12", "4294967295", "9"}));
     EXPECT_TRUE(IdLines("").empty());
+}
+
+TEST(ProtocolTest, RegisterTicketRoundTripsAndKeepsItsLimits) {
+    const voice::RegisterTicket sent{"4294967295", "Ann", std::string(voice::kMaxTicket, 't')};
+    voice::FrameReader reader;
+    const std::string frame = voice::Encode(sent);
+    reader.Append(frame.data(), frame.size());
+    voice::Frame read;
+    ASSERT_EQ(reader.Next(read), voice::FrameReader::Result::kFrame);
+    EXPECT_EQ(read.type, voice::MessageType::kRegisterTicket);
+    voice::RegisterTicket decoded;
+    ASSERT_TRUE(voice::Decode(read.fields, decoded));
+    EXPECT_EQ(decoded.userId, sent.userId);
+    EXPECT_EQ(decoded.nickname, sent.nickname);
+    EXPECT_EQ(decoded.ticket, sent.ticket);
+    // Everything a session sends before registration fits the server's small-frame limit.
+    EXPECT_LE(frame.size() - voice::kFrameHeaderSize, ServerLimits{}.maxUnregisteredFrame);
+
+    const std::vector<voice::RegisterTicket> bad = {
+        {"0", "Ann", "t"},
+        {"12", "Ann", std::string(voice::kMaxTicket + 1, 't')},
+        {"12", std::string(voice::kMaxNickname + 1, 'n'), "t"},
+    };
+    for (const auto& message : bad) {
+        const std::string encoded = voice::Encode(message);
+        EXPECT_FALSE(voice::Decode(encoded.substr(voice::kFrameHeaderSize + 2), decoded));
+    }
+}
+
+TEST(ProtocolTest, ALoweredFrameLimitRefusesLargerFrames) {
+    const std::string small = voice::EncodePing({1, 2});
+    const std::string large = voice::Encode(voice::ServerMessage{1, 2, std::string(1000, 'x')});
+    voice::FrameReader reader;
+    reader.SetMaxBody(100);
+    reader.Append(small.data(), small.size());
+    reader.Append(large.data(), 4);  // the header alone is enough to tell
+    voice::Frame frame;
+    EXPECT_EQ(reader.Next(frame), voice::FrameReader::Result::kFrame);
+    EXPECT_EQ(reader.Next(frame), voice::FrameReader::Result::kBad);
 }
 
 TEST(FloodMeterTest, MoreThanTheRateOverTheWindowIsAFlood) {
