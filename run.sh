@@ -17,6 +17,9 @@ service_data="$data/quorvane-directory"
 listen="${QUORVANE_DIRECTORY_LISTEN:-127.0.0.1:8080}"
 voice_listen="${QUORVANE_VOICE_LISTEN:-127.0.0.1:12011}"
 voice_data="$data/sonaro-server"
+# The directory signs voice tickets with this key and makes it, with its .pub, on first use; the
+# voice server checks them with the .pub.
+ticket_key="$service_data/keys/ticket.key"
 
 service_pid=""
 voice_pid=""
@@ -36,7 +39,8 @@ if ! answers "$listen"; then
   mkdir -p "$service_data"
   "$build/server/directory/quorvane-directory" --listen "$listen" \
     --db "$service_data/directory.db" --files "$service_data/files" \
-    --mail-dir "$service_data/mail" >"$service_data/listening" 2>>"$service_data/service.log" &
+    --mail-dir "$service_data/mail" --ticket-key "$ticket_key" \
+    >"$service_data/listening" 2>>"$service_data/service.log" &
   service_pid=$!
   listening "$service_data/listening" || echo "the directory service did not start; see $service_data/service.log" >&2
   echo "directory service on $listen; mail it sends is in $service_data/mail/" >&2
@@ -76,6 +80,13 @@ make_voice_certificates() {
 # The program trusts that authority through VoiceCaFile in its server settings.
 trust_voice_authority() {
   local root="${QUORVANE_HOME:-$data/quorvane}" ini
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --home) [ $# -gt 1 ] && root="$2"; shift ;;
+      --home=*) root="${1#--home=}" ;;
+    esac
+    shift
+  done
   mkdir -p "$root"
   ini="$root/Server.ini"
   [ -f "$root/Server1.ini" ] && ini="$root/Server1.ini"
@@ -87,12 +98,13 @@ trust_voice_authority() {
   fi
 }
 
-# The voice server, which checks logins with that directory service.
+# The voice server, which checks logins with that directory service's ticket key.
 mkdir -p "$voice_data"
 make_voice_certificates
-trust_voice_authority
+trust_voice_authority "$@"
 if ! answers "$voice_listen"; then
-  "$build/server/voice/sonaro-server" --listen "$voice_listen" --directory "$listen" \
+  "$build/server/voice/sonaro-server" --listen "$voice_listen" \
+    --ticket-public-key "$ticket_key.pub" \
     --certificate "$voice_data/tls/server.pem" --private-key "$voice_data/tls/server.key" \
     >"$voice_data/listening" 2>>"$voice_data/server.log" &
   voice_pid=$!

@@ -1,6 +1,7 @@
 // A witness's ping round trip on the real sonaro-server, first alone and then while another
 // client replaces a 7500-id watch list 180 times a second (and reads every answer). Both talk
-// TLS to the server; a fake directory in-process passes every login. Prints one line.
+// TLS to the server and log in with tickets signed here, as the directory signs them. Prints one
+// line.
 //
 //   qv_voice_churn_bench [seconds of churn] [list budget, ids a second]
 //
@@ -8,7 +9,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
@@ -21,12 +21,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TicketKeys.h"
 #include "VoiceProtocol.h"
 #include "support/TestCertificates.h"
 #include "support/TlsChannel.h"
@@ -46,7 +48,7 @@ constexpr int kReplacesPerSecond = 180;
 // sonaro-server on a free port with the given certificate; SIGTERM when it goes.
 class Server {
   public:
-    Server(const std::string& directory, const qv::test::TestCertificates& tls,
+    Server(const std::string& ticketPublicKey, const qv::test::TestCertificates& tls,
            const std::string& budget) {
         int out[2];
         if (::pipe(out) != 0) {
@@ -57,9 +59,15 @@ class Server {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM, "--listen",      "127.0.0.1:0",
-                                         "--directory",           directory,       "--certificate",
-                                         tls.certificateFile,     "--private-key", tls.keyFile};
+        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM,
+                                         "--listen",
+                                         "127.0.0.1:0",
+                                         "--ticket-public-key",
+                                         ticketPublicKey,
+                                         "--certificate",
+                                         tls.certificateFile,
+                                         "--private-key",
+                                         tls.keyFile};
         if (!budget.empty()) {
             args.insert(args.end(), {"--list-ids-per-second", budget, "--list-ids-burst", budget});
         }
@@ -102,7 +110,8 @@ class Server {
 // One logged-in client over TLS.
 class Client {
   public:
-    Client(int port, const std::string& caFile, const std::string& id) {
+    Client(int port, const std::string& caFile, const std::string& id,
+           const qv::ticket::SecretKey& key) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -115,8 +124,15 @@ class Client {
             return;
         }
         tls_ = TlsChannel::Client(fd, caFile, 10000);
-        if (tls_ && Send(voice::Encode(voice::Hello{voice::kProtocolVersion, 401}) +
-                         voice::Encode(voice::Register{id, "n", "c" + id}))) {
+        qv::ticket::VoiceTicket ticket;
+        ticket.userId = id;
+        ticket.nickname = "n";
+        ticket.expires = std::time(nullptr) + 300;
+        ticket.nonce = qv::ticket::NewNonce();
+        ticket.cluster = "quorvane";
+        if (tls_ &&
+            Send(voice::Encode(voice::Hello{voice::kProtocolVersion, 402}) +
+                 voice::Encode(voice::RegisterTicket{id, "n", qv::ticket::Sign(ticket, key)}))) {
             registered_ = Wait(voice::MessageType::kRegistered, 10000);
         }
     }
@@ -207,21 +223,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    httplib::Server directory;
-    directory.Get("/Quorvane/CheckConnection.asp",
-                  [](const httplib::Request& request, httplib::Response& response) {
-                      const std::string id = request.get_param_value("UserID");
-                      response.set_content(
-                          "Success\xFFUserId=" + id + "\xFFNickName=u" + id + "\xFF", "text/plain");
-                  });
-    const int directoryPort = directory.bind_to_any_port("127.0.0.1");
-    std::thread serving([&directory] { directory.listen_after_bind(); });
+    const std::string keyPath = std::string(folder) + "/ticket.key";
+    qv::ticket::SecretKey key{};
+    std::string error;
+    if (!qv::ticket::LoadOrCreateSigningKey(keyPath, key, error)) {
+        std::fprintf(stderr, "qv_voice_churn_bench: %s\n", error.c_str());
+        return 1;
+    }
 
     int result = 1;
     {
-        Server server("127.0.0.1:" + std::to_string(directoryPort), tls, budget);
-        Client witness(server.Port(), tls.caFile, "1001");
-        Client churner(server.Port(), tls.caFile, "1002");
+        Server server(qv::ticket::PublicKeyPath(keyPath), tls, budget);
+        Client witness(server.Port(), tls.caFile, "1001", key);
+        Client churner(server.Port(), tls.caFile, "1002", key);
         if (server.Port() <= 0 || !witness.Ready() || !churner.Ready()) {
             std::fprintf(stderr, "qv_voice_churn_bench: the server or a login failed\n");
         } else {
@@ -271,8 +285,8 @@ int main(int argc, char** argv) {
             result = 0;
         }
     }
-    directory.stop();
-    serving.join();
+    ::unlink(keyPath.c_str());
+    ::unlink(qv::ticket::PublicKeyPath(keyPath).c_str());
     std::remove(tls.caFile.c_str());
     std::remove(tls.certificateFile.c_str());
     std::remove(tls.keyFile.c_str());

@@ -1,13 +1,14 @@
-// Watch delivery latency of the real sonaro-server: many engines in one io_context register,
-// set a status and watch a few others; then random engines change status and every watcher's
-// Watch is timed from the moment the change was sent. A fake directory in-process passes every
-// login. The engines use the server's plain listener (the TLS one costs the same on the
-// server's side per byte, and a handshake each). Prints one line.
+// The real sonaro-server under a login storm and watch traffic: many engines in one io_context
+// connect and register at once with voice tickets (signed here with a key made for the run, as
+// the directory signs them), each timed from its connect to its Registered; then they set a
+// status and watch a few others, and random engines change status while every watcher's Watch
+// is timed from the moment the change was sent. The engines use the server's plain listener (the
+// TLS one costs the same on the server's side per byte, and a handshake each). Prints one line
+// for each.
 //
 //   qv_voice_bench [clients] [watched each] [changes]
 
 #include <fcntl.h>
-#include <httplib.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "FileLimit.h"
+#include "TicketKeys.h"
 #include "VoiceProtocol.h"
 #include "support/TestCertificates.h"
 
@@ -50,7 +53,7 @@ struct Settings {
 // The server process, its port and its resource use.
 class ServerProcess {
   public:
-    ServerProcess(const std::string& directory, const qv::test::TestCertificates& tls,
+    ServerProcess(const std::string& ticketPublicKey, const qv::test::TestCertificates& tls,
                   int plainPort)
         : port_(plainPort) {
         int out[2];
@@ -65,8 +68,8 @@ class ServerProcess {
         std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM,
                                          "--listen",
                                          "127.0.0.1:0",
-                                         "--directory",
-                                         directory,
+                                         "--ticket-public-key",
+                                         ticketPublicKey,
                                          "--certificate",
                                          tls.certificateFile,
                                          "--private-key",
@@ -139,9 +142,14 @@ class Bench;
 // One fake engine.
 class Engine {
   public:
-    Engine(asio::io_context& io, Bench& bench, int index)
-        : socket_(io), bench_(bench), index_(index), id_(std::to_string(1000 + index)) {}
+    Engine(asio::io_context& io, Bench& bench, int index, std::string ticket)
+        : socket_(io),
+          bench_(bench),
+          index_(index),
+          id_(std::to_string(1000 + index)),
+          ticket_(std::move(ticket)) {}
     void Connect(const tcp::endpoint& server);
+    Clock::time_point connected;
     void Send(std::string frame);
     const std::string& Id() const { return id_; }
     int watchReplies = 0;
@@ -154,6 +162,7 @@ class Engine {
     Bench& bench_;
     int index_;
     std::string id_;
+    std::string ticket_;
     voice::FrameReader reader_;
     std::array<char, 8192> input_{};
     std::string pending_;
@@ -162,7 +171,8 @@ class Engine {
 
 class Bench {
   public:
-    explicit Bench(Settings settings) : settings_(settings), pinger_(io_) {}
+    Bench(Settings settings, const qv::ticket::SecretKey& key)
+        : settings_(settings), key_(key), pinger_(io_) {}
 
     int Run(int port, const ServerProcess& server);
     void OnFrame(int index, const voice::Frame& frame);
@@ -176,6 +186,7 @@ class Bench {
     void Ping();
 
     Settings settings_;
+    qv::ticket::SecretKey key_;
     asio::io_context io_;
     asio::steady_timer pinger_;
     std::vector<std::unique_ptr<Engine>> engines_;
@@ -191,16 +202,25 @@ class Bench {
     int changesStarted_ = 0;
     int changesDone_ = 0;
     std::vector<double> latencies_;
+    Clock::time_point stormStart_;
+    double stormMs_ = 0;
+    std::vector<double> registrations_;
 };
 
 void Engine::Connect(const tcp::endpoint& server) {
+    // From 50 addresses of 127/8 at most each, as from many machines: the server caps the
+    // sessions not yet registered per address.
+    socket_.open(tcp::v4());
+    const auto source = asio::ip::make_address_v4(0x7F000002u + static_cast<unsigned>(index_ / 50));
+    socket_.bind(tcp::endpoint(source, 0));
+    connected = Clock::now();
     socket_.async_connect(server, [this](asio::error_code ec) {
         if (ec) {
             bench_.Failed("connect: " + ec.message());
         }
         socket_.set_option(tcp::no_delay(true));
-        Send(voice::Encode(voice::Hello{1, 401}));
-        Send(voice::Encode(voice::Register{id_, "n", "c" + id_}));
+        Send(voice::Encode(voice::Hello{voice::kProtocolVersion, 402}));
+        Send(voice::Encode(voice::RegisterTicket{id_, "n", ticket_}));
         Read();
     });
 }
@@ -242,7 +262,11 @@ void Bench::OnFrame(int index, const voice::Frame& frame) {
     Engine& engine = *engines_[static_cast<std::size_t>(index)];
     switch (frame.type) {
         case voice::MessageType::kRegistered:
+            registrations_.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - engine.connected).count());
             if (++registered_ == settings_.clients) {
+                stormMs_ =
+                    std::chrono::duration<double, std::milli>(Clock::now() - stormStart_).count();
                 // Phase 1: everyone online, then a ping each so all statuses are in.
                 for (auto& e : engines_) {
                     e->Send(voice::Encode(voice::SetStatus{0}));
@@ -356,20 +380,37 @@ void Bench::Ping() {
 int Bench::Run(int port, const ServerProcess& server) {
     const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"),
                                  static_cast<unsigned short>(port));
+    // The tickets are the directory's work, so they are signed before the clock starts.
     for (int i = 0; i < settings_.clients; ++i) {
-        engines_.push_back(std::make_unique<Engine>(io_, *this, i));
-        engines_.back()->Connect(endpoint);
+        qv::ticket::VoiceTicket ticket;
+        ticket.userId = std::to_string(1000 + i);
+        ticket.nickname = "u" + ticket.userId;
+        ticket.expires = std::time(nullptr) + 300;
+        ticket.nonce = qv::ticket::NewNonce();
+        ticket.cluster = "quorvane";
+        engines_.push_back(std::make_unique<Engine>(io_, *this, i, qv::ticket::Sign(ticket, key_)));
+    }
+    stormStart_ = Clock::now();
+    for (auto& engine : engines_) {
+        engine->Connect(endpoint);
     }
     Ping();
     io_.run();
     std::sort(latencies_.begin(), latencies_.end());
-    const auto percentile = [this](double p) {
-        if (latencies_.empty()) {
+    std::sort(registrations_.begin(), registrations_.end());
+    const auto percentileOf = [](const std::vector<double>& values, double p) {
+        if (values.empty()) {
             return 0.0;
         }
-        const auto at = static_cast<std::size_t>(p * static_cast<double>(latencies_.size() - 1));
-        return latencies_[at];
+        const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1));
+        return values[at];
     };
+    const auto percentile = [&](double p) { return percentileOf(latencies_, p); };
+    std::printf(
+        "voice login storm: %d clients registering at once with tickets, all registered in "
+        "%.0f ms, connect to Registered p50 %.2f ms, p99 %.2f ms\n",
+        settings_.clients, stormMs_, percentileOf(registrations_, 0.5),
+        percentileOf(registrations_, 0.99));
     std::printf(
         "voice: %d clients, %d watched each, %d changes, %zu watch deliveries, p50 %.2f ms, "
         "p99 %.2f ms, server cpu %.1f s, server max rss %.1f MB\n",
@@ -397,20 +438,20 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     qv::voicesvc::RaiseFileLimit();
 
-    httplib::Server directory;
-    directory.Get("/Quorvane/CheckConnection.asp",
-                  [](const httplib::Request& request, httplib::Response& response) {
-                      const std::string id = request.get_param_value("UserID");
-                      response.set_content(
-                          "Success\xFFUserId=" + id + "\xFFNickName=u" + id + "\xFF", "text/plain");
-                  });
-    const int directoryPort = directory.bind_to_any_port("127.0.0.1");
-    std::thread serving([&directory] { directory.listen_after_bind(); });
-
-    char folderTemplate[] = "/tmp/qv-voice-bench-XXXXXX";
-    const char* folder = ::mkdtemp(folderTemplate);
+    char folder[] = "/tmp/qv_voice_bench.XXXXXX";
+    if (::mkdtemp(folder) == nullptr) {
+        std::fprintf(stderr, "qv_voice_bench: no temporary folder\n");
+        return 1;
+    }
+    const std::string keyPath = std::string(folder) + "/ticket.key";
+    qv::ticket::SecretKey key{};
+    std::string error;
+    if (!qv::ticket::LoadOrCreateSigningKey(keyPath, key, error)) {
+        std::fprintf(stderr, "qv_voice_bench: %s\n", error.c_str());
+        return 1;
+    }
     qv::test::TestCertificates tls;
-    if (folder == nullptr || !qv::test::TestCertificates::Make(std::string(folder) + "/", tls)) {
+    if (!qv::test::TestCertificates::Make(std::string(folder) + "/", tls)) {
         std::fprintf(stderr, "qv_voice_bench: cannot make certificates\n");
         return 1;
     }
@@ -423,16 +464,16 @@ int main(int argc, char** argv) {
     }
     int result = 1;
     {
-        ServerProcess server("127.0.0.1:" + std::to_string(directoryPort), tls, plainPort);
+        ServerProcess server(qv::ticket::PublicKeyPath(keyPath), tls, plainPort);
         if (server.Port() <= 0) {
             std::fprintf(stderr, "qv_voice_bench: the server did not start\n");
         } else {
-            Bench bench(settings);
+            Bench bench(settings, key);
             result = bench.Run(server.Port(), server);
         }
     }
-    directory.stop();
-    serving.join();
+    ::unlink(keyPath.c_str());
+    ::unlink(qv::ticket::PublicKeyPath(keyPath).c_str());
     std::remove(tls.caFile.c_str());
     std::remove(tls.certificateFile.c_str());
     std::remove(tls.keyFile.c_str());

@@ -48,11 +48,11 @@ void* NetControl::QueryExtension(const char* name) {
     return nullptr;
 }
 
-void NetControl::SetConnectionId(const std::string& connectionId) {
+void NetControl::SetVoiceTicket(const std::string& ticket) {
     std::lock_guard lock(mutex_);
-    connectionId_ = connectionId;
+    ticket_ = ticket;
     if (session_) {
-        session_->SetConnectionId(connectionId);
+        session_->SetVoiceTicket(ticket);
     }
 }
 
@@ -140,7 +140,7 @@ Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
         settings.welcomeTimeout = std::chrono::milliseconds(welcomeTimeoutMs_);
         settings.silenceTimeout = std::chrono::milliseconds(silenceTimeoutMs_);
         settings.userId = userId_;
-        settings.connectionId = connectionId_;
+        settings.ticket = ticket_;
         settings.caFile = caFile_;
         session_ =
             std::make_unique<NetSession>(std::move(settings), static_cast<SessionHost&>(*this));

@@ -34,7 +34,7 @@ class NetControl final : public SonaroControl,
     NetControl& operator=(const NetControl&) = delete;
 
     // SonaroCredentials
-    void SetConnectionId(const std::string& connectionId) override;
+    void SetVoiceTicket(const std::string& ticket) override;
     // SonaroTransport
     void SetTrustedAuthorities(const std::string& caFile) override;
     // SonaroNetTuning
@@ -115,7 +115,7 @@ class NetControl final : public SonaroControl,
     std::int32_t modeFlags_ = 0;
     std::string userId_;
     std::int32_t muteVolume_ = 0;
-    std::string connectionId_;
+    std::string ticket_;
     std::string caFile_;
     std::map<std::int16_t, std::int32_t> parameters_;
     std::uint32_t requiredControlBuild_ = 0;

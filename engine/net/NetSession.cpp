@@ -56,7 +56,7 @@ NetSession::NetSession(SessionSettings settings, SessionHost& host)
       pingTimer_(io_),
       lingerTimer_(io_) {
     gate_.SetUserId(settings_.userId);
-    gate_.SetConnectionId(settings_.connectionId);
+    gate_.SetTicket(settings_.ticket);
 }
 
 NetSession::~NetSession() {
@@ -103,9 +103,9 @@ void NetSession::SetUserId(std::string userId) {
     });
 }
 
-void NetSession::SetConnectionId(std::string connectionId) {
-    Post([this, connectionId = std::move(connectionId)] {
-        gate_.SetConnectionId(connectionId);
+void NetSession::SetVoiceTicket(std::string ticket) {
+    Post([this, ticket = std::move(ticket)] {
+        gate_.SetTicket(ticket);
         TryRegister();
     });
 }
@@ -418,7 +418,7 @@ void NetSession::Publish() {
 }
 
 void NetSession::TryRegister() {
-    if (std::optional<voice::Register> message = gate_.Take()) {
+    if (std::optional<voice::RegisterTicket> message = gate_.Take()) {
         Send(voice::Encode(*message));
     }
 }

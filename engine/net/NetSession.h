@@ -35,7 +35,7 @@ struct SessionSettings {
     std::chrono::milliseconds silenceTimeout{20000};
     // What the instance knew when Connect was called; later changes come through the setters.
     std::string userId;
-    std::string connectionId;
+    std::string ticket;
     // Authorities trusted for the server's certificate besides the system's store.
     std::string caFile;
 };
@@ -64,7 +64,7 @@ class NetSession {
 
     void SetNickname(std::string nickname);
     void SetUserId(std::string userId);
-    void SetConnectionId(std::string connectionId);
+    void SetVoiceTicket(std::string ticket);
     // A request frame for the server; held until Registered, then sent in order.
     void Request(std::string frame);
     // A watch or block list update of any length, sent in pieces that fit a frame as the

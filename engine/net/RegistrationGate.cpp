@@ -12,14 +12,13 @@ void RegistrationGate::SetNickname(const std::string& nickname) {
     nickname_ = std::move(wire);
 }
 
-std::optional<voice::Register> RegistrationGate::Take() {
-    if (sent_ || !welcomed_ || !nickname_ || !voice::IsUserId(userId_) || connectionId_.empty() ||
-        connectionId_.size() > voice::kMaxConnectionId ||
-        connectionId_.find('\0') != std::string::npos) {
+std::optional<voice::RegisterTicket> RegistrationGate::Take() {
+    if (sent_ || !welcomed_ || !nickname_ || !voice::IsUserId(userId_) || ticket_.empty() ||
+        ticket_.size() > voice::kMaxTicket || ticket_.find('\0') != std::string::npos) {
         return std::nullopt;
     }
     sent_ = true;
-    return voice::Register{userId_, *nickname_, connectionId_};
+    return voice::RegisterTicket{userId_, *nickname_, ticket_};
 }
 
 }  // namespace qv::net

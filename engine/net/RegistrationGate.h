@@ -1,8 +1,8 @@
 #pragma once
 
-// Decides when a session may send Register: once it is welcomed, the nickname has been written
-// since Connect, the user id is a valid id and the directory's connection id is known, whichever
-// comes last, and only once per session.
+// Decides when a session may send RegisterTicket: once it is welcomed, the nickname has been
+// written since Connect, the user id is a valid id and the directory's voice ticket is known,
+// whichever comes last, and only once per session.
 
 #include <optional>
 #include <string>
@@ -16,17 +16,17 @@ class RegistrationGate {
     void SetWelcomed() { welcomed_ = true; }
     void SetNickname(const std::string& nickname);
     void SetUserId(const std::string& userId) { userId_ = userId; }
-    void SetConnectionId(const std::string& connectionId) { connectionId_ = connectionId; }
+    void SetTicket(const std::string& ticket) { ticket_ = ticket; }
 
-    // The Register to send now, if everything has come together and none was sent yet.
-    std::optional<voice::Register> Take();
+    // The RegisterTicket to send now, if everything has come together and none was sent yet.
+    std::optional<voice::RegisterTicket> Take();
     bool Sent() const { return sent_; }
 
   private:
     bool welcomed_ = false;
     std::optional<std::string> nickname_;
     std::string userId_;
-    std::string connectionId_;
+    std::string ticket_;
     bool sent_ = false;
 };
 

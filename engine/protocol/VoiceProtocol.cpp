@@ -137,6 +137,13 @@ std::string Encode(const Register& m) {
         .Text(m.connectionId)
         .Done();
 }
+std::string Encode(const RegisterTicket& m) {
+    return Writer(MessageType::kRegisterTicket)
+        .Text(m.userId)
+        .Text(m.nickname)
+        .Text(m.ticket)
+        .Done();
+}
 std::string Encode(const SetStatus& m) {
     return Writer(MessageType::kSetStatus).I16(m.mode).Done();
 }
@@ -207,6 +214,14 @@ bool Decode(std::string_view f, Register& m) {
                .Text(m.userId, kMaxUserId)
                .Text(m.nickname, kMaxNickname)
                .Text(m.connectionId, kMaxConnectionId)
+               .Done() &&
+           IsUserId(m.userId);
+}
+bool Decode(std::string_view f, RegisterTicket& m) {
+    return Reader(f)
+               .Text(m.userId, kMaxUserId)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.ticket, kMaxTicket)
                .Done() &&
            IsUserId(m.userId);
 }
@@ -286,7 +301,7 @@ FrameReader::Result FrameReader::Next(Frame& frame) {
     const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data() + start_);
     const std::uint32_t body = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
                                (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
-    if (body < 2 || body > kMaxFrameBody) {
+    if (body < 2 || body > maxBody_) {
         bad_ = true;
         return Result::kBad;
     }

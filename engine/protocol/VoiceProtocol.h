@@ -13,12 +13,12 @@
 
 namespace qv::voice {
 
-// The newest version this code speaks and the oldest it still accepts. The server answers a
-// Hello with the lower of the two sides' versions; neither side then sends a type the
-// negotiated version does not have.
+// The newest version this code speaks and the oldest a server still welcomes (to tell an engine
+// of that version that it is out of date). The server answers a Hello with the lower of the two
+// sides' versions; neither side then sends a type the negotiated version does not have.
+// Version 2 registers with a voice ticket and adds WatchListPart and BlockListPart.
 inline constexpr std::uint16_t kProtocolVersion = 2;
 inline constexpr std::uint16_t kMinProtocolVersion = 1;
-// Version 2 adds WatchListPart and BlockListPart.
 inline constexpr std::uint16_t kListPartsVersion = 2;
 
 // A frame is a 32-bit body length and the body (type and fields); bodies are 2 to kMaxFrameBody
@@ -30,6 +30,7 @@ inline constexpr std::uint32_t kMaxFrameBody = 64 * 1024;
 inline constexpr std::size_t kMaxUserId = 10;  // decimal, 1 to 4294967295
 inline constexpr std::size_t kMaxNickname = 64;
 inline constexpr std::size_t kMaxConnectionId = 64;
+inline constexpr std::size_t kMaxTicket = 1024;
 inline constexpr std::size_t kMaxAlias = 64;
 inline constexpr std::size_t kMaxMessageText = 1023;
 inline constexpr std::size_t kMaxServerText = 1024;
@@ -49,8 +50,9 @@ enum class MessageType : std::uint16_t {
     kSendUserMessage = 0x0006,
     kPing = 0x0007,
     kBye = 0x0008,
-    kWatchListPart = 0x0009,  // version 2
-    kBlockListPart = 0x000A,  // version 2
+    kRegisterTicket = 0x0009,  // version 2
+    kWatchListPart = 0x000A,   // version 2
+    kBlockListPart = 0x000B,   // version 2
     // server -> engine
     kWelcome = 0x0101,
     kClose = 0x0102,
@@ -72,6 +74,14 @@ struct Register {
     std::string userId;
     std::string nickname;
     std::string connectionId;
+};
+
+// Version 2: asks to be registered as that user, with the voice ticket the directory signed at
+// login.
+struct RegisterTicket {
+    std::string userId;
+    std::string nickname;
+    std::string ticket;
 };
 
 struct SetStatus {
@@ -148,6 +158,7 @@ struct UserMessage {
 // One whole frame (header included) for a message.
 std::string Encode(const Hello& m);
 std::string Encode(const Register& m);
+std::string Encode(const RegisterTicket& m);
 std::string Encode(const SetStatus& m);
 std::string EncodeWatchList(const ListUpdate& m);
 std::string EncodeBlockList(const ListUpdate& m);
@@ -167,6 +178,7 @@ std::string Encode(const UserMessage& m);
 // The fields of a frame's body (after the type); false when they do not decode exactly.
 bool Decode(std::string_view fields, Hello& m);
 bool Decode(std::string_view fields, Register& m);
+bool Decode(std::string_view fields, RegisterTicket& m);
 bool Decode(std::string_view fields, SetStatus& m);
 bool Decode(std::string_view fields, ListUpdate& m);
 bool Decode(std::string_view fields, ListPart& m);
@@ -192,14 +204,17 @@ class FrameReader {
     enum class Result { kFrame, kNeedMore, kBad };
 
     void Append(const char* data, std::size_t size);
-    // kBad when the stream announced a body shorter than a type or longer than kMaxFrameBody;
-    // the stream is useless after that.
+    // kBad when the stream announced a body shorter than a type or longer than the largest
+    // allowed (kMaxFrameBody unless lowered); the stream is useless after that.
     Result Next(Frame& frame);
+    // A server allows only small frames until the peer has registered.
+    void SetMaxBody(std::uint32_t maxBody) { maxBody_ = maxBody; }
     std::size_t Buffered() const { return buffer_.size() - start_; }
 
   private:
     std::string buffer_;
     std::size_t start_ = 0;
+    std::uint32_t maxBody_ = kMaxFrameBody;
     bool bad_ = false;
 };
 

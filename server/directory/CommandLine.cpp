@@ -26,6 +26,10 @@ const char* CommandLine::Usage() {
            "  --threads N          HTTP worker threads (default 8)\n"
            "  --hash-cost NAME     password hash cost: interactive (default), moderate, or\n"
            "                       minimal (for tests only)\n"
+           "  --ticket-key FILE    the secret key that signs voice tickets; made, with FILE.pub\n"
+           "                       for the voice servers, when missing\n"
+           "  --voice-cluster NAME the voice servers' cluster the tickets are for (default\n"
+           "                       quorvane)\n"
            "  --help               show this text\n"
            "\n"
            "One line per request is logged on standard error. SIGINT or SIGTERM stops the\n"
@@ -47,7 +51,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
         }
         const bool takesValue = argument == "--listen" || argument == "--db" ||
                                 argument == "--files" || argument == "--mail-dir" ||
-                                argument == "--threads" || argument == "--hash-cost";
+                                argument == "--threads" || argument == "--hash-cost" ||
+                                argument == "--ticket-key" || argument == "--voice-cluster";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -71,6 +76,14 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
                 return fail("--threads wants a number from 1 to 256");
             }
             line.options.http.threads = static_cast<size_t>(*threads);
+        } else if (argument == "--ticket-key") {
+            line.options.tickets.keyPath = value;
+        } else if (argument == "--voice-cluster") {
+            if (value.empty() || value.size() > ticket::kMaxCluster ||
+                value.find_first_of("\n\r") != std::string::npos) {
+                return fail("--voice-cluster wants a name of 1 to 64 characters");
+            }
+            line.options.tickets.cluster = value;
         } else {
             const auto cost = HashCost::Named(value);
             if (!cost) {

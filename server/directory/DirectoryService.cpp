@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "TicketKeys.h"
 #include "http/HttpFront.h"
 #include "http/PageRouter.h"
 #include "mail/FileMailer.h"
@@ -16,6 +17,7 @@
 #include "pages/ProfilePages.h"
 #include "pages/ReplayCache.h"
 #include "security/Secrets.h"
+#include "security/TicketIssuer.h"
 #include "store/AccountStore.h"
 #include "store/Database.h"
 #include "store/PartnerStore.h"
@@ -57,7 +59,8 @@ bool PrivateFolder(const std::string& folder, bool tighten) {
 }  // namespace
 
 struct DirectoryService::Parts {
-    Parts(const ServiceOptions& options, Seams seams, std::unique_ptr<Database> db)
+    Parts(const ServiceOptions& options, Seams seams, std::unique_ptr<Database> db,
+          const ticket::SecretKey& ticketKey)
         : ownClock(seams.clock == nullptr ? std::make_unique<SystemClock>() : nullptr),
           clock(seams.clock != nullptr ? *seams.clock : *ownClock),
           ownMailer(seams.mailer == nullptr
@@ -73,7 +76,8 @@ struct DirectoryService::Parts {
           replays(clock),
           registrations(clock, options.registrations),
           resetMails(clock, options.resetMails),
-          services{accounts, sessions, partners, hasher, throttle, mailer, replays, clock},
+          tickets(ticketKey, options.tickets, clock),
+          services{accounts, sessions, partners, hasher, throttle, mailer, replays, clock, tickets},
           accountPages(services, {registrations, resetMails}),
           loginPages(services),
           profilePages(services),
@@ -99,6 +103,7 @@ struct DirectoryService::Parts {
     ReplayCache replays;
     RateLimiter registrations;
     RateLimiter resetMails;
+    TicketIssuer tickets;
     PageServices services;
     AccountPages accountPages;
     LoginPages loginPages;
@@ -133,13 +138,20 @@ std::unique_ptr<DirectoryService> DirectoryService::Create(const ServiceOptions&
         error = "cannot create the folder '" + databaseFolder.string() + "'";
         return nullptr;
     }
+    ticket::SecretKey ticketKey{};
+    if (options.tickets.keyPath.empty()) {
+        ticket::NewSigningKey(ticketKey);
+    } else if (!ticket::LoadOrCreateSigningKey(options.tickets.keyPath, ticketKey, error)) {
+        error = "voice ticket key: " + error;
+        return nullptr;
+    }
     auto database = Database::Open(options.databasePath, error);
     if (database == nullptr) {
         error = "cannot open the database '" + options.databasePath + "': " + error;
         return nullptr;
     }
     return std::make_unique<DirectoryService>(
-        std::make_unique<Parts>(options, std::move(seams), std::move(database)));
+        std::make_unique<Parts>(options, std::move(seams), std::move(database), ticketKey));
 }
 
 DirectoryService::DirectoryService(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}

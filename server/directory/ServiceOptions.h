@@ -6,6 +6,7 @@
 #include "security/LoginThrottle.h"
 #include "security/PasswordHasher.h"
 #include "security/RateLimiter.h"
+#include "security/TicketIssuer.h"
 
 namespace qv::dirsvc {
 
@@ -21,6 +22,7 @@ struct ServiceOptions {
     // mails 5, then one per 12 minutes.
     RateLimiter::Policy registrations{10, 360};
     RateLimiter::Policy resetMails{5, 720};
+    TicketOptions tickets;
 };
 
 }  // namespace qv::dirsvc

@@ -39,6 +39,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quorvane-directory: %s\n", error.c_str());
         return 1;
     }
+    if (line.options.tickets.keyPath.empty()) {
+        std::fprintf(stderr,
+                     "quorvane-directory: no --ticket-key: voice tickets are signed with a key "
+                     "that no voice server has\n");
+    }
     const int port = service->Start(line.host, line.port);
     if (port < 0) {
         std::fprintf(stderr, "quorvane-directory: cannot listen on %s:%d\n", line.host.c_str(),

@@ -20,15 +20,20 @@ const char* CommandLine::Usage() {
            "  --listen HOST:PORT      address to serve on (default 127.0.0.1:12011; port 0 picks\n"
            "                          a free port). The bound address is printed on standard\n"
            "                          output as \"listening on HOST:PORT\".\n"
-           "  --directory HOST:PORT   the directory service that checks logins (default\n"
-           "                          127.0.0.1:8080)\n"
+           "  --ticket-public-key FILE  the directory's public key for voice tickets (the\n"
+           "                          FILE.pub beside its --ticket-key); required here or in\n"
+           "                          the settings\n"
            "  --config FILE           Key=Value settings: RequiredControlBuild,\n"
            "                          RequiredProgramBuild, RequiredPatcherBuild, ServerName,\n"
-           "                          Certificate, PrivateKey, PlainListen\n"
+           "                          Certificate, PrivateKey, PlainListen, TicketPublicKey,\n"
+           "                          VoiceCluster\n"
            "  --certificate FILE      the server's certificate chain (PEM); required\n"
            "  --private-key FILE      its private key (PEM); required\n"
            "  --plain-listen HOST:PORT  also serve without TLS there (tests of old engines)\n"
-           "  --max-sessions N        sessions served at once (default 10000)\n"
+           "  --max-sessions N        registered sessions served at once (default 10000)\n"
+           "  --max-unregistered N    sessions not yet registered, in all (default 4096)\n"
+           "  --max-unregistered-per-address N\n"
+           "                          the same from one address (default 64)\n"
            "  --help                  show this text\n"
            "\n"
            "One line per session event is logged on standard error. SIGINT or SIGTERM stops\n"
@@ -63,8 +68,9 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             return line;
         }
         const bool takesValue =
-            argument == "--listen" || argument == "--directory" || argument == "--config" ||
-            argument == "--max-sessions" || argument == "--hello-timeout-ms" ||
+            argument == "--listen" || argument == "--ticket-public-key" || argument == "--config" ||
+            argument == "--max-sessions" || argument == "--max-unregistered" ||
+            argument == "--max-unregistered-per-address" || argument == "--hello-timeout-ms" ||
             argument == "--idle-timeout-ms" || argument == "--register-timeout-ms" ||
             argument == "--certificate" || argument == "--private-key" ||
             argument == "--plain-listen" || argument == "--list-ids-per-second" ||
@@ -80,11 +86,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             if (!servers::ParseHostPort(value, options.listenHost, options.listenPort)) {
                 return fail("--listen wants HOST:PORT, not '" + value + "'");
             }
-        } else if (argument == "--directory") {
-            if (!servers::ParseHostPort(value, options.directoryHost, options.directoryPort) ||
-                options.directoryPort == 0) {
-                return fail("--directory wants HOST:PORT, not '" + value + "'");
-            }
+        } else if (argument == "--ticket-public-key") {
+            line.ticketPublicKey = value;
         } else if (argument == "--config") {
             line.configPath = value;
         } else if (argument == "--certificate") {
@@ -101,6 +104,15 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
                 return fail("--max-sessions wants a number from 1 to 1000000");
             }
             options.limits.maxSessions = static_cast<std::size_t>(*number);
+        } else if (argument == "--max-unregistered" ||
+                   argument == "--max-unregistered-per-address") {
+            const auto number = servers::ParseNumber(value, 1, kMaxSessions);
+            if (!number) {
+                return fail(argument + " wants a number from 1 to 1000000");
+            }
+            (argument == "--max-unregistered" ? options.limits.maxUnregistered
+                                              : options.limits.maxUnregisteredPerAddress) =
+                static_cast<std::size_t>(*number);
         } else if (argument == "--list-ids-per-second" || argument == "--list-ids-burst") {
             // A small list budget for tests; not in the usage text.
             const auto number = servers::ParseNumber(value, 1, 100000000);

@@ -13,8 +13,9 @@ struct CommandLine {
     enum class Action { kRun, kHelp, kError };
 
     Action action = Action::kRun;
-    std::string error;       // for kError
-    std::string configPath;  // empty: the built-in defaults
+    std::string error;            // for kError
+    std::string configPath;       // empty: the built-in defaults
+    std::string ticketPublicKey;  // over the configuration's TicketPublicKey
     VoiceServerOptions options;
     // Given on the command line; they win over the configuration file.
     std::string certificateFile;

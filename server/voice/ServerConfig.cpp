@@ -1,5 +1,6 @@
 #include "ServerConfig.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -73,6 +74,18 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
                 error = where + "PlainListen wants HOST:PORT";
                 return false;
             }
+        } else if (key == "TicketPublicKey") {
+            if (value.empty()) {
+                error = where + "TicketPublicKey wants a file name";
+                return false;
+            }
+            result.ticketPublicKey = std::string(value);
+        } else if (key == "VoiceCluster") {
+            if (value.empty() || value.size() > 64) {
+                error = where + "VoiceCluster wants a name of 1 to 64 characters";
+                return false;
+            }
+            result.voiceCluster = std::string(value);
         } else {
             error = where + "unknown key '" + key + "'";
             return false;
@@ -90,17 +103,22 @@ bool ServerConfig::Load(const std::string& path, ServerConfig& config, std::stri
     }
     std::stringstream text;
     text << in.rdbuf();
+    const ServerConfig before = config;
     if (!Parse(text.str(), config, error)) {
         error = path + ", " + error;
         return false;
     }
-    // File names are taken from the configuration file's folder.
-    const std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos) {
-        for (std::string* file : {&config.certificateFile, &config.privateKeyFile}) {
-            if (!file->empty() && file->front() != '/') {
-                *file = path.substr(0, slash + 1) + *file;
-            }
+    // File names the configuration file gives are taken from its folder.
+    const auto folder = std::filesystem::path(path).parent_path();
+    const std::pair<std::string ServerConfig::*, const std::string&> files[] = {
+        {&ServerConfig::certificateFile, before.certificateFile},
+        {&ServerConfig::privateKeyFile, before.privateKeyFile},
+        {&ServerConfig::ticketPublicKey, before.ticketPublicKey},
+    };
+    for (const auto& [member, old] : files) {
+        std::string& file = config.*member;
+        if (file != old && !file.empty() && file.front() != '/') {
+            file = (folder / file).string();
         }
     }
     return true;

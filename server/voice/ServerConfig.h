@@ -20,6 +20,10 @@ struct ServerConfig {
     // A listener without TLS, only when asked for (tests of old engines); port -1: none.
     std::string plainHost;
     int plainPort = -1;
+    // The directory's public key for voice tickets (a file of 64 hex digits), and the cluster
+    // name the tickets must carry.
+    std::string ticketPublicKey;
+    std::string voiceCluster = "quorvane";
 
     // The Welcome's required versions: program build high, patcher build low.
     std::int32_t RequiredVersions() const {
@@ -29,6 +33,7 @@ struct ServerConfig {
 
     // Key=Value lines over the defaults; false with a message naming the line on any fault.
     static bool Parse(std::string_view text, ServerConfig& config, std::string& error);
+    // A relative TicketPublicKey is taken from the file's folder.
     static bool Load(const std::string& path, ServerConfig& config, std::string& error);
 };
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 namespace qv::voicesvc {
 
@@ -19,13 +20,24 @@ struct ServerLimits {
     std::chrono::milliseconds floodWindow{2000};
     // Output queued for a session that does not read.
     std::size_t maxBacklog = 1024 * 1024;
-    // Sessions past the Welcome; one more is told the server is full.
+    // Registered sessions; one more is told the server is full.
     std::size_t maxSessions = 10000;
     // List work per session, in ids a second (see ListBudget): a login's whole watch and block
     // lists (about 20000 ids) fit in the burst, a client that replaces a 7500-id list over and
     // over gets about one replace a second.
     std::size_t listIdsPerSecond = 20000;
     std::size_t listIdsBurst = 50000;
+    // Sessions that have not registered yet, in all and from one address: they cost memory and
+    // a ticket check each and prove nothing, so a crowd of them must not crowd out real users.
+    std::size_t maxUnregistered = 4096;
+    std::size_t maxUnregisteredPerAddress = 64;
+    // The largest frame body before registration: Hello, RegisterTicket and Ping fit.
+    std::uint32_t maxUnregisteredFrame = 2048;
+    // Nonces of used tickets remembered until they expire (a ticket lives minutes).
+    std::size_t maxRememberedTickets = 200000;
+    // A ticket valid for longer than this is refused: the directory issues 5-minute tickets, so
+    // more means a clock far off.
+    std::int64_t maxTicketLifetimeSeconds = 900;
     // How long a closing session may take to read its last frames.
     std::chrono::milliseconds closeLinger{5000};
 };

@@ -5,10 +5,10 @@
 #include <functional>
 #include <string>
 
-#include "CheckReply.h"
 #include "Delivery.h"
 #include "ServerConfig.h"
 #include "ServerLimits.h"
+#include "VoiceTicket.h"
 
 namespace qv::voicesvc {
 
@@ -21,11 +21,16 @@ class SessionHost {
     virtual const ServerConfig& Config() const = 0;
     virtual const ServerLimits& Limits() const = 0;
     virtual PresenceRegistry& Registry() = 0;
-    // done runs on the io thread.
-    virtual void CheckConnection(const std::string& userId, const std::string& connectionId,
-                                 std::function<void(CheckReply)> done) = 0;
+    // Checks a voice ticket for that user offline and uses it up; the nickname it names on
+    // kNone. Logs and counts every refusal.
+    virtual ticket::Fault CheckTicket(SessionId session, const std::string& userId,
+                                      const std::string& text, std::string& nickname) = 0;
+    // A place among the sessions that have not registered; false when there are too many, in
+    // all or from that address.
+    virtual bool TakeUnregisteredSlot(const std::string& address) = 0;
+    virtual void ReleaseUnregisteredSlot(const std::string& address) = 0;
     virtual void Deliver(Deliveries deliveries) = 0;
-    // A place among the welcomed sessions; false when the server is full.
+    // A place among the registered sessions; false when the server is full.
     virtual bool TakeSlot() = 0;
     virtual void ReleaseSlot() = 0;
     virtual void Log(const std::string& line) = 0;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <asio/post.hpp>
+#include <ctime>
 
 #include "VoiceSession.h"
 
@@ -15,7 +16,7 @@ VoiceServer::VoiceServer(VoiceServerOptions options)
       tls_(asio::ssl::context::tls_server),
       acceptor_(io_),
       plainAcceptor_(io_),
-      directory_(options_.directoryHost, options_.directoryPort, options_.directoryTimeout) {}
+      usedTickets_(options_.limits.maxRememberedTickets) {}
 
 VoiceServer::~VoiceServer() {
     // Ending a session takes it out of the map, so walk a copy.
@@ -138,12 +139,57 @@ void VoiceServer::Accept(asio::ip::tcp::acceptor& acceptor, bool tls) {
     });
 }
 
-void VoiceServer::CheckConnection(const std::string& userId, const std::string& connectionId,
-                                  std::function<void(CheckReply)> done) {
-    directory_.Check(userId, connectionId,
-                     [executor = io_.get_executor(), done = std::move(done)](CheckReply reply) {
-                         asio::post(executor, [done, reply = std::move(reply)] { done(reply); });
-                     });
+ticket::Fault VoiceServer::CheckTicket(SessionId session, const std::string& userId,
+                                       const std::string& text, std::string& nickname) {
+    const std::int64_t now = std::time(nullptr);
+    ticket::VoiceTicket ticket;
+    ticket::Fault fault =
+        ticket::Verify(text, options_.ticketKey, now, options_.limits.maxTicketLifetimeSeconds,
+                       options_.config.voiceCluster, ticket);
+    if (fault == ticket::Fault::kNone && ticket.userId != userId) {
+        fault = ticket::Fault::kOtherUser;
+    }
+    if (fault == ticket::Fault::kNone) {
+        switch (usedTickets_.Remember(ticket.nonce, ticket.expires, now)) {
+            case TicketReplayCache::Result::kFresh:
+                nickname = ticket.nickname;
+                return fault;
+            case TicketReplayCache::Result::kReplayed:
+                fault = ticket::Fault::kReplayed;
+                break;
+            case TicketReplayCache::Result::kFull:
+                fault = ticket::Fault::kCacheFull;
+                break;
+        }
+    }
+    const std::uint64_t count = ++refusals_[static_cast<std::size_t>(fault)];
+    Log("session " + std::to_string(session) + " ticket refused for " + userId + ": " +
+        ticket::FaultName(fault) + " (" + std::to_string(count) + " so far)");
+    return fault;
+}
+
+bool VoiceServer::TakeUnregisteredSlot(const std::string& address) {
+    if (unregistered_ >= options_.limits.maxUnregistered) {
+        return false;
+    }
+    std::size_t& fromAddress = unregisteredByAddress_[address];
+    if (fromAddress >= options_.limits.maxUnregisteredPerAddress) {
+        return false;
+    }
+    ++fromAddress;
+    ++unregistered_;
+    return true;
+}
+
+void VoiceServer::ReleaseUnregisteredSlot(const std::string& address) {
+    const auto found = unregisteredByAddress_.find(address);
+    if (found == unregisteredByAddress_.end()) {
+        return;
+    }
+    if (--found->second == 0) {
+        unregisteredByAddress_.erase(found);
+    }
+    --unregistered_;
 }
 
 void VoiceServer::Deliver(Deliveries deliveries) {
@@ -158,16 +204,16 @@ void VoiceServer::Deliver(Deliveries deliveries) {
 }
 
 bool VoiceServer::TakeSlot() {
-    if (welcomed_ >= options_.limits.maxSessions) {
+    if (registered_ >= options_.limits.maxSessions) {
         return false;
     }
-    ++welcomed_;
+    ++registered_;
     return true;
 }
 
 void VoiceServer::ReleaseSlot() {
-    if (welcomed_ > 0) {
-        --welcomed_;
+    if (registered_ > 0) {
+        --registered_;
     }
 }
 

@@ -1,25 +1,28 @@
 #pragma once
 
 // The voice server: accepts engines over TLS (and, when asked, on a plain TCP port for tests of
-// old engines) and runs every session on one io thread; only the directory checks and the log
-// writer run elsewhere.
+// old engines) and runs every session on one io thread; logins are checked there too, offline,
+// against the directory's ticket key. Only the log writer runs elsewhere.
 
+#include <array>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 
-#include "DirectoryCheck.h"
 #include "LogQueue.h"
 #include "PresenceRegistry.h"
 #include "ServerConfig.h"
 #include "ServerLimits.h"
 #include "SessionHost.h"
+#include "TicketReplayCache.h"
+#include "VoiceTicket.h"
 
 namespace qv::voicesvc {
 
@@ -28,9 +31,8 @@ class VoiceSession;
 struct VoiceServerOptions {
     std::string listenHost = "127.0.0.1";
     int listenPort = 12011;
-    std::string directoryHost = "127.0.0.1";
-    int directoryPort = 8080;
-    std::chrono::milliseconds directoryTimeout{5000};
+    // The directory's public key that signs voice tickets.
+    ticket::PublicKey ticketKey{};
     ServerConfig config;
     ServerLimits limits;
     // Receives the log lines; standard error when empty.
@@ -67,8 +69,10 @@ class VoiceServer : private SessionHost {
     const ServerConfig& Config() const override { return options_.config; }
     const ServerLimits& Limits() const override { return options_.limits; }
     PresenceRegistry& Registry() override { return registry_; }
-    void CheckConnection(const std::string& userId, const std::string& connectionId,
-                         std::function<void(CheckReply)> done) override;
+    ticket::Fault CheckTicket(SessionId session, const std::string& userId, const std::string& text,
+                              std::string& nickname) override;
+    bool TakeUnregisteredSlot(const std::string& address) override;
+    void ReleaseUnregisteredSlot(const std::string& address) override;
     void Deliver(Deliveries deliveries) override;
     bool TakeSlot() override;
     void ReleaseSlot() override;
@@ -87,9 +91,12 @@ class VoiceServer : private SessionHost {
     PresenceRegistry registry_;
     std::unordered_map<SessionId, std::shared_ptr<VoiceSession>> sessions_;
     SessionId nextId_ = 1;
-    std::size_t welcomed_ = 0;
-    // Declared last so that its threads are gone before anything they post to.
-    DirectoryCheck directory_;
+    std::size_t registered_ = 0;
+    std::size_t unregistered_ = 0;
+    std::unordered_map<std::string, std::size_t> unregisteredByAddress_;
+    TicketReplayCache usedTickets_;
+    // Refused tickets by reason, for the log.
+    std::array<std::uint64_t, 16> refusals_{};
 };
 
 }  // namespace qv::voicesvc

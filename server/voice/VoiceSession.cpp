@@ -38,6 +38,14 @@ void VoiceSession::Start() {
     started_ = lastFrame_ = Clock::now();
     host_.Log("session " + std::to_string(id_) + " connected from " + address_ +
               (stream_.Tls() ? "" : " (plain TCP)"));
+    if (!host_.TakeUnregisteredSlot(address_)) {
+        // No Close: flushing one would keep the socket for the linger time, which is what a
+        // crowd of connections wants. The engine sees a lost connection and tries again later.
+        End("too many sessions not registered", false);
+        return;
+    }
+    unregisteredSlot_ = true;
+    reader_.SetMaxBody(host_.Limits().maxUnregisteredFrame);
     // The Hello deadline covers the handshake too.
     ArmTimer();
     stream_.AsyncHandshake([self = shared_from_this()](asio::error_code ec) {
@@ -92,7 +100,9 @@ bool VoiceSession::TakeFrames() {
         } else {
             const auto result = reader_.Next(frame);
             if (result == voice::FrameReader::Result::kBad) {
-                return ProtocolError("bad frame length");
+                return ProtocolError(state_ == State::kRegistered
+                                         ? "bad frame length"
+                                         : "bad or large frame before registration");
             }
             if (result == voice::FrameReader::Result::kNeedMore) {
                 return true;
@@ -157,9 +167,16 @@ bool VoiceSession::Handle(const voice::Frame& frame) {
             }
             return HandleHello(frame);
         case State::kAwaitRegister:
-        case State::kChecking:
-            if (frame.type == MessageType::kRegister && state_ == State::kAwaitRegister) {
-                return HandleRegister(frame);
+            if (frame.type == MessageType::kRegister) {
+                // Connection ids are not taken any more; the update brings an engine that
+                // registers with a ticket.
+                Send(voice::Encode(
+                    voice::Close{11, "This voice engine is out of date. Please update it."}));
+                End("the engine is out of date (it registers with a connection id)", true);
+                return false;
+            }
+            if (frame.type == MessageType::kRegisterTicket && version_ >= 2) {
+                return HandleRegisterTicket(frame);
             }
             if (frame.type != MessageType::kPing) {
                 return ProtocolError("frame before registration");
@@ -184,65 +201,52 @@ bool VoiceSession::HandleHello(const voice::Frame& frame) {
         End("unsupported protocol version " + std::to_string(hello.protocol), true);
         return false;
     }
-    if (!host_.TakeSlot()) {
-        Send(voice::Encode(voice::Close{12, "The server is full."}));
-        End("the server is full", true);
-        return false;
-    }
-    welcomed_ = true;
+    version_ = std::min(hello.protocol, voice::kProtocolVersion);
     const ServerConfig& config = host_.Config();
-    protocol_ = std::min(hello.protocol, voice::kProtocolVersion);
-    Send(voice::Encode(voice::Welcome{protocol_, config.requiredControlBuild,
+    Send(voice::Encode(voice::Welcome{version_, config.requiredControlBuild,
                                       config.RequiredVersions(), config.serverName}));
     state_ = State::kAwaitRegister;
     ArmTimer();  // from the Hello deadline to the Register deadline
     return true;
 }
 
-bool VoiceSession::HandleRegister(const voice::Frame& frame) {
-    voice::Register request;
+bool VoiceSession::HandleRegisterTicket(const voice::Frame& frame) {
+    voice::RegisterTicket request;
     if (!voice::Decode(frame.fields, request)) {
-        return ProtocolError("malformed Register");
+        return ProtocolError("malformed RegisterTicket");
     }
-    state_ = State::kChecking;
     userId_ = request.userId;
-    host_.CheckConnection(request.userId, request.connectionId,
-                          [weak = weak_from_this()](const CheckReply& reply) {
-                              if (auto self = weak.lock()) {
-                                  self->OnChecked(reply);
-                              }
-                          });
+    std::string nickname;
+    const ticket::Fault fault = host_.CheckTicket(id_, userId_, request.ticket, nickname);
+    if (fault != ticket::Fault::kNone) {
+        // Never message 8: that would make the program forget the user's stored login, and a
+        // wrong key or a skewed clock here would do it to everyone. As a lost connection, the
+        // program logs in afresh and comes back with a new ticket.
+        Send(voice::Encode(voice::Close{5, std::string("The voice login was refused (") +
+                                               ticket::FaultName(fault) + "). Logging in again."}));
+        End("ticket refused for " + userId_, true);
+        return false;
+    }
+    if (!host_.TakeSlot()) {
+        Send(voice::Encode(voice::Close{12, "The server is full."}));
+        End("the server is full", true);
+        return false;
+    }
+    slot_ = true;
+    host_.ReleaseUnregisteredSlot(address_);
+    unregisteredSlot_ = false;
+    Deliveries out;
+    const auto admission = host_.Registry().Admit(id_, userId_, nickname, address_, out);
+    Deliver(std::move(out));
+    if (admission != PresenceRegistry::Admission::kAdmitted) {
+        End(userId_ + " is registered on another session", true);
+        return false;
+    }
+    state_ = State::kRegistered;
+    reader_.SetMaxBody(voice::kMaxFrameBody);
+    host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
+    ArmTimer();  // the registration deadline no longer applies
     return true;
-}
-
-void VoiceSession::OnChecked(const CheckReply& reply) {
-    if (state_ != State::kChecking) {
-        return;
-    }
-    switch (reply.outcome) {
-        case CheckReply::Outcome::kPassed: {
-            Deliveries out;
-            const auto admission =
-                host_.Registry().Admit(id_, userId_, reply.nickname, address_, out);
-            Deliver(std::move(out));
-            if (admission != PresenceRegistry::Admission::kAdmitted) {
-                End(userId_ + " is registered on another session", true);
-                return;
-            }
-            state_ = State::kRegistered;
-            host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
-            return;
-        }
-        case CheckReply::Outcome::kRefused:
-            Send(voice::Encode(voice::ServerMessage{3, 8, reply.reason}));
-            Send(voice::Encode(voice::Close{13, "Authentication failed."}));
-            End("authentication failed for " + userId_, true);
-            return;
-        case CheckReply::Outcome::kUnreachable:
-            Send(voice::Encode(voice::Close{13, "The directory service cannot be reached."}));
-            End("the directory service cannot be reached", true);
-            return;
-    }
 }
 
 bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
@@ -275,7 +279,7 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
             return HandleList(frame);
         case MessageType::kWatchListPart:
         case MessageType::kBlockListPart:
-            if (protocol_ < voice::kListPartsVersion) {
+            if (version_ < voice::kListPartsVersion) {
                 return ProtocolError("unexpected message type");
             }
             return HandleListPart(frame);
@@ -412,8 +416,11 @@ void VoiceSession::End(const std::string& reason, bool flush) {
     state_ = State::kEnded;
     Deliveries out;
     host_.Registry().Remove(id_, out);
-    if (welcomed_) {
+    if (slot_) {
         host_.ReleaseSlot();
+    }
+    if (unregisteredSlot_) {
+        host_.ReleaseUnregisteredSlot(address_);
     }
     host_.Log("session " + std::to_string(id_) + " closed: " + reason);
     host_.Ended(id_);

@@ -1,7 +1,7 @@
 #pragma once
 
-// One engine's connection: reads frames, answers the handshake, has the connection checked,
-// hands everything else to the presence registry and writes what the server owes the engine.
+// One engine's connection: reads frames, answers the handshake, checks the voice ticket, hands
+// everything else to the presence registry and writes what the server owes the engine.
 // Lives on the io thread only.
 
 #include <array>
@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 
-#include "CheckReply.h"
 #include "Delivery.h"
 #include "FloodMeter.h"
 #include "ListBudget.h"
@@ -38,7 +37,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     void Abort(const std::string& reason);
 
   private:
-    enum class State { kAwaitHello, kAwaitRegister, kChecking, kRegistered, kEnded };
+    enum class State { kAwaitHello, kAwaitRegister, kRegistered, kEnded };
     using Clock = std::chrono::steady_clock;
 
     void Read();
@@ -51,11 +50,10 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     // False when the frame ended the session.
     bool Handle(const voice::Frame& frame);
     bool HandleHello(const voice::Frame& frame);
-    bool HandleRegister(const voice::Frame& frame);
+    bool HandleRegisterTicket(const voice::Frame& frame);
     bool HandleRegistered(const voice::Frame& frame);
     bool HandleList(const voice::Frame& frame);
     bool HandleListPart(const voice::Frame& frame);
-    void OnChecked(const CheckReply& reply);
     void Deliver(Deliveries deliveries);
     // Ends the session; with flush the queued frames go out before the socket closes.
     void End(const std::string& reason, bool flush);
@@ -74,8 +72,9 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     std::string userId_;
     State state_ = State::kAwaitHello;
     // The version the Welcome gave; nothing newer is taken or sent.
-    std::uint16_t protocol_ = 0;
-    bool welcomed_ = false;
+    std::uint16_t version_ = 0;
+    bool unregisteredSlot_ = false;
+    bool slot_ = false;
     bool lingering_ = false;
     bool overflowed_ = false;
     bool socketClosed_ = false;

@@ -8,6 +8,7 @@
 
 #include "CommandLine.h"
 #include "FileLimit.h"
+#include "TicketKeys.h"
 #include "VoiceServer.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     line.ApplyOverrides(line.options.config);
+    const std::string keyPath =
+        line.ticketPublicKey.empty() ? line.options.config.ticketPublicKey : line.ticketPublicKey;
+    if (keyPath.empty()) {
+        std::fprintf(stderr,
+                     "sonaro-server: no ticket public key: give --ticket-public-key FILE or "
+                     "TicketPublicKey=FILE in the settings (the directory's --ticket-key "
+                     "FILE.pub)\n");
+        return 2;
+    }
+    if (!qv::ticket::Initialize() ||
+        !qv::ticket::LoadPublicKey(keyPath, line.options.ticketKey, error)) {
+        std::fprintf(stderr, "sonaro-server: cannot use the ticket public key: %s\n",
+                     error.empty() ? "libsodium cannot be initialised" : error.c_str());
+        return 2;
+    }
     // An engine that hangs up mid-write must not end the server.
     signal(SIGPIPE, SIG_IGN);
     qv::voicesvc::RaiseFileLimit();

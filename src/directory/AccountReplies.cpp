@@ -52,6 +52,9 @@ LoginReply ParseLoginReply(std::string_view reply) {
             out.status = kStatusSuccess;
             out.text = std::string(reply);
             out.connectId = std::move(*id);
+            if (auto ticket = reply::FindField(reply, "VoiceTicket")) {
+                out.voiceTicket = std::move(*ticket);
+            }
             out.nickName = std::move(*nick);
             out.contactListVersion = reply::Number(*contacts);
             out.blockListVersion = reply::Number(*blocks);

@@ -14,6 +14,8 @@ struct LoginReply {
     // Success: the whole reply. Failure: the error text.
     std::string text;
     std::string connectId;
+    // For the voice server; empty from a directory that issues none.
+    std::string voiceTicket;
     std::string nickName;
     long contactListVersion = 0;
     long blockListVersion = 0;

@@ -85,9 +85,11 @@ bool LoginEx2(DirectoryClient& client, std::string_view loginId, std::string_vie
         LoginReply reply = ParseLoginReply(request.reply);
         if (reply.status == kStatusSuccess) {
             owner->SetConnectionId(reply.connectId);
+            owner->SetVoiceTicket(reply.voiceTicket);
             owner->SetLoginRefused(false);
         } else {
             owner->SetConnectionId({});
+            owner->SetVoiceTicket({});
             owner->SetLoginRefused(true);
         }
         if (deliver && callback) {

@@ -32,6 +32,7 @@ struct ClientShared {
     RequestList inFlight;
     RequestList completed;
     std::string connectionId;
+    std::string voiceTicket;
     bool loginRefused = false;
     std::int32_t pendingDeletions = 0;
     // Changes whenever Stop empties the lists, so a late worker drops what it carried.
@@ -269,6 +270,7 @@ bool DirectoryClient::Stop() {
         // The deletions counted are gone with their requests.
         shared_->pendingDeletions = 0;
         shared_->connectionId.clear();
+        shared_->voiceTicket.clear();
         shared_->loginRefused = false;
         ++shared_->generation;
     }
@@ -356,6 +358,16 @@ std::string DirectoryClient::ConnectionId() const {
 void DirectoryClient::SetConnectionId(std::string id) {
     std::lock_guard lock(shared_->mutex);
     shared_->connectionId = std::move(id);
+}
+
+std::string DirectoryClient::VoiceTicket() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->voiceTicket;
+}
+
+void DirectoryClient::SetVoiceTicket(std::string ticket) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->voiceTicket = std::move(ticket);
 }
 
 bool DirectoryClient::LoginRefused() const {

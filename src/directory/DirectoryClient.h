@@ -73,6 +73,9 @@ class DirectoryClient {
 
     std::string ConnectionId() const;
     void SetConnectionId(std::string id);
+    // The voice ticket of the latest login; good for one voice-server login.
+    std::string VoiceTicket() const;
+    void SetVoiceTicket(std::string ticket);
     bool LoginRefused() const;
     void SetLoginRefused(bool refused);
 

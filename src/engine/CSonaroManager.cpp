@@ -211,7 +211,7 @@ bool CSonaroManager::Connect(const std::string& server, int port, const std::str
     control.SetCodec(static_cast<std::int16_t>(options_.Codec()));
     control.SetSampleRate(options_.VoiceSampleRate());
     control.SetParameter(sonaro_parameter::kConnectionSpeed, options_.ConnectionSpeed());
-    PassConnectionId();
+    PassVoiceTicket();
     if (auto* transport = instance_->Extension<SonaroTransport>(kSonaroTransportExtension)) {
         transport->SetTrustedAuthorities(voiceAuthorities_);
     }
@@ -228,17 +228,17 @@ bool CSonaroManager::Connect(const std::string& server, int port, const std::str
     return true;
 }
 
-void CSonaroManager::SetConnectionId(const std::string& connectionId) {
-    connectionId_ = connectionId;
-    PassConnectionId();
+void CSonaroManager::SetVoiceTicket(const std::string& ticket) {
+    ticket_ = ticket;
+    PassVoiceTicket();
 }
 
-void CSonaroManager::PassConnectionId() {
+void CSonaroManager::PassVoiceTicket() {
     if (!instance_) {
         return;
     }
     if (auto* credentials = instance_->Extension<SonaroCredentials>(kSonaroCredentialsExtension)) {
-        credentials->SetConnectionId(connectionId_);
+        credentials->SetVoiceTicket(ticket_);
     }
 }
 

@@ -90,11 +90,11 @@ class CSonaroManager : private SonaroEventSink {
                  const std::string& userId);
     // False when there was nothing to disconnect.
     bool Disconnect(bool notify);
-    // The directory's connection id of the user's login, which the voice server checks before
-    // it registers the user; handed to the engine now when one is alive and at every Connect.
-    // Engines that need none ignore it.
-    void SetConnectionId(const std::string& connectionId);
-    const std::string& ConnectionId() const { return connectionId_; }
+    // The voice ticket of the user's latest directory login, which the voice server checks
+    // before it registers the user; handed to the engine now when one is alive and at every
+    // Connect. Engines that need none ignore it.
+    void SetVoiceTicket(const std::string& ticket);
+    const std::string& VoiceTicket() const { return ticket_; }
     // The file of certificate authorities the engine trusts for the voice server besides the
     // system's store (from the server settings); handed to the engine at every Connect.
     void SetVoiceAuthorities(const std::string& caFile) { voiceAuthorities_ = caFile; }
@@ -222,7 +222,7 @@ class CSonaroManager : private SonaroEventSink {
     void FirewallNotify(std::int32_t code) override;
 
     SonaroControl* Alive();
-    void PassConnectionId();
+    void PassVoiceTicket();
     SonaroControl* Connected();
     bool PushToTalkInEffect() const;
     void TalkAfterJoin();
@@ -256,7 +256,7 @@ class CSonaroManager : private SonaroEventSink {
     std::unique_ptr<SonaroInstance> instance_;
     std::string nickname_;
     std::string userId_;
-    std::string connectionId_;
+    std::string ticket_;
     std::string voiceAuthorities_;
     std::string watchList_;
     std::string blockList_;

@@ -254,7 +254,7 @@ void Session::StandardLogin(bool newUser) {
         }
         // The Login dialog has logged in to the directory already.
         ConnectEngine(nick, std::to_string(id), password,
-                      s_.directory != nullptr ? s_.directory->ConnectionId() : "");
+                      s_.directory != nullptr ? s_.directory->VoiceTicket() : "");
         return;
     }
     bool hasId = false;
@@ -276,13 +276,13 @@ void Session::StandardLogin(bool newUser) {
             },
             this);
     }
-    // Not the id of an earlier login: it may have expired, and a voice server that refuses it
-    // makes the program forget the stored login.
+    // Not the ticket of an earlier login: a ticket logs in once and lives minutes; the login
+    // reply brings a fresh one.
     ConnectEngine(nick, std::to_string(id), stored, "");
 }
 
 void Session::ConnectEngine(const std::string& nickname, const std::string& id,
-                            const std::string& storedPassword, const std::string& connectionId) {
+                            const std::string& storedPassword, const std::string& voiceTicket) {
     voiceServer_ = s_.serverSettings.GetString(kServer, "VoiceServer", kDefaultVoiceServer);
     const int port = s_.serverSettings.GetInt(kServer, "VoicePort", kDefaultVoicePort);
     if (storedPassword.empty()) {
@@ -294,7 +294,7 @@ void Session::ConnectEngine(const std::string& nickname, const std::string& id,
         });
         return;
     }
-    s_.manager.SetConnectionId(connectionId);
+    s_.manager.SetVoiceTicket(voiceTicket);
     s_.manager.SetVoiceAuthorities(s_.serverSettings.GetString(kServer, "VoiceCaFile", ""));
     s_.manager.Connect(voiceServer_, port, nickname, id);
 }
@@ -303,7 +303,7 @@ void Session::OnLoginReply(const std::string&, const std::string& nickname, long
                            long blocks, long partners, long partnerParams, int status) {
     if (status == 1) {
         if (s_.directory != nullptr) {
-            s_.manager.SetConnectionId(s_.directory->ConnectionId());
+            s_.manager.SetVoiceTicket(s_.directory->VoiceTicket());
         }
         s_.subsystems.ContactListVersion(contacts);
         s_.subsystems.BlockListVersion(blocks);
@@ -370,7 +370,7 @@ void Session::LogoffCommand() {
     key.SetDword(login_key::kQuorvaneId, 0);
     key.SetDword(login_key::kEmailPublic, 1);
     key.SetDword(login_key::kAllowSpam, 1);
-    s_.manager.SetConnectionId("");
+    s_.manager.SetVoiceTicket("");
     SetUpUser(0);
     s_.subsystems.ClearContactList();
 }

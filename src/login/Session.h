@@ -132,10 +132,10 @@ class Session {
     // Shows a window the user answers, without the wait cursor over it.
     bool UserDialog(const std::function<bool()>& show);
     void EndReconnecting();
-    // connectionId: the directory login the voice server will check; empty while LoginEx2 is
+    // voiceTicket: the directory's ticket the voice server will check; empty while LoginEx2 is
     // still on its way (its reply hands the fresh one to the engine manager).
     void ConnectEngine(const std::string& nickname, const std::string& id,
-                       const std::string& storedPassword, const std::string& connectionId);
+                       const std::string& storedPassword, const std::string& voiceTicket);
     void OnLoginReply(const std::string& text, const std::string& nickname, long contacts,
                       long blocks, long partners, long partnerParams, int status);
     void StartReconnectPoll();

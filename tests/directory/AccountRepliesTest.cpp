@@ -35,6 +35,17 @@ TEST(AccountRepliesTest, ALoginReplyGivesTheIdAndTheVersions) {
     EXPECT_EQ(login.blockListVersion, 0);
     EXPECT_EQ(login.partnerListVersion, 1);
     EXPECT_EQ(login.partnerParamsVersion, 2);
+    EXPECT_EQ(login.voiceTicket, "");
+}
+
+TEST(AccountRepliesTest, ALoginReplyMayCarryAVoiceTicketAfterTheOtherFields) {
+    const std::string reply =
+        "Success" + S + Fields(kLoginFields) + "UserId=5" + S + "VoiceTicket=abc.def" + S;
+    LoginReply login = ParseLoginReply(reply);
+    EXPECT_EQ(login.status, kStatusSuccess);
+    EXPECT_EQ(login.connectId, "77");
+    EXPECT_EQ(login.nickName, "Bob");
+    EXPECT_EQ(login.voiceTicket, "abc.def");
 }
 
 TEST(AccountRepliesTest, ALoginMissingAnyFieldFails) {

@@ -308,7 +308,7 @@ TEST_F(ManagerConnectionTest, AnEngineThatCannotBeMadeIsReportedLikeAFailedInsta
     EXPECT_EQ(h.screen.boxes[0].text, "Failed to install Sonaro Control.");
 }
 
-// An engine that takes the directory's connection id and says when it got it, relative to Connect.
+// An engine that takes the directory's voice ticket and says when it got it, relative to Connect.
 class CredentialedControl final : public test::QuietControl, public SonaroCredentials {
   public:
     explicit CredentialedControl(std::vector<std::string>& log) : log_(log) {}
@@ -317,7 +317,7 @@ class CredentialedControl final : public test::QuietControl, public SonaroCreden
                    ? static_cast<SonaroCredentials*>(this)
                    : nullptr;
     }
-    void SetConnectionId(const std::string& id) override { log_.push_back("id " + id); }
+    void SetVoiceTicket(const std::string& ticket) override { log_.push_back("ticket " + ticket); }
     Bool32 Connect(const std::string&, std::int16_t) override {
         log_.push_back("connect");
         return 1;
@@ -327,25 +327,25 @@ class CredentialedControl final : public test::QuietControl, public SonaroCreden
     std::vector<std::string>& log_;
 };
 
-TEST_F(ManagerConnectionTest, TheConnectionIdReachesTheEngineBeforeConnectAndWhenItChanges) {
+TEST_F(ManagerConnectionTest, TheTicketReachesTheEngineBeforeConnectAndWhenItChanges) {
     std::vector<std::string> log;
     h.factory->replacement = [&log](SonaroEventSink&) {
         return SonaroInstance::Adopt(std::make_unique<CredentialedControl>(log));
     };
-    h.manager->SetConnectionId("old");  // no engine yet: kept for the next Connect
+    h.manager->SetVoiceTicket("old");  // no engine yet: kept for the next Connect
     EXPECT_TRUE(log.empty());
     Connect();
-    h.manager->SetConnectionId("fresh");  // the login's reply came after the engine started
-    h.manager->SetConnectionId("");
-    EXPECT_EQ(log, (std::vector<std::string>{"id old", "connect", "id fresh", "id "}));
-    EXPECT_EQ(h.manager->ConnectionId(), "");
+    h.manager->SetVoiceTicket("fresh");  // the login's reply came after the engine started
+    h.manager->SetVoiceTicket("");
+    EXPECT_EQ(log, (std::vector<std::string>{"ticket old", "connect", "ticket fresh", "ticket "}));
+    EXPECT_EQ(h.manager->VoiceTicket(), "");
 }
 
 TEST_F(ManagerConnectionTest, AnEngineWithoutCredentialsIsNotAskedForThem) {
     Connect();
-    h.manager->SetConnectionId("abc");
+    h.manager->SetVoiceTicket("abc");
     EXPECT_EQ(h.manager->State(), 2);
-    EXPECT_EQ(h.manager->ConnectionId(), "abc");
+    EXPECT_EQ(h.manager->VoiceTicket(), "abc");
 }
 
 }  // namespace

@@ -110,23 +110,29 @@ TEST_F(LoginFormTest, TheLoginDialogFlowConnectsTheEngine) {
     EXPECT_EQ(r.EngineCalls("Connect("), Lines{"Connect(\"voice.example\", 12011)"});
     EXPECT_EQ(r.Connects(), 1);
     EXPECT_EQ(r.session->UserSetUp(), id);
-    // The voice server will check the id of the dialog's login.
-    EXPECT_FALSE(client.client.ConnectionId().empty());
-    EXPECT_EQ(r.h.manager->ConnectionId(), client.client.ConnectionId());
+    // The voice server will check the ticket of the dialog's login.
+    EXPECT_FALSE(client.client.VoiceTicket().empty());
+    EXPECT_EQ(r.h.manager->VoiceTicket(), client.client.VoiceTicket());
 }
 
-TEST_F(LoginFormTest, AStoredLoginHandsTheFreshConnectionIdToTheEngineManager) {
+TEST_F(LoginFormTest, EveryConnectHandsAFreshTicketToTheEngineManager) {
     Register("Stored");
     r.StoreAccount(id, "Stored", password);
-    r.h.manager->SetConnectionId("an earlier login's");
-    r.session->Connect(false);
-    EXPECT_EQ(r.Connects(), 1);
-    // The engine starts before LoginEx2 answers, and not with an id that may have expired.
-    EXPECT_EQ(r.h.manager->ConnectionId(), "");
-    ASSERT_TRUE(client.DriveUntil([&] { return !r.h.manager->ConnectionId().empty(); }));
-    EXPECT_EQ(r.h.manager->ConnectionId(), client.client.ConnectionId());
+    r.h.manager->SetVoiceTicket("an earlier login's");
+    std::string previous = "an earlier login's";
+    // The first connect and a reconnect (the poll connects the same way) each log in afresh.
+    for (int connect = 1; connect <= 2; ++connect) {
+        r.session->Connect(false);
+        EXPECT_EQ(r.Connects(), connect);
+        // The engine starts before LoginEx2 answers, and not with a ticket already used.
+        EXPECT_EQ(r.h.manager->VoiceTicket(), "");
+        ASSERT_TRUE(client.DriveUntil([&] { return !r.h.manager->VoiceTicket().empty(); }));
+        EXPECT_EQ(r.h.manager->VoiceTicket(), client.client.VoiceTicket());
+        EXPECT_NE(r.h.manager->VoiceTicket(), previous);
+        previous = r.h.manager->VoiceTicket();
+    }
     r.session->LogoffCommand();
-    EXPECT_EQ(r.h.manager->ConnectionId(), "");
+    EXPECT_EQ(r.h.manager->VoiceTicket(), "");
 }
 
 TEST_F(LoginFormTest, LogoffCancelsTheLoginOnItsWay) {
@@ -138,9 +144,9 @@ TEST_F(LoginFormTest, LogoffCancelsTheLoginOnItsWay) {
         const DirectoryClient::QueueSizes q = client.client.Sizes();
         return q.held + q.ready + q.inFlight + q.completed == 0;
     }));
-    // Its reply reached nobody: the engine manager has no connection id of the old account,
+    // Its reply reached nobody: the engine manager has no voice ticket of the old account,
     // and nothing of that account was handed on.
-    EXPECT_EQ(r.h.manager->ConnectionId(), "");
+    EXPECT_EQ(r.h.manager->VoiceTicket(), "");
     for (const std::string& line : r.subsystems.log) {
         EXPECT_NE(line.rfind("contacts v", 0), 0u) << line;
     }

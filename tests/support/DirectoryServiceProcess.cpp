@@ -12,9 +12,19 @@ namespace {
 std::vector<std::string> Arguments(const std::string& program, const TempFolder& folder) {
     const std::string mailDir = folder.File("mail");
     std::filesystem::create_directories(mailDir);
-    return {program,   "--listen",           "127.0.0.1:0", "--db",  folder.File("directory.db"),
-            "--files", folder.File("files"), "--mail-dir",  mailDir, "--hash-cost",
-            "minimal"};
+    return {program,
+            "--listen",
+            "127.0.0.1:0",
+            "--db",
+            folder.File("directory.db"),
+            "--files",
+            folder.File("files"),
+            "--mail-dir",
+            mailDir,
+            "--hash-cost",
+            "minimal",
+            "--ticket-key",
+            folder.File("ticket.key")};
 }
 
 }  // namespace
@@ -22,7 +32,8 @@ std::vector<std::string> Arguments(const std::string& program, const TempFolder&
 DirectoryServiceProcess::DirectoryServiceProcess(const std::string& program,
                                                  const TempFolder& folder)
     : ListeningProcess(Arguments(program, folder), folder.File("service.log")),
-      mailDir_(folder.File("mail")) {}
+      mailDir_(folder.File("mail")),
+      ticketKey_(folder.File("ticket.key")) {}
 
 std::vector<std::string> DirectoryServiceProcess::Mail() const {
     std::vector<std::filesystem::path> files;

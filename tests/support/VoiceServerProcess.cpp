@@ -9,18 +9,19 @@ namespace qv::test {
 
 namespace {
 
-std::vector<std::string> Arguments(const std::string& program, const std::string& directory,
+std::vector<std::string> Arguments(const std::string& program, const std::string& ticketPublicKey,
                                    const TestCertificates& certificates,
                                    std::vector<std::string> extra) {
     std::vector<std::string> args = {program,
                                      "--listen",
                                      "127.0.0.1:0",
-                                     "--directory",
-                                     directory,
                                      "--certificate",
                                      certificates.certificateFile,
                                      "--private-key",
                                      certificates.keyFile};
+    if (!ticketPublicKey.empty()) {
+        args.insert(args.end(), {"--ticket-public-key", ticketPublicKey});
+    }
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
 }
@@ -38,9 +39,10 @@ VoiceServerCertificates::VoiceServerCertificates(const TempFolder& folder) {
 }
 
 VoiceServerProcess::VoiceServerProcess(const std::string& program, const TempFolder& folder,
-                                       const std::string& directory, std::vector<std::string> extra)
+                                       const std::string& ticketPublicKey,
+                                       std::vector<std::string> extra)
     : VoiceServerCertificates(folder),
-      ListeningProcess(Arguments(program, directory, certificates, std::move(extra)),
+      ListeningProcess(Arguments(program, ticketPublicKey, certificates, std::move(extra)),
                        folder.File("voice.log")) {}
 
 int FreeLoopbackPort() {

@@ -1,8 +1,9 @@
 #pragma once
 
-// sonaro-server on 127.0.0.1, on a port the system chooses, checking logins with the given
-// directory service and serving TLS with a certificate made for it (CaFile() is the authority
-// to trust); its log goes to a file in the folder. Stopped with SIGTERM when the object goes.
+// sonaro-server on 127.0.0.1, on a port the system chooses, checking voice tickets with the
+// given directory public key and serving TLS with a certificate made for it (CaFile() is the
+// authority to trust); its log goes to a file in the folder. Stopped with SIGTERM when the
+// object goes.
 
 #include <string>
 #include <vector>
@@ -22,9 +23,10 @@ struct VoiceServerCertificates {
 
 class VoiceServerProcess : private VoiceServerCertificates, public ListeningProcess {
   public:
-    // program: the sonaro-server executable; directory: "HOST:PORT"; extra: more options.
+    // program: the sonaro-server executable; ticketPublicKey: the directory's public key file
+    // (empty: none given); extra: more options.
     VoiceServerProcess(const std::string& program, const TempFolder& folder,
-                       const std::string& directory, std::vector<std::string> extra = {});
+                       const std::string& ticketPublicKey, std::vector<std::string> extra = {});
 
     // The authority that signed the server's certificate.
     const std::string& CaFile() const { return certificates.caFile; }

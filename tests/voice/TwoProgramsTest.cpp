@@ -173,7 +173,8 @@ TEST(TwoProgramsTest, AProgramComesBackOnlineAfterTheVoiceServerRestarts) {
     EXPECT_EQ(rig.voice.Stop(), 0);
     ASSERT_TRUE(watcher->DriveUntil([&] { return watcher->h.manager->State() == 0; }));
     const std::string port = std::to_string(rig.VoicePort());
-    test::VoiceServerProcess again(SONARO_SERVER_PROGRAM, rig.folder, rig.directory.Host(),
+    test::VoiceServerProcess again(SONARO_SERVER_PROGRAM, rig.folder,
+                                   rig.directory.TicketPublicKey(),
                                    {"--listen", "127.0.0.1:" + port});
     ASSERT_EQ(again.Port(), rig.VoicePort());
 

@@ -87,7 +87,7 @@ bool VoiceUser::Saw(const std::string& line) const {
 
 VoiceRig::VoiceRig()
     : directory(QUORVANE_DIRECTORY_SERVICE, folder),
-      voice(SONARO_SERVER_PROGRAM, folder, directory.Host()),
+      voice(SONARO_SERVER_PROGRAM, folder, directory.TicketPublicKey()),
       engine(SonaroLibrary::Load(SONARO_NET_PATH)) {}
 
 Account VoiceRig::Register(const std::string& nick) {
@@ -115,7 +115,7 @@ std::string VoiceRig::LogInToDirectory(const Account& account) {
     const std::string reply =
         Get(directory.Host(), "/Quorvane/LoginEx2.asp?LoginId=" + account.id +
                                   "&Password=" + Encode(account.password) + "&PartnerId=1");
-    return reply::IsSuccess(reply) ? reply::Field(reply, "ConnectId") : std::string();
+    return reply::IsSuccess(reply) ? reply::Field(reply, "VoiceTicket") : std::string();
 }
 
 std::unique_ptr<VoiceUser> VoiceRig::NewUser() {
@@ -130,12 +130,12 @@ int VoiceRig::VoicePort() const {
     return std::stoi(host.substr(host.rfind(':') + 1));
 }
 
-bool VoiceRig::LogIn(VoiceUser& user, const Account& account, const std::string& connectionId,
+bool VoiceRig::LogIn(VoiceUser& user, const Account& account, const std::string& ticket,
                      const std::string& watch, const std::string& block) {
     CSonaroManager& m = *user.h.manager;
     m.SetWatchList(watch);
     m.SetBlockList(block);
-    m.SetConnectionId(connectionId);
+    m.SetVoiceTicket(ticket);
     if (!m.Connect("127.0.0.1", VoicePort(), account.nick, account.id)) {
         return false;
     }

@@ -1,8 +1,9 @@
 #pragma once
 
-// Users of a real voice server: a real directory service that holds their accounts, a real
-// sonaro-server that checks their logins with it, and for each user a program folder with the
-// networked engine behind an engine manager, as the program has them.
+// Users of a real voice server: a real directory service that holds their accounts and signs
+// their voice tickets, a real sonaro-server that checks the tickets with its public key, and for
+// each user a program folder with the networked engine behind an engine manager, as the program
+// has them.
 
 #include <memory>
 #include <string>
@@ -46,11 +47,11 @@ class VoiceRig {
     bool Ready() const { return !directory.Host().empty() && !voice.Host().empty(); }
     // A new account with its mailed password.
     Account Register(const std::string& nick);
-    // A directory login: the connection id, empty when it failed.
+    // A directory login: its voice ticket, empty when it failed.
     std::string LogInToDirectory(const Account& account);
     std::unique_ptr<VoiceUser> NewUser();
-    // Connects a user's engine as that account with the connection id; true once logged in.
-    bool LogIn(VoiceUser& user, const Account& account, const std::string& connectionId,
+    // Connects a user's engine as that account with the ticket; true once logged in.
+    bool LogIn(VoiceUser& user, const Account& account, const std::string& ticket,
                const std::string& watch = {}, const std::string& block = {});
     int VoicePort() const;
 

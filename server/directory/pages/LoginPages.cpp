@@ -3,9 +3,9 @@
 #include "http/PageRouter.h"
 #include "pages/Messages.h"
 #include "pages/Params.h"
-#include "pages/SessionCheck.h"
 #include "security/LoginThrottle.h"
 #include "security/PasswordHasher.h"
+#include "security/TicketIssuer.h"
 #include "store/AccountStore.h"
 #include "store/PartnerStore.h"
 #include "store/Schema.h"
@@ -53,7 +53,6 @@ std::string WaitMessage(std::int64_t seconds) {
 
 void LoginPages::Register(PageRouter& router) {
     router.Add("LoginEx2", [this](const PageRequest& r) { return LoginEx2(r); });
-    router.Add("CheckConnection", [this](const PageRequest& r) { return CheckConnection(r); });
 }
 
 Reply LoginPages::LoginEx2(const PageRequest& request) {
@@ -139,45 +138,9 @@ Reply LoginPages::LoginEx2(const PageRequest& request) {
         .Field("PartnerListVer", partnerListVersion)
         .Field("PartnerParamsVer", paramsFound == StoreStatus::kOk ? paramsVersion : 0)
         .Field("NickName", account.profile.nickName)
-        .Field("UserId", *number);
-}
-
-Reply LoginPages::CheckConnection(const PageRequest& request) {
-    if (!IsLoopback(request.remoteAddress)) {
-        return Reply::Fail(messages::kNotAllowed).WithStatus(403);
-    }
-    Params params(request.query);
-    const auto number = params.Number("UserID", 1, Schema::kLastNumber);
-    const std::string connectionId = params.Required("ConnectionID");
-    if (!params.Ok()) {
-        return Reply::Fail(params.Error());
-    }
-    std::string failure;
-    const auto user =
-        SessionCheck::User(services_.sessions, services_.clock, connectionId, failure);
-    if (!user) {
-        return Reply::Fail(failure);
-    }
-    if (*user != *number) {
-        return Reply::Fail(messages::kInvalidConnection);
-    }
-    Account account;
-    switch (services_.accounts.Find(*number, account)) {
-        case StoreStatus::kOk:
-            break;
-        case StoreStatus::kNotFound:
-            return Reply::Fail(messages::kUserNotFound);
-        default:
-            return Reply::Fail(messages::kDatabase);
-    }
-    return Reply::Success().Field("UserId", *number).Field("NickName", account.profile.nickName);
-}
-
-bool LoginPages::IsLoopback(std::string_view address) {
-    if (address.starts_with("::ffff:")) {
-        address.remove_prefix(7);
-    }
-    return address == "::1" || address.starts_with("127.");
+        .Field("UserId", *number)
+        // For the voice server; clients that do not know it skip the item.
+        .Field("VoiceTicket", services_.tickets.Issue(*number, account.profile.nickName));
 }
 
 }  // namespace qv::dirsvc

@@ -12,6 +12,7 @@ class PartnerStore;
 class PasswordHasher;
 class ReplayCache;
 class SessionStore;
+class TicketIssuer;
 
 struct PageServices {
     AccountStore& accounts;
@@ -22,6 +23,7 @@ struct PageServices {
     Mailer& mailer;
     ReplayCache& replays;
     const Clock& clock;
+    const TicketIssuer& tickets;
 };
 
 }  // namespace qv::dirsvc

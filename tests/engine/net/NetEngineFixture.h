@@ -55,11 +55,12 @@ class NetEngineFixture : public ::testing::Test {
 
     // A whole login as the client does it, up to Registered.
     void LogIn() {
-        Credentials().SetConnectionId("conn-1");
+        Credentials().SetVoiceTicket("conn-1");
         ConnectWelcomed();
         Engine().SetUserId("42");
         Engine().SetUserName("nick");
-        const auto reg = As<voice::Register>(server.Next(), voice::MessageType::kRegister);
+        const auto reg =
+            As<voice::RegisterTicket>(server.Next(), voice::MessageType::kRegisterTicket);
         ASSERT_TRUE(reg);
         ASSERT_TRUE(server.Send(voice::Encode(voice::Registered{"42", "Nick"})));
         ASSERT_TRUE(sink.WaitFor("Registered Nick"));

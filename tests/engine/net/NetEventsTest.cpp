@@ -29,7 +29,7 @@ TEST_F(NetEventsTest, ServerMessagesWatchesAndUserMessagesBecomeEventsInOrder) {
 }
 
 TEST_F(NetEventsTest, AServerMessageBeforeRegisteredStillArrives) {
-    Credentials().SetConnectionId("conn-1");
+    Credentials().SetVoiceTicket("conn-1");
     ConnectWelcomed();
     ASSERT_TRUE(server.Send(voice::Encode(voice::ServerMessage{3, 8, "Bad password"})));
     ASSERT_TRUE(server.Send(voice::Encode(voice::Close{13, "Authentication failed."})));

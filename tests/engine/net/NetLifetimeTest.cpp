@@ -107,7 +107,7 @@ TEST_F(NetLifetimeTest, DisconnectFromInsideConnectedEndsTheSessionThere) {
 }
 
 TEST_F(NetLifetimeTest, PropertiesOutliveTheSession) {
-    Credentials().SetConnectionId("conn-1");
+    Credentials().SetVoiceTicket("conn-1");
     Engine().SetUserId("42");
     ConnectWelcomed();
     Engine().Disconnect();
@@ -115,10 +115,10 @@ TEST_F(NetLifetimeTest, PropertiesOutliveTheSession) {
     ASSERT_TRUE(server.Welcome());
     ASSERT_TRUE(sink.WaitForCount(2));
     Engine().SetUserName("nick");  // id and connection id are still known
-    const auto reg = As<voice::Register>(server.Next(), MessageType::kRegister);
+    const auto reg = As<voice::RegisterTicket>(server.Next(), MessageType::kRegisterTicket);
     ASSERT_TRUE(reg);
     EXPECT_EQ(reg->userId, "42");
-    EXPECT_EQ(reg->connectionId, "conn-1");
+    EXPECT_EQ(reg->ticket, "conn-1");
 }
 
 TEST_F(NetLifetimeTest, DestroyingTheInstanceLeavesNoThreadAndUnloadsTheFile) {

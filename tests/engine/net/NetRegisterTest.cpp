@@ -34,7 +34,7 @@ class NetRegisterOrderTest : public NetEngineFixture, public ::testing::WithPara
                 Engine().SetUserId("42");
                 break;
             case Piece::kConnection:
-                Credentials().SetConnectionId("conn-1");
+                Credentials().SetVoiceTicket("conn-1");
                 break;
         }
     }
@@ -52,11 +52,11 @@ TEST_P(NetRegisterOrderTest, RegisterGoesOutOnceEverythingIsThereWhicheverComesL
         ASSERT_TRUE(server.Quiet()) << "Register before all pieces were there";
     }
     Supply(after.back());
-    const auto reg = As<voice::Register>(server.Next(), MessageType::kRegister);
+    const auto reg = As<voice::RegisterTicket>(server.Next(), MessageType::kRegisterTicket);
     ASSERT_TRUE(reg);
     EXPECT_EQ(reg->userId, "42");
     EXPECT_EQ(reg->nickname, "nick");
-    EXPECT_EQ(reg->connectionId, "conn-1");
+    EXPECT_EQ(reg->ticket, "conn-1");
     // Once per session, however often the pieces are written again.
     Supply(Piece::kName);
     Supply(Piece::kConnection);
@@ -80,26 +80,26 @@ class NetRegisterTest : public NetEngineFixture {};
 TEST_F(NetRegisterTest, ANameWrittenBeforeConnectDoesNotCount) {
     Engine().SetUserName("nick");
     Engine().SetUserId("42");
-    Credentials().SetConnectionId("conn-1");
+    Credentials().SetVoiceTicket("conn-1");
     ConnectWelcomed();
     EXPECT_TRUE(server.Quiet());
     Engine().SetUserName("nick");
-    EXPECT_TRUE(As<voice::Register>(server.Next(), MessageType::kRegister));
+    EXPECT_TRUE(As<voice::RegisterTicket>(server.Next(), MessageType::kRegisterTicket));
 }
 
-TEST_F(NetRegisterTest, NoRegisterWithoutAValidUserIdOrWithAForgottenConnectionId) {
-    Credentials().SetConnectionId("conn-1");
+TEST_F(NetRegisterTest, NoRegisterWithoutAValidUserIdOrWithAForgottenTicket) {
+    Credentials().SetVoiceTicket("conn-1");
     ConnectWelcomed();
     Engine().SetUserId("0042");
     Engine().SetUserName("nick");
     EXPECT_TRUE(server.Quiet());
-    Credentials().SetConnectionId("");
+    Credentials().SetVoiceTicket("");
     Engine().SetUserId("42");
     EXPECT_TRUE(server.Quiet());
-    Credentials().SetConnectionId("conn-2");
-    const auto reg = As<voice::Register>(server.Next(), MessageType::kRegister);
+    Credentials().SetVoiceTicket("conn-2");
+    const auto reg = As<voice::RegisterTicket>(server.Next(), MessageType::kRegisterTicket);
     ASSERT_TRUE(reg);
-    EXPECT_EQ(reg->connectionId, "conn-2");
+    EXPECT_EQ(reg->ticket, "conn-2");
 }
 
 TEST_F(NetRegisterTest, RegisteredRaisesTheDirectorysNickname) {
@@ -109,7 +109,7 @@ TEST_F(NetRegisterTest, RegisteredRaisesTheDirectorysNickname) {
 }
 
 TEST_F(NetRegisterTest, RequestsBeforeRegisteredAreHeldAndSentInOrderAfterIt) {
-    Credentials().SetConnectionId("conn-1");
+    Credentials().SetVoiceTicket("conn-1");
     Engine().SetUserId("42");
     ASSERT_TRUE(ConnectToServer());
     ASSERT_TRUE(server.Greet());
@@ -118,7 +118,7 @@ TEST_F(NetRegisterTest, RequestsBeforeRegisteredAreHeldAndSentInOrderAfterIt) {
     ASSERT_TRUE(sink.WaitFor("connectionEvent 0 "));
     EXPECT_NE(Engine().SetWatchList("7\n8\n", 0), 0);
     Engine().SetUserName("nick");
-    ASSERT_TRUE(As<voice::Register>(server.Next(), MessageType::kRegister));
+    ASSERT_TRUE(As<voice::RegisterTicket>(server.Next(), MessageType::kRegisterTicket));
     EXPECT_NE(Engine().SetBlockList("9\n", 1), 0);
     EXPECT_NE(Engine().SendUserMessage("7", 8, 3, "hi\tthere"), 0);
     EXPECT_TRUE(server.Quiet());

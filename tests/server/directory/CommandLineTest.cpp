@@ -34,6 +34,12 @@ TEST(CommandLineTest, ReadsEveryOption) {
     EXPECT_EQ(line.port, 0);
     EXPECT_EQ(line.options.http.threads, 3u);
     EXPECT_EQ(line.options.hashCost.memLimit, HashCost::Minimal().memLimit);
+    const CommandLine tickets =
+        CommandLine::Parse(With({"--ticket-key", "k/t.key", "--voice-cluster", "east"}));
+    ASSERT_EQ(tickets.action, Action::kRun) << tickets.error;
+    EXPECT_EQ(tickets.options.tickets.keyPath, "k/t.key");
+    EXPECT_EQ(tickets.options.tickets.cluster, "east");
+    EXPECT_EQ(CommandLine::Parse(kRequired).options.tickets.cluster, "quorvane");
 }
 
 TEST(CommandLineTest, RefusesWhatItCannotUse) {
@@ -47,6 +53,8 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
         With({"--hash-cost", "cheap"}),
         With({"--verbose"}),
         With({"--db"}),
+        With({"--voice-cluster", ""}),
+        With({"--voice-cluster", std::string(65, 'c')}),
     };
     for (const auto& arguments : bad) {
         const CommandLine line = CommandLine::Parse(arguments);

@@ -1,9 +1,11 @@
-// LoginEx2, CheckConnection, the profiles and the partner parameters against the running
+// LoginEx2 with its voice ticket, the profiles and the partner parameters against the running
 // service.
 
 #include <gtest/gtest.h>
 
 #include "ServiceFixture.h"
+#include "TicketKeys.h"
+#include "VoiceTicket.h"
 #include "directory/ReplyGrammar.h"
 #include "pages/LoginPages.h"
 
@@ -20,6 +22,8 @@ TEST_F(LoginPagesTest, LoginReturnsEveryFieldTheClientNeeds) {
     ASSERT_TRUE(reply::IsSuccess(body)) << body;
     const std::string id = reply::Field(body, "ConnectId");
     EXPECT_EQ(id.size(), 32u);
+    const std::string ticket = reply::Field(body, "VoiceTicket");
+    EXPECT_FALSE(ticket.empty());
     EXPECT_EQ(body,
               "Success\xFF"
               "ConnectId=" +
@@ -31,7 +35,10 @@ TEST_F(LoginPagesTest, LoginReturnsEveryFieldTheClientNeeds) {
                   "PartnerParamsVer=1\xFF"
                   "NickName=Ann Lee\xFF"
                   "UserId=" +
-                  std::to_string(ann.number) + "\xFF");
+                  std::to_string(ann.number) +
+                  "\xFF"
+                  "VoiceTicket=" +
+                  ticket + "\xFF");
     // The partner-parameters version is the Version GetPartnerParams sends.
     const std::string params = Body("\\Quorvane\\GetPartnerParams.asp?PartnerId=1");
     EXPECT_EQ(*reply::ItemField(params, "Version"), reply::Field(body, "PartnerParamsVer"));
@@ -114,31 +121,36 @@ TEST_F(LoginPagesTest, UnknownNumbersAreSlowedDownToo) {
     EXPECT_NE(Login(1234567, "x").find("Too many failed logins"), std::string::npos);
 }
 
-TEST_F(LoginPagesTest, CheckConnectionAnswersForTheRightNumberOnly) {
-    const NewUser ann = Register("Ann");
-    const NewUser bob = Register("Bob", "bob@example.com");
-    const std::string id = Connect(ann);
-    const auto check = [&](std::int64_t user, const std::string& connection) {
-        return Body("\\Quorvane\\CheckConnection.asp?UserID=" + std::to_string(user) +
-                    "&ConnectionID=" + connection);
-    };
-    EXPECT_EQ(check(ann.number, id),
-              "Success\xFFUserId=" + std::to_string(ann.number) + "\xFFNickName=Ann\xFF");
-    const std::string expired =
-        "Fail\xFFYour connection to the directory has expired. Please log in again.";
-    EXPECT_EQ(check(bob.number, id), expired);
-    EXPECT_EQ(check(ann.number, std::string(32, '0')), expired);
-    EXPECT_EQ(Body("/Quorvane/CheckConnection.asp?UserID=" + std::to_string(ann.number)),
-              "Fail\xFFMissing parameter ConnectionID");
+TEST_F(LoginPagesTest, TheVoiceTicketIsSignedForTheUserAndShortLived) {
+    const NewUser ann = Register("Ann Lee");
+    const std::string first = reply::Field(Login(ann.number, ann.password), "VoiceTicket");
+    const std::string second = reply::Field(Login(ann.number, ann.password), "VoiceTicket");
+    EXPECT_NE(first, second);
+    ticket::PublicKey key{};
+    std::string error;
+    ASSERT_TRUE(ticket::LoadPublicKey(folder_.File("keys/ticket.key.pub"), key, error)) << error;
+    ticket::VoiceTicket read;
+    ASSERT_EQ(ticket::Verify(first, key, clock_.Now(), 900, "quorvane", read),
+              ticket::Fault::kNone);
+    EXPECT_EQ(read.userId, std::to_string(ann.number));
+    EXPECT_EQ(read.nickname, "Ann Lee");
+    EXPECT_EQ(read.expires, clock_.Now() + 300);
+    ticket::VoiceTicket other;
+    ASSERT_EQ(ticket::Verify(second, key, clock_.Now(), 900, "quorvane", other),
+              ticket::Fault::kNone);
+    EXPECT_NE(read.nonce, other.nonce);
+    // A failed login gets none.
+    EXPECT_EQ(reply::Field(Login(ann.number, "wrong"), "VoiceTicket"), "");
 }
 
-TEST(LoopbackTest, OnlyLoopbackCallersMayCheckConnections) {
-    for (const char* address : {"127.0.0.1", "127.1.2.3", "::1", "::ffff:127.0.0.1"}) {
-        EXPECT_TRUE(LoginPages::IsLoopback(address)) << address;
-    }
-    for (const char* address : {"10.0.0.1", "192.168.1.1", "::ffff:10.0.0.1", "", "1.127.0.0"}) {
-        EXPECT_FALSE(LoginPages::IsLoopback(address)) << address;
-    }
+TEST_F(LoginPagesTest, CheckConnectionIsGone) {
+    const NewUser ann = Register("Ann");
+    const std::string id = Connect(ann);
+    const RawResponse check =
+        Get("/Quorvane/CheckConnection.asp?UserID=" + std::to_string(ann.number) +
+            "&ConnectionID=" + id);
+    EXPECT_EQ(check.status, 404);
+    EXPECT_EQ(check.body, "Fail\xFFUnknown page");
 }
 
 using ProfilePagesTest = ServiceFixture;

@@ -36,6 +36,7 @@ ServiceOptions ServiceFixture::DefaultOptions() const {
     options.mailFolder = folder_.File("mail");
     options.hashCost = HashCost::Minimal();
     options.http.threads = 4;
+    options.tickets.keyPath = folder_.File("keys/ticket.key");
     return options;
 }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <ctime>
 #include <vector>
+
+#include "TicketKeys.h"
 
 namespace qv::voicesvc::test {
 
@@ -46,7 +49,25 @@ Account CreateAccount(const qv::test::DirectoryServiceProcess& directory,
         ADD_FAILURE() << "LoginEx2 failed: " << (login ? login->body : "no reply");
         return {};
     }
-    return {id, Field(login->body, "NickName"), Field(login->body, "ConnectId")};
+    return {id, Field(login->body, "NickName"), Field(login->body, "ConnectId"),
+            Field(login->body, "VoiceTicket")};
+}
+
+std::string SignedTicket(const qv::test::DirectoryServiceProcess& directory, const Account& account,
+                         TicketFields fields) {
+    ticket::SecretKey key{};
+    std::string error;
+    if (!ticket::LoadOrCreateSigningKey(directory.TicketKey(), key, error)) {
+        ADD_FAILURE() << error;
+        return {};
+    }
+    ticket::VoiceTicket ticket;
+    ticket.userId = fields.userId.empty() ? account.id : fields.userId;
+    ticket.nickname = fields.nickname.empty() ? account.nickname : fields.nickname;
+    ticket.expires = std::time(nullptr) + fields.expiresIn;
+    ticket.nonce = ticket::NewNonce();
+    ticket.cluster = fields.cluster;
+    return ticket::Sign(ticket, key);
 }
 
 }  // namespace qv::voicesvc::test

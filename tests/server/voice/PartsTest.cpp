@@ -1,5 +1,5 @@
-// The small parts of the voice server: configuration file, command line, list lines, the
-// directory's reply, the flood meter, the list budget and the log queue.
+// The small parts of the voice server: configuration file, command line, list lines, the flood
+// meter, the list budget, the log queue and the protocol's RegisterTicket and frame limit.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "CheckReply.h"
 #include "CommandLine.h"
 #include "FloodMeter.h"
 #include "IdLines.h"
 #include "ListBudget.h"
 #include "LogQueue.h"
 #include "ServerConfig.h"
+#include "VoiceProtocol.h"
 #include "support/TempFolder.h"
 
 namespace qv::voicesvc {
@@ -74,6 +74,8 @@ TEST(ServerConfigTest, FaultsNameTheLineAndChangeNothing) {
         {"RequiredPatcherBuild=", "line 1: RequiredPatcherBuild wants a number"},
         {"just words", "line 1: expected Key=Value"},
         {"ServerName=" + std::string(256, 'n'), "line 1: ServerName is longer than 255 bytes"},
+        {"TicketPublicKey=", "line 1: TicketPublicKey wants a file name"},
+        {"VoiceCluster=" + std::string(65, 'c'), "line 1: VoiceCluster wants a name"},
     };
     for (const Case& c : cases) {
         ServerConfig config;
@@ -92,6 +94,14 @@ TEST(ServerConfigTest, AMissingFileIsAnError) {
     EXPECT_NE(error.find("none.conf"), std::string::npos);
     EXPECT_TRUE(ServerConfig::Load(folder.Write("a.conf", "ServerName=A\n"), config, error));
     EXPECT_EQ(config.serverName, "A");
+    // The ticket key is found beside the file unless its path is absolute.
+    EXPECT_TRUE(ServerConfig::Load(
+        folder.Write("b.conf", "TicketPublicKey=keys/t.pub\nVoiceCluster=east\n"), config, error));
+    EXPECT_EQ(config.ticketPublicKey, folder.File("keys/t.pub"));
+    EXPECT_EQ(config.voiceCluster, "east");
+    EXPECT_TRUE(
+        ServerConfig::Load(folder.Write("c.conf", "TicketPublicKey=/etc/t.pub\n"), config, error));
+    EXPECT_EQ(config.ticketPublicKey, "/etc/t.pub");
 }
 
 TEST(CommandLineTest, OptionsAndDefaults) {
@@ -99,18 +109,21 @@ TEST(CommandLineTest, OptionsAndDefaults) {
     EXPECT_EQ(line.action, CommandLine::Action::kRun);
     EXPECT_EQ(line.options.listenHost, "127.0.0.1");
     EXPECT_EQ(line.options.listenPort, 12011);
-    EXPECT_EQ(line.options.directoryPort, 8080);
     EXPECT_EQ(line.options.limits.maxSessions, 10000u);
+    EXPECT_EQ(line.options.limits.maxUnregistered, 4096u);
+    EXPECT_EQ(line.options.limits.maxUnregisteredPerAddress, 64u);
     EXPECT_EQ(line.options.limits.idleTimeout.count(), 20000);
     EXPECT_EQ(line.options.limits.helloTimeout.count(), 10000);
 
-    line = CommandLine::Parse({"--listen", "0.0.0.0:0", "--directory", "[::1]:81", "--config",
-                               "x.conf", "--max-sessions", "3", "--idle-timeout-ms", "250"});
+    line = CommandLine::Parse({"--listen", "0.0.0.0:0", "--ticket-public-key", "k.pub", "--config",
+                               "x.conf", "--max-sessions", "3", "--idle-timeout-ms", "250",
+                               "--max-unregistered", "9", "--max-unregistered-per-address", "2"});
     ASSERT_EQ(line.action, CommandLine::Action::kRun) << line.error;
     EXPECT_EQ(line.options.listenHost, "0.0.0.0");
     EXPECT_EQ(line.options.listenPort, 0);
-    EXPECT_EQ(line.options.directoryHost, "::1");
-    EXPECT_EQ(line.options.directoryPort, 81);
+    EXPECT_EQ(line.ticketPublicKey, "k.pub");
+    EXPECT_EQ(line.options.limits.maxUnregistered, 9u);
+    EXPECT_EQ(line.options.limits.maxUnregisteredPerAddress, 2u);
     EXPECT_EQ(line.configPath, "x.conf");
     EXPECT_EQ(line.options.limits.maxSessions, 3u);
     EXPECT_EQ(line.options.limits.idleTimeout.count(), 250);
@@ -123,7 +136,8 @@ TEST(CommandLineTest, BadOptionsAreErrors) {
         {"--listen"},
         {"--listen", "127.0.0.1"},
         {"--listen", "127.0.0.1:65536"},
-        {"--directory", "127.0.0.1:0"},
+        {"--directory", "127.0.0.1:8080"},
+        {"--max-unregistered", "0"},
         {"--max-sessions", "0"},
         {"--max-sessions", "ten"},
         {"--hello-timeout-ms", "0"},
@@ -215,34 +229,43 @@ TEST(LogQueueTest, AFullOutputDropsAndCountsInsteadOfBlocking) {
     ::close(pipeFds[1]);
 }
 
-TEST(CheckReplyTest, TheDirectorysAnswers) {
-    using Outcome = CheckReply::Outcome;
-    struct Case {
-        std::string body;
-        Outcome outcome;
-        std::string value;
+TEST(ProtocolTest, RegisterTicketRoundTripsAndKeepsItsLimits) {
+    const voice::RegisterTicket sent{"4294967295", "Ann", std::string(voice::kMaxTicket, 't')};
+    voice::FrameReader reader;
+    const std::string frame = voice::Encode(sent);
+    reader.Append(frame.data(), frame.size());
+    voice::Frame read;
+    ASSERT_EQ(reader.Next(read), voice::FrameReader::Result::kFrame);
+    EXPECT_EQ(read.type, voice::MessageType::kRegisterTicket);
+    voice::RegisterTicket decoded;
+    ASSERT_TRUE(voice::Decode(read.fields, decoded));
+    EXPECT_EQ(decoded.userId, sent.userId);
+    EXPECT_EQ(decoded.nickname, sent.nickname);
+    EXPECT_EQ(decoded.ticket, sent.ticket);
+    // Everything a session sends before registration fits the server's small-frame limit.
+    EXPECT_LE(frame.size() - voice::kFrameHeaderSize, ServerLimits{}.maxUnregisteredFrame);
+
+    const std::vector<voice::RegisterTicket> bad = {
+        {"0", "Ann", "t"},
+        {"12", "Ann", std::string(voice::kMaxTicket + 1, 't')},
+        {"12", std::string(voice::kMaxNickname + 1, 'n'), "t"},
     };
-    const std::vector<Case> cases = {
-        {"Success\xFFUserId=100\xFFNickName=Ann\xFF", Outcome::kPassed, "Ann"},
-        {"Success\xFFNickName=Ann Lee\xFFUserId=100", Outcome::kPassed, "Ann Lee"},
-        {"Success\xFFUserId=101\xFFNickName=Ann\xFF", Outcome::kUnreachable, ""},
-        {"Success\xFFUserId=100\xFF", Outcome::kUnreachable, ""},
-        {"Success\xFFUserId=100\xFFNickName=\xFF", Outcome::kUnreachable, ""},
-        {"Success\xFFUserId=100\xFFNickName=" + std::string(65, 'a'), Outcome::kUnreachable, ""},
-        {"Fail\xFFYour connection has expired.", Outcome::kRefused, "Your connection has expired."},
-        {"Fail\xFFNo\xFF", Outcome::kRefused, "No"},
-        {"Fail", Outcome::kRefused, ""},
-        {"<html>busy</html>", Outcome::kUnreachable, ""},
-        {"", Outcome::kUnreachable, ""},
-    };
-    for (const Case& c : cases) {
-        const CheckReply reply = CheckReply::Parse("100", c.body);
-        EXPECT_EQ(reply.outcome, c.outcome) << c.body;
-        EXPECT_EQ(c.outcome == Outcome::kRefused ? reply.reason : reply.nickname, c.value)
-            << c.body;
+    for (const auto& message : bad) {
+        const std::string encoded = voice::Encode(message);
+        EXPECT_FALSE(voice::Decode(encoded.substr(voice::kFrameHeaderSize + 2), decoded));
     }
-    const CheckReply longReason = CheckReply::Parse("1", "Fail\xFF" + std::string(3000, 'r'));
-    EXPECT_EQ(longReason.reason.size(), voice::kMaxServerText);
+}
+
+TEST(ProtocolTest, ALoweredFrameLimitRefusesLargerFrames) {
+    const std::string small = voice::EncodePing({1, 2});
+    const std::string large = voice::Encode(voice::ServerMessage{1, 2, std::string(1000, 'x')});
+    voice::FrameReader reader;
+    reader.SetMaxBody(100);
+    reader.Append(small.data(), small.size());
+    reader.Append(large.data(), 4);  // the header alone is enough to tell
+    voice::Frame frame;
+    EXPECT_EQ(reader.Next(frame), voice::FrameReader::Result::kFrame);
+    EXPECT_EQ(reader.Next(frame), voice::FrameReader::Result::kBad);
 }
 
 TEST(FloodMeterTest, MoreThanTheRateOverTheWindowIsAFlood) {

@@ -151,15 +151,15 @@ bool RawVoiceClient::Quiet(int timeoutMs) {
 }
 
 std::optional<voice::Welcome> RawVoiceClient::Handshake(std::uint16_t protocol) {
-    if (!Send(voice::Encode(voice::Hello{protocol, 401}))) {
+    if (!Send(voice::Encode(voice::Hello{protocol, 402}))) {
         return std::nullopt;
     }
     return Expect<voice::Welcome>(voice::MessageType::kWelcome);
 }
 
 std::optional<voice::Registered> RawVoiceClient::Login(const std::string& userId,
-                                                       const std::string& connectionId) {
-    if (!Handshake() || !Send(voice::Encode(voice::Register{userId, "nick", connectionId}))) {
+                                                       const std::string& ticket) {
+    if (!Handshake() || !Send(voice::Encode(voice::RegisterTicket{userId, "nick", ticket}))) {
         return std::nullopt;
     }
     return Expect<voice::Registered>(voice::MessageType::kRegistered);

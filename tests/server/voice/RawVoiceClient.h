@@ -42,11 +42,10 @@ class RawVoiceClient {
     bool WaitClosed(int timeoutMs = 5000);
     // Nothing at all arrives within timeoutMs, and the connection is still open.
     bool Quiet(int timeoutMs);
-    // Hello (protocol version as given) and the Welcome that answers it.
+    // Hello (the newest protocol unless told) and the Welcome that answers it.
     std::optional<voice::Welcome> Handshake(std::uint16_t protocol = voice::kProtocolVersion);
-    // Handshake, Register and its Registered.
-    std::optional<voice::Registered> Login(const std::string& userId,
-                                           const std::string& connectionId);
+    // Handshake, RegisterTicket and its Registered.
+    std::optional<voice::Registered> Login(const std::string& userId, const std::string& ticket);
     // A Ping answered by its Pong, frames in between ignored.
     bool RoundTrip(std::uint32_t sequence = 77);
     bool Closed() const { return closed_; }

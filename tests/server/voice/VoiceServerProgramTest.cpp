@@ -1,5 +1,5 @@
-// The sonaro-server program against a real directory service, spoken to by fake engines over
-// loopback.
+// The sonaro-server program with the voice tickets of a real directory service, spoken to by fake
+// engines over loopback.
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,7 +68,7 @@ class VoiceServerProgramTest : public ::testing::Test {
 
     void Start(std::vector<std::string> extra = {}) {
         server = std::make_unique<qv::test::VoiceServerProcess>(QV_VOICE_SERVER_PROGRAM, folder,
-                                                                directory.Host(), extra);
+                                                                directory.TicketPublicKey(), extra);
         ASSERT_GT(server->Port(), 0) << "the voice server did not start";
     }
 
@@ -80,7 +81,7 @@ class VoiceServerProgramTest : public ::testing::Test {
 
     std::unique_ptr<RawVoiceClient> LoggedIn(const Account& account, int receiveBuffer = 0) {
         auto client = Connected(nullptr, receiveBuffer);
-        const auto registered = client->Login(account.id, account.connectionId);
+        const auto registered = client->Login(account.id, SignedTicket(directory, account));
         EXPECT_TRUE(registered.has_value()) << account.id;
         return client;
     }
@@ -124,7 +125,7 @@ TEST_F(VoiceServerProgramTest, DefaultsAndAStopSignalEndTheProgramCleanly) {
 TEST_F(VoiceServerProgramTest, ABadConfigurationStopsTheProgramWithStatusTwo) {
     const std::string config = folder.Write("bad.conf", "ServerName=x\nColour=red\n");
     server = std::make_unique<qv::test::VoiceServerProcess>(
-        QV_VOICE_SERVER_PROGRAM, folder, directory.Host(),
+        QV_VOICE_SERVER_PROGRAM, folder, directory.TicketPublicKey(),
         std::vector<std::string>{"--config", config});
     EXPECT_EQ(server->Port(), 0);
     const int status = server->Stop();
@@ -143,66 +144,144 @@ TEST_F(VoiceServerProgramTest, AnotherProtocolVersionIsClosedWithState13) {
     EXPECT_TRUE(client->WaitClosed());
 }
 
-TEST_F(VoiceServerProgramTest, RegistrationUsesTheDirectorysNickname) {
+TEST_F(VoiceServerProgramTest, WithoutItsTicketKeyTheServerRefusesToStart) {
+    struct Case {
+        const char* name;
+        std::string key;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"none given", "", "no ticket public key"},
+        {"unreadable", folder.File("missing.pub"), "cannot read " + folder.File("missing.pub")},
+        {"not a key", folder.Write("bad.pub", "hello\n"), "does not hold a key"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        qv::test::VoiceServerProcess refused(QV_VOICE_SERVER_PROGRAM, folder, c.key);
+        EXPECT_EQ(refused.Port(), 0);
+        const int status = refused.Stop();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+        EXPECT_NE(refused.Log().find(c.message), std::string::npos) << refused.Log();
+    }
+}
+
+TEST_F(VoiceServerProgramTest, TheVersionIsNegotiatedAndAnOldEngineIsToldToUpdate) {
+    Start();
+    struct Case {
+        std::uint16_t offered;
+        std::uint16_t spoken;
+    };
+    for (const Case& c : std::vector<Case>{{1, 1}, {2, 2}, {9, 2}}) {
+        auto client = Connected();
+        const auto welcome = client->Handshake(c.offered);
+        ASSERT_TRUE(welcome.has_value()) << c.offered;
+        EXPECT_EQ(welcome->protocol, c.spoken);
+    }
+    // Version 0 does not exist.
+    auto none = Connected();
+    ASSERT_TRUE(none->Send(voice::Encode(voice::Hello{0, 402})));
+    const auto refused = none->Expect<voice::Close>(MessageType::kClose);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->state, 13);
+    EXPECT_TRUE(none->WaitClosed());
+
+    // An engine of version 1 registers with a connection id: it is out of date (11, which
+    // starts the update), never refused with message 8, which would wipe the stored login.
+    const Account ann = CreateAccount(directory, "Annie");
+    for (std::uint16_t version : {1, 2}) {
+        auto old = Connected();
+        ASSERT_TRUE(old->Handshake(version));
+        ASSERT_TRUE(old->Send(voice::Encode(voice::Register{ann.id, "Annie", ann.connectionId})));
+        const auto close = old->Next();
+        ASSERT_TRUE(close.has_value());
+        ASSERT_EQ(close->type, MessageType::kClose) << "no message 8 or anything else first";
+        voice::Close decoded;
+        ASSERT_TRUE(voice::Decode(close->fields, decoded));
+        EXPECT_EQ(decoded.state, 11);
+        EXPECT_TRUE(old->WaitClosed());
+    }
+    // A version-1 session may not use what it did not negotiate.
+    auto v1 = Connected();
+    ASSERT_TRUE(v1->Handshake(1));
+    ASSERT_TRUE(v1->Send(
+        voice::Encode(voice::RegisterTicket{ann.id, "Annie", SignedTicket(directory, ann)})));
+    EXPECT_TRUE(v1->WaitClosed());
+    EXPECT_NE(server->Log().find("protocol error"), std::string::npos);
+}
+
+TEST_F(VoiceServerProgramTest, TheLoginsTicketRegistersWithTheDirectorysNickname) {
     Start();
     const Account ann = CreateAccount(directory, "Annie");
+    ASSERT_FALSE(ann.ticket.empty()) << "LoginEx2 gave no VoiceTicket";
     auto client = Connected();
     ASSERT_TRUE(client->Handshake());
-    ASSERT_TRUE(client->Send(voice::Encode(voice::Register{ann.id, "Impostor", ann.connectionId})));
+    ASSERT_TRUE(client->Send(voice::Encode(voice::RegisterTicket{ann.id, "Impostor", ann.ticket})));
     const auto registered = client->Expect<voice::Registered>(MessageType::kRegistered);
     ASSERT_TRUE(registered.has_value());
     EXPECT_EQ(registered->userId, ann.id);
     EXPECT_EQ(registered->nickname, "Annie");
     EXPECT_TRUE(client->RoundTrip());
     EXPECT_NE(server->Log().find("registered as " + ann.id), std::string::npos);
-    EXPECT_EQ(server->Log().find(ann.connectionId), std::string::npos);
+    EXPECT_EQ(server->Log().find(ann.ticket), std::string::npos);
 }
 
-TEST_F(VoiceServerProgramTest, AConnectionIdThatIsNotTheUsersIsRefused) {
+TEST_F(VoiceServerProgramTest, AFailedTicketIsALostConnectionNeverMessage8) {
     Start();
     const Account ann = CreateAccount(directory, "Annie");
     const Account bob = CreateAccount(directory, "Bobby");
-    for (const auto& [id, connection] : std::vector<std::pair<std::string, std::string>>{
-             {ann.id, std::string(32, '0')}, {ann.id, bob.connectionId}}) {
+    // A ticket used once already.
+    const std::string used = SignedTicket(directory, ann);
+    {
+        auto first = Connected();
+        ASSERT_TRUE(first->Login(ann.id, used));
+        ASSERT_TRUE(first->Send(voice::Encode(voice::Bye{})));
+        EXPECT_TRUE(first->WaitClosed());
+    }
+    TicketFields expired;
+    expired.expiresIn = -5;
+    TicketFields west;
+    west.cluster = "west";
+    std::string forged = SignedTicket(directory, ann);
+    forged.back() = forged.back() == 'A' ? 'B' : 'A';
+    struct Case {
+        const char* name;
+        std::string ticket;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"bad signature", forged, "bad signature"},
+        {"expired", SignedTicket(directory, ann, expired), "expired"},
+        {"another user's", SignedTicket(directory, bob), "issued to another user"},
+        {"another cluster", SignedTicket(directory, ann, west), "meant for another voice cluster"},
+        {"replayed", used, "used before"},
+        {"not a ticket", std::string(32, '0'), "malformed ticket"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         auto client = Connected();
         ASSERT_TRUE(client->Handshake());
-        ASSERT_TRUE(client->Send(voice::Encode(voice::Register{id, "Annie", connection})));
-        const auto message = client->Expect<voice::ServerMessage>(MessageType::kServerMessage);
-        ASSERT_TRUE(message.has_value());
-        EXPECT_EQ(message->type, 3);
-        EXPECT_EQ(message->number, 8);
-        EXPECT_FALSE(message->text.empty());
-        const auto close = client->Expect<voice::Close>(MessageType::kClose);
-        ASSERT_TRUE(close.has_value());
-        EXPECT_EQ(close->state, 13);
-        EXPECT_EQ(close->text, "Authentication failed.");
+        ASSERT_TRUE(client->Send(voice::Encode(voice::RegisterTicket{ann.id, "Annie", c.ticket})));
+        const auto frame = client->Next();
+        ASSERT_TRUE(frame.has_value());
+        ASSERT_EQ(frame->type, MessageType::kClose) << "no message 8 or anything else first";
+        voice::Close close;
+        ASSERT_TRUE(voice::Decode(frame->fields, close));
+        EXPECT_EQ(close.state, 5);
+        EXPECT_NE(close.text.find(c.reason), std::string::npos) << close.text;
         EXPECT_TRUE(client->WaitClosed());
+        EXPECT_NE(
+            server->Log().find("ticket refused for " + ann.id + ": " + c.reason + " (1 so far)"),
+            std::string::npos)
+            << server->Log();
     }
-    // The right pair still passes afterwards.
+    // Refusals are counted per reason.
+    auto again = Connected();
+    ASSERT_TRUE(again->Handshake());
+    ASSERT_TRUE(again->Send(voice::Encode(voice::RegisterTicket{ann.id, "Annie", used})));
+    EXPECT_TRUE(again->WaitClosed());
+    EXPECT_NE(server->Log().find(": used before (2 so far)"), std::string::npos);
+    // A fresh ticket still logs in afterwards.
     LoggedIn(ann);
-}
-
-TEST_F(VoiceServerProgramTest, AnUnreachableDirectoryClosesTheSession) {
-    // A bound port that nobody listens on refuses every connection.
-    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t size = sizeof address;
-    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &size);
-    server = std::make_unique<qv::test::VoiceServerProcess>(
-        QV_VOICE_SERVER_PROGRAM, folder, "127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
-    ASSERT_GT(server->Port(), 0);
-    auto client = Connected();
-    ASSERT_TRUE(client->Handshake());
-    ASSERT_TRUE(client->Send(voice::Encode(voice::Register{"100", "Annie", "abc"})));
-    const auto close = client->Expect<voice::Close>(MessageType::kClose);
-    ASSERT_TRUE(close.has_value());
-    EXPECT_EQ(close->state, 13);
-    EXPECT_EQ(close->text, "The directory service cannot be reached.");
-    EXPECT_TRUE(client->WaitClosed());
-    ::close(blocker);
 }
 
 TEST_F(VoiceServerProgramTest, ASecondLoginIsRefusedAndTheFirstKept) {
@@ -221,8 +300,8 @@ TEST_F(VoiceServerProgramTest, ASecondLoginIsRefusedAndTheFirstKept) {
     for (const Case& c : cases) {
         auto second = Connected(c.source);
         ASSERT_TRUE(second->Handshake()) << c.source;
-        ASSERT_TRUE(
-            second->Send(voice::Encode(voice::Register{ann.id, "Annie", ann.connectionId})));
+        ASSERT_TRUE(second->Send(
+            voice::Encode(voice::RegisterTicket{ann.id, "Annie", SignedTicket(directory, ann)})));
         const auto message = second->Expect<voice::ServerMessage>(MessageType::kServerMessage);
         ASSERT_TRUE(message.has_value()) << c.source;
         EXPECT_EQ(message->type, 3);
@@ -332,9 +411,12 @@ TEST_F(VoiceServerProgramTest, HostileEnginesLoseTheirConnectionAndOthersAreServ
         {"unknown type", Stage::kWelcomed, RawFrame(0x7777, "")},
         {"a server message type", Stage::kWelcomed, voice::Encode(voice::Close{13, "x"})},
         {"status before registration", Stage::kWelcomed, voice::Encode(voice::SetStatus{0})},
-        {"Register with a bad id", Stage::kWelcomed,
-         voice::Encode(voice::Register{"0123", "n", "c"})},
-        {"second Hello", Stage::kRegistered, voice::Encode(voice::Hello{1, 401})},
+        {"RegisterTicket with a bad id", Stage::kWelcomed,
+         voice::Encode(voice::RegisterTicket{"0123", "n", "c"})},
+        {"a large frame before registration", Stage::kConnected,
+         Header(4000) + std::string(4000, 'x')},
+        {"a large frame after Hello", Stage::kWelcomed, Header(2100) + std::string(2100, 'x')},
+        {"second Hello", Stage::kRegistered, voice::Encode(voice::Hello{2, 402})},
         {"unknown mode", Stage::kRegistered, voice::Encode(voice::SetStatus{3})},
         {"unknown list op", Stage::kRegistered, voice::EncodeWatchList({3, ""})},
         {"text over its limit", Stage::kRegistered,
@@ -350,7 +432,7 @@ TEST_F(VoiceServerProgramTest, HostileEnginesLoseTheirConnectionAndOthersAreServ
         if (c.stage == Stage::kWelcomed) {
             ASSERT_TRUE(client->Handshake());
         } else if (c.stage == Stage::kRegistered) {
-            ASSERT_TRUE(client->Login(hostile.id, hostile.connectionId));
+            ASSERT_TRUE(client->Login(hostile.id, SignedTicket(directory, hostile)));
         }
         client->Send(c.bytes);
         EXPECT_TRUE(client->WaitClosed());
@@ -422,12 +504,16 @@ TEST_F(VoiceServerProgramTest, AnEngineThatNeverRegistersIsToldAndClosed) {
     EXPECT_NE(server->Log().find("no Register in time"), std::string::npos);
 }
 
-TEST_F(VoiceServerProgramTest, AFullServerSaysSo) {
+TEST_F(VoiceServerProgramTest, AFullServerSaysSoAtRegistration) {
     Start({"--max-sessions", "1"});
-    auto first = Connected();
-    ASSERT_TRUE(first->Handshake());
+    const Account ann = CreateAccount(directory, "Annie");
+    const Account bob = CreateAccount(directory, "Bobby");
+    auto first = LoggedIn(ann);
+    // Unregistered sessions take no place: the second is welcomed, and told at registration.
     auto second = Connected();
-    ASSERT_TRUE(second->Send(voice::Encode(voice::Hello{1, 401})));
+    ASSERT_TRUE(second->Handshake());
+    ASSERT_TRUE(second->Send(
+        voice::Encode(voice::RegisterTicket{bob.id, "Bobby", SignedTicket(directory, bob)})));
     const auto close = second->Expect<voice::Close>(MessageType::kClose);
     ASSERT_TRUE(close.has_value());
     EXPECT_EQ(close->state, 12);
@@ -436,8 +522,62 @@ TEST_F(VoiceServerProgramTest, AFullServerSaysSo) {
     // The place comes free when the first one goes.
     first->Send(voice::Encode(voice::Bye{}));
     EXPECT_TRUE(first->WaitClosed());
-    auto third = Connected();
-    EXPECT_TRUE(third->Handshake());
+    LoggedIn(bob);
+}
+
+TEST_F(VoiceServerProgramTest, SessionsNotRegisteredAreCappedInAllAndPerAddress) {
+    Start({"--max-unregistered", "5", "--max-unregistered-per-address", "3"});
+    const Account ann = CreateAccount(directory, "Annie");
+    auto witness = LoggedIn(ann);  // a registered session counts in neither cap
+    std::vector<std::unique_ptr<RawVoiceClient>> waiting;
+    for (int i = 0; i < 3; ++i) {
+        waiting.push_back(Connected("127.0.0.2"));
+        ASSERT_TRUE(waiting.back()->Handshake()) << i;
+    }
+    // A fourth from that address is closed at once, without a word.
+    auto fourth = Connected("127.0.0.2");
+    EXPECT_TRUE(fourth->WaitClosed());
+    for (int i = 0; i < 2; ++i) {
+        waiting.push_back(Connected("127.0.0.3"));
+        ASSERT_TRUE(waiting.back()->Handshake()) << i;
+    }
+    // Five in all: one more from anywhere is closed too.
+    auto sixth = Connected("127.0.0.4");
+    EXPECT_TRUE(sixth->WaitClosed());
+    EXPECT_NE(server->Log().find("too many sessions not registered"), std::string::npos);
+    EXPECT_TRUE(witness->RoundTrip());
+    // A place comes free when one of them goes.
+    waiting.front().reset();
+    EXPECT_TRUE(witness->RoundTrip());
+    for (int tries = 0; tries < 50; ++tries) {
+        auto next = Connected("127.0.0.4");
+        if (next->Handshake()) {
+            return;
+        }
+    }
+    ADD_FAILURE() << "no place came free";
+}
+
+TEST_F(VoiceServerProgramTest, AStopSignalEndsTheServerPromptlyWhateverIsInFlight) {
+    Start();
+    const Account ann = CreateAccount(directory, "Annie");
+    auto registered = LoggedIn(ann);
+    auto welcomed = Connected();
+    ASSERT_TRUE(welcomed->Handshake());
+    auto halfFrame = Connected();
+    ASSERT_TRUE(halfFrame->Send(Header(40) + "\x00\x01"));
+    // A session closing with its Close unread lingers for seconds.
+    auto lingering = Connected(nullptr, 4096);
+    ASSERT_TRUE(lingering->Send(voice::Encode(voice::Hello{0, 402})));
+    ASSERT_TRUE(registered->RoundTrip());
+    const auto start = std::chrono::steady_clock::now();
+    const int status = server->Stop();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Well under the 5 s a closing session may linger.
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_TRUE(registered->WaitClosed());
+    EXPECT_TRUE(welcomed->WaitClosed());
 }
 
 }  // namespace
