@@ -9,6 +9,7 @@
 #include "EngineTestSupport.h"
 #include "engine/SonaroCredentials.h"
 #include "engine/SonaroLibrary.h"
+#include "engine/SonaroTransport.h"
 
 namespace qv {
 namespace {
@@ -326,6 +327,39 @@ class CredentialedControl final : public test::QuietControl, public SonaroCreden
   private:
     std::vector<std::string>& log_;
 };
+
+// An engine that takes the voice server's authorities file and says when it got it.
+class TransportControl final : public test::QuietControl, public SonaroTransport {
+  public:
+    explicit TransportControl(std::vector<std::string>& log) : log_(log) {}
+    void* QueryExtension(const char* name) override {
+        return std::string(name) == kSonaroTransportExtension ? static_cast<SonaroTransport*>(this)
+                                                              : nullptr;
+    }
+    void SetTrustedAuthorities(const std::string& caFile) override {
+        log_.push_back("ca " + caFile);
+    }
+    Bool32 Connect(const std::string&, std::int16_t) override {
+        log_.push_back("connect");
+        return 1;
+    }
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+TEST_F(ManagerConnectionTest, TheVoiceAuthoritiesReachTheEngineBeforeEveryConnect) {
+    std::vector<std::string> log;
+    h.factory->replacement = [&log](SonaroEventSink&) {
+        return SonaroInstance::Adopt(std::make_unique<TransportControl>(log));
+    };
+    h.manager->SetVoiceAuthorities("/etc/quorvane/voice-ca.pem");
+    Connect();
+    h.manager->SetVoiceAuthorities("");
+    Connect();
+    EXPECT_EQ(log, (std::vector<std::string>{"ca /etc/quorvane/voice-ca.pem", "connect", "ca ",
+                                             "connect"}));
+}
 
 TEST_F(ManagerConnectionTest, TheTicketReachesTheEngineBeforeConnectAndWhenItChanges) {
     std::vector<std::string> log;
