@@ -21,8 +21,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
@@ -59,15 +59,9 @@ class Server {
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM,
-                                         "--listen",
-                                         "127.0.0.1:0",
-                                         "--ticket-public-key",
-                                         ticketPublicKey,
-                                         "--certificate",
-                                         tls.certificateFile,
-                                         "--private-key",
-                                         tls.keyFile};
+        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM, "--listen",      "127.0.0.1:0",
+                                         "--ticket-public-key",   ticketPublicKey, "--certificate",
+                                         tls.certificateFile,     "--private-key", tls.keyFile};
         if (!budget.empty()) {
             args.insert(args.end(), {"--list-ids-per-second", budget, "--list-ids-burst", budget});
         }

@@ -140,24 +140,15 @@ void NetSession::SendList(ListKind kind, std::uint8_t op, const std::string& lis
         Send(whole(op, list));
         return;
     }
+    // Every server this engine registers with has parts (version 2 on): it holds them and
+    // applies them with the last piece as one list.
     std::vector<std::string> pieces = voice::SplitList(list);
-    if (protocol_ >= voice::kListPartsVersion) {
-        // The server holds the parts and applies them with the last piece as one list.
-        for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
-            const voice::ListPart part{std::move(pieces[i])};
-            Send(kind == ListKind::kWatch ? voice::EncodeWatchListPart(part)
-                                          : voice::EncodeBlockListPart(part));
-        }
-        Send(whole(op, std::move(pieces.back())));
-        return;
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+        const voice::ListPart part{std::move(pieces[i])};
+        Send(kind == ListKind::kWatch ? voice::EncodeWatchListPart(part)
+                                      : voice::EncodeBlockListPart(part));
     }
-    // A version 1 server has no parts: a replace is its first piece and additions.
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const bool first = i == 0;
-        const bool replaceRest = !first && op == sonaro_list_op::kReplace;
-        Send(whole(replaceRest ? static_cast<std::uint8_t>(sonaro_list_op::kAdd) : op,
-                   std::move(pieces[i])));
-    }
+    Send(whole(op, std::move(pieces.back())));
 }
 
 void NetSession::RefreshGroups() {
@@ -357,13 +348,13 @@ bool NetSession::Handle(const voice::Frame& frame) {
 }
 
 void NetSession::OnWelcome(const voice::Welcome& welcome) {
-    // The server answers with the lower of both versions.
-    if (welcome.protocol < voice::kMinProtocolVersion ||
+    // The server answers with the lower of both versions. This engine logs in with a ticket
+    // only, so a server too old for RegisterTicket is never sent one.
+    if (welcome.protocol < voice::kRegisterTicketVersion ||
         welcome.protocol > voice::kProtocolVersion) {
         ProtocolError();
         return;
     }
-    protocol_ = welcome.protocol;
     welcomed_ = true;
     welcomeTimer_.cancel();
     lastHeard_ = Clock::now();

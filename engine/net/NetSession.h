@@ -130,8 +130,6 @@ class NetSession {
     bool connected_ = false;
     bool welcomed_ = false;
     bool registered_ = false;
-    // The version the Welcome gave.
-    std::uint16_t protocol_ = 0;
     bool closing_ = false;  // Bye queued; the socket closes once the outbox is out
     RegistrationGate gate_;
     // Requests made before Registered, in order.

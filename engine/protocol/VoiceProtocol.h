@@ -20,6 +20,8 @@ namespace qv::voice {
 inline constexpr std::uint16_t kProtocolVersion = 2;
 inline constexpr std::uint16_t kMinProtocolVersion = 1;
 inline constexpr std::uint16_t kListPartsVersion = 2;
+// The oldest version an engine of this build can register in (RegisterTicket).
+inline constexpr std::uint16_t kRegisterTicketVersion = 2;
 
 // A frame is a 32-bit body length and the body (type and fields); bodies are 2 to kMaxFrameBody
 // bytes.

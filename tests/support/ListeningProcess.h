@@ -25,6 +25,9 @@ class ListeningProcess {
     pid_t Pid() const { return pid_; }
     // What the program wrote on standard error so far.
     std::string Log() const;
+    // Whether the log holds text within timeoutMs: servers write their log from a queue of
+    // their own, a moment after the event.
+    bool LogShows(const std::string& text, int timeoutMs = 5000) const;
     // Stops the program; its exit status as waitpid gives it, -1 when it was not running.
     int Stop();
 

@@ -234,29 +234,9 @@ TEST_F(NetListTest, AListLongerThanAFrameGoesInPartsTheServerAppliesAsOne) {
     }
 }
 
-TEST_F(NetListTest, AVersionOneServerGetsAReplaceAndAdditions) {
-    LogInWithVersion(1);
-    const std::string list = IdList(15000);
-    ASSERT_NE(Engine().SetWatchList(list, 0), 0);
-    std::string joined;
-    std::vector<int> ops;
-    while (joined.size() < list.size()) {
-        const auto update = As<voice::ListUpdate>(server.Next(), MessageType::kSetWatchList);
-        ASSERT_TRUE(update);
-        ops.push_back(update->op);
-        joined += update->list;
-    }
-    EXPECT_EQ(joined, list);
-    ASSERT_GE(ops.size(), 2u);
-    EXPECT_EQ(ops.front(), 0);
-    for (std::size_t i = 1; i < ops.size(); ++i) {
-        EXPECT_EQ(ops[i], 1);
-    }
-    EXPECT_TRUE(server.Quiet());
-}
-
 TEST_F(NetListTest, AWelcomeOfAVersionWeDoNotSpeakIsAProtocolError) {
-    const std::uint16_t versions[] = {0, voice::kProtocolVersion + 1};
+    // Version 1 has no RegisterTicket, the only way this engine logs in.
+    const std::uint16_t versions[] = {0, 1, voice::kProtocolVersion + 1};
     std::size_t seen = 0;
     for (const std::uint16_t protocol : versions) {
         SCOPED_TRACE(protocol);
@@ -265,6 +245,8 @@ TEST_F(NetListTest, AWelcomeOfAVersionWeDoNotSpeakIsAProtocolError) {
         ASSERT_TRUE(server.Welcome());
         ASSERT_TRUE(sink.WaitForCount(++seen));
         EXPECT_EQ(sink.Events().back(), "connectionEvent 5 Protocol error");
+        EXPECT_FALSE(
+            As<voice::RegisterTicket>(server.Next(Millis(500)), MessageType::kRegisterTicket));
         Engine().Disconnect();
     }
 }

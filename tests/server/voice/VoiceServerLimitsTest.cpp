@@ -113,7 +113,7 @@ TEST_F(VoiceServerLimitsTest, EnginesConnectOverTlsAndPlainTcpOnlyWhereAskedFor)
     ASSERT_TRUE(plainOnTls->Send(voice::Encode(voice::Hello{1, 401})));
     EXPECT_FALSE(plainOnTls->Next(5000).has_value());
     EXPECT_TRUE(plainOnTls->WaitClosed());
-    EXPECT_NE(server->Log().find("TLS handshake failed"), std::string::npos) << server->Log();
+    EXPECT_TRUE(server->LogShows("TLS handshake failed")) << server->Log();
     // The plain listener asked for serves an old engine.
     auto old = Connected(plainPort);
     const auto welcome = old->Handshake(1);
@@ -123,10 +123,9 @@ TEST_F(VoiceServerLimitsTest, EnginesConnectOverTlsAndPlainTcpOnlyWhereAskedFor)
 }
 
 TEST_F(VoiceServerLimitsTest, WithoutACertificateTheServerDoesNotStart) {
-    qv::test::ListeningProcess process(
-        {QV_VOICE_SERVER_PROGRAM, "--listen", "127.0.0.1:0", "--ticket-public-key",
-         directory.TicketPublicKey()},
-        folder.File("bare.log"));
+    qv::test::ListeningProcess process({QV_VOICE_SERVER_PROGRAM, "--listen", "127.0.0.1:0",
+                                        "--ticket-public-key", directory.TicketPublicKey()},
+                                       folder.File("bare.log"));
     EXPECT_EQ(process.Port(), 0);
     const int status = process.Stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
@@ -149,8 +148,8 @@ TEST_F(VoiceServerLimitsTest, TheWelcomeNamesTheLowerVersionAndItsTypesOnly) {
         // A version 1 session cannot register any more (it is told to update), so it can only
         // break the protocol with a part, which is a type of version 2.
         if (c.welcome >= 2) {
-            ASSERT_TRUE(client->Send(voice::Encode(
-                voice::RegisterTicket{ann.id, "n", SignedTicket(directory, ann)})));
+            ASSERT_TRUE(client->Send(
+                voice::Encode(voice::RegisterTicket{ann.id, "n", SignedTicket(directory, ann)})));
             ASSERT_TRUE(client->Expect<voice::Registered>(MessageType::kRegistered).has_value());
         }
         ASSERT_TRUE(client->Send(voice::EncodeWatchListPart({"7\n"})));
@@ -161,8 +160,7 @@ TEST_F(VoiceServerLimitsTest, TheWelcomeNamesTheLowerVersionAndItsTypesOnly) {
         // Gone before the next session registers the same user.
         EXPECT_TRUE(client->WaitClosed());
     }
-    EXPECT_NE(server->Log().find("protocol error: frame before registration"), std::string::npos)
-        << server->Log();
+    EXPECT_TRUE(server->LogShows("protocol error: frame before registration")) << server->Log();
 }
 
 TEST_F(VoiceServerLimitsTest, EveryNonEmptyLineOfALongWatchListIsAnswered) {
@@ -240,7 +238,7 @@ TEST_F(VoiceServerLimitsTest, AListLongerThanTheWholeLimitEndsTheSession) {
     }
     client->Send(bytes);
     EXPECT_TRUE(client->WaitClosed());
-    EXPECT_NE(server->Log().find("list longer than the limit"), std::string::npos);
+    EXPECT_TRUE(server->LogShows("list longer than the limit"));
 }
 
 TEST_F(VoiceServerLimitsTest, AClientThatChurnsItsWatchListWaitsForItsBudget) {
