@@ -36,7 +36,8 @@ listening() { for _ in $(seq 50); do grep -q '^listening on ' "$1" 2>/dev/null &
 
 # The directory service: one per machine; a running one is used as it is.
 if ! answers "$listen"; then
-  mkdir -p "$service_data"
+  # Its database and mail hold passwords: the folder is the service's alone.
+  mkdir -p "$service_data" && chmod 700 "$service_data"
   "$build/server/directory/quorvane-directory" --listen "$listen" \
     --db "$service_data/directory.db" --files "$service_data/files" \
     --mail-dir "$service_data/mail" --ticket-key "$ticket_key" \
@@ -99,7 +100,7 @@ trust_voice_authority() {
 }
 
 # The voice server, which checks logins with that directory service's ticket key.
-mkdir -p "$voice_data"
+mkdir -p "$voice_data" && chmod 700 "$voice_data"
 make_voice_certificates
 trust_voice_authority "$@"
 if ! answers "$voice_listen"; then
