@@ -8,14 +8,11 @@
 // A huge budget (100000000) shows the server without one.
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,10 +27,9 @@
 
 #include "TicketKeys.h"
 #include "VoiceProtocol.h"
+#include "support/ListeningProcess.h"
 #include "support/TestCertificates.h"
 #include "support/TlsChannel.h"
-
-extern char** environ;
 
 namespace {
 
@@ -46,60 +42,17 @@ constexpr int kListIds = 7500;
 constexpr int kReplacesPerSecond = 180;
 
 // sonaro-server on a free port with the given certificate; SIGTERM when it goes.
-class Server {
-  public:
-    Server(const std::string& ticketPublicKey, const qv::test::TestCertificates& tls,
-           const std::string& budget) {
-        int out[2];
-        if (::pipe(out) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM, "--listen",      "127.0.0.1:0",
-                                         "--ticket-public-key",   ticketPublicKey, "--certificate",
-                                         tls.certificateFile,     "--private-key", tls.keyFile};
-        if (!budget.empty()) {
-            args.insert(args.end(), {"--list-ids-per-second", budget, "--list-ids-burst", budget});
-        }
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        std::FILE* in = ::fdopen(out[0], "r");
-        char line[128] = {};
-        if (in != nullptr && std::fgets(line, sizeof line, in) != nullptr) {
-            const std::string text(line);
-            const std::size_t colon = text.rfind(':');
-            if (text.starts_with("listening on") && colon != std::string::npos) {
-                port_ = std::atoi(text.c_str() + colon + 1);
-            }
-        }
-        if (in != nullptr) {
-            std::fclose(in);
-        }
+std::unique_ptr<qv::test::ListeningProcess> StartServer(const std::string& ticketPublicKey,
+                                                        const qv::test::TestCertificates& tls,
+                                                        const std::string& budget) {
+    std::vector<std::string> args = {QV_VOICE_SERVER_PROGRAM, "--listen",      "127.0.0.1:0",
+                                     "--ticket-public-key",   ticketPublicKey, "--certificate",
+                                     tls.certificateFile,     "--private-key", tls.keyFile};
+    if (!budget.empty()) {
+        args.insert(args.end(), {"--list-ids-per-second", budget, "--list-ids-burst", budget});
     }
-    ~Server() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    int Port() const { return port_; }
-
-  private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
+    return std::make_unique<qv::test::ListeningProcess>(std::move(args), "/dev/null");
+}
 
 // One logged-in client over TLS.
 class Client {
@@ -227,10 +180,10 @@ int main(int argc, char** argv) {
 
     int result = 1;
     {
-        Server server(qv::ticket::PublicKeyPath(keyPath), tls, budget);
-        Client witness(server.Port(), tls.caFile, "1001", key);
-        Client churner(server.Port(), tls.caFile, "1002", key);
-        if (server.Port() <= 0 || !witness.Ready() || !churner.Ready()) {
+        const auto server = StartServer(qv::ticket::PublicKeyPath(keyPath), tls, budget);
+        Client witness(server->Port(), tls.caFile, "1001", key);
+        Client churner(server->Port(), tls.caFile, "1002", key);
+        if (server->Port() <= 0 || !witness.Ready() || !churner.Ready()) {
             std::fprintf(stderr, "qv_voice_churn_bench: the server or a login failed\n");
         } else {
             std::atomic<bool> stop{false};
