@@ -4,24 +4,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "Blanks.h"
 #include "TextNumber.h"
 #include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
-
-namespace {
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-}  // namespace
 
 bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::string& error) {
     ServerConfig result = config;
@@ -29,7 +16,7 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
     while (!text.empty()) {
         ++lineNumber;
         const std::size_t end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, end));
+        const std::string_view line = servers::TrimBlanks(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.empty() || line.front() == '#' || line.front() == ';') {
             continue;
@@ -40,8 +27,8 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
             error = where + "expected Key=Value";
             return false;
         }
-        const std::string key(Trim(line.substr(0, equals)));
-        const std::string_view value = Trim(line.substr(equals + 1));
+        const std::string key(servers::TrimBlanks(line.substr(0, equals)));
+        const std::string_view value = servers::TrimBlanks(line.substr(equals + 1));
         if (key == "ServerName") {
             if (value.size() > voice::kMaxServerName) {
                 error = where + "ServerName is longer than 255 bytes";

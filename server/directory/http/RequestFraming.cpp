@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+#include "Blanks.h"
+
 namespace qv::dirsvc {
 
 namespace {
@@ -13,16 +15,6 @@ bool SameText(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 }  // namespace
@@ -56,8 +48,8 @@ RequestFrame FrameRequest(std::string_view received, size_t maxHead, size_t maxB
         if (colon == std::string_view::npos) {
             continue;  // httplib refuses it
         }
-        const std::string_view name = Trim(line.substr(0, colon));
-        const std::string_view value = Trim(line.substr(colon + 1));
+        const std::string_view name = servers::TrimBlanks(line.substr(0, colon));
+        const std::string_view value = servers::TrimBlanks(line.substr(colon + 1));
         if (SameText(name, "Content-Length")) {
             size_t parsed = 0;
             const bool digits = !value.empty() && value.size() <= 18 &&
