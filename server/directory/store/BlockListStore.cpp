@@ -1,5 +1,7 @@
 #include "store/BlockListStore.h"
 
+#include <optional>
+
 #include "store/Database.h"
 #include "store/SqliteTransaction.h"
 
@@ -22,8 +24,10 @@ int HasRow(SqliteStatement& statement) {
     return -1;
 }
 
-// Blocks one user inside the caller's transaction, without the version step.
-ListChange BlockOne(SqliteConnection& connection, std::int64_t owner, std::int64_t blocked) {
+// Blocks one user inside the caller's transaction, without the version step. count is the
+// number blocked so far, counted on first use and kept up to date (an import stays linear).
+ListChange BlockOne(SqliteConnection& connection, std::int64_t owner, std::int64_t blocked,
+                    std::optional<std::int64_t>& count) {
     if (blocked == owner) {
         return ListChange::kSelf;
     }
@@ -43,18 +47,23 @@ ListChange BlockOne(SqliteConnection& connection, std::int64_t owner, std::int64
             return found < 0 ? ListChange::kError : ListChange::kAlreadyPresent;
         }
     }
-    {
-        auto count = connection.Prepare("SELECT COUNT(*) FROM blocks WHERE owner = ?1");
-        count.Bind(1, owner);
-        if (count.Next() != Step::kRow) {
+    if (!count) {
+        auto select = connection.Prepare("SELECT COUNT(*) FROM blocks WHERE owner = ?1");
+        select.Bind(1, owner);
+        if (select.Next() != Step::kRow) {
             return ListChange::kError;
         }
-        if (count.Int(0) >= BlockListStore::kMaxBlocked) {
-            return ListChange::kTooManyBlocked;
-        }
+        count = select.Int(0);
+    }
+    if (*count >= BlockListStore::kMaxBlocked) {
+        return ListChange::kTooManyBlocked;
     }
     auto insert = connection.Prepare("INSERT INTO blocks(owner, blocked) VALUES (?1, ?2)");
-    return insert.Bind(1, owner).Bind(2, blocked).Run() ? ListChange::kDone : ListChange::kError;
+    if (!insert.Bind(1, owner).Bind(2, blocked).Run()) {
+        return ListChange::kError;
+    }
+    ++*count;
+    return ListChange::kDone;
 }
 
 // Commits a change that is kDone together with the version step.
@@ -82,7 +91,8 @@ ListChange BlockListStore::AddBlock(std::int64_t owner, std::int64_t blocked) {
     if (!transaction.Started()) {
         return ListChange::kError;
     }
-    return Finish(*connection, transaction, owner, BlockOne(*connection, owner, blocked));
+    std::optional<std::int64_t> count;
+    return Finish(*connection, transaction, owner, BlockOne(*connection, owner, blocked, count));
 }
 
 ListChange BlockListStore::RemoveBlock(std::int64_t owner, std::int64_t blocked) {
@@ -112,8 +122,9 @@ ListChange BlockListStore::Import(std::int64_t owner, const std::vector<std::int
     if (!transaction.Started()) {
         return ListChange::kError;
     }
+    std::optional<std::int64_t> count;
     for (const std::int64_t id : blocked) {
-        const ListChange outcome = BlockOne(*connection, owner, id);
+        const ListChange outcome = BlockOne(*connection, owner, id, count);
         if (outcome != ListChange::kDone) {
             return outcome;
         }

@@ -51,15 +51,23 @@ class ContactEdit {
         select.Bind(1, owner_).Bind(2, contact);
         return OneInt(select, error_);
     }
+    // Counted once a transaction and then kept up to date, so an import stays linear.
     std::int64_t GroupCount() {
-        auto select = connection_.Prepare("SELECT COUNT(*) FROM contact_groups WHERE owner = ?1");
-        select.Bind(1, owner_);
-        return OneInt(select, error_).value_or(0);
+        if (!groups_) {
+            auto select =
+                connection_.Prepare("SELECT COUNT(*) FROM contact_groups WHERE owner = ?1");
+            select.Bind(1, owner_);
+            groups_ = OneInt(select, error_).value_or(0);
+        }
+        return *groups_;
     }
     std::int64_t ContactCount() {
-        auto select = connection_.Prepare("SELECT COUNT(*) FROM contacts WHERE owner = ?1");
-        select.Bind(1, owner_);
-        return OneInt(select, error_).value_or(0);
+        if (!contacts_) {
+            auto select = connection_.Prepare("SELECT COUNT(*) FROM contacts WHERE owner = ?1");
+            select.Bind(1, owner_);
+            contacts_ = OneInt(select, error_).value_or(0);
+        }
+        return *contacts_;
     }
     std::optional<std::int64_t> CreateGroup(std::string_view name) {
         auto insert =
@@ -67,6 +75,9 @@ class ContactEdit {
         if (!insert.Bind(1, owner_).Bind(2, name).Run()) {
             error_ = true;
             return std::nullopt;
+        }
+        if (groups_) {
+            ++*groups_;
         }
         return connection_.LastInsertRowId();
     }
@@ -77,13 +88,19 @@ class ContactEdit {
             error_ = true;
             return false;
         }
-        return connection_.Changes() == 1;
+        const bool removed = connection_.Changes() == 1;
+        if (removed && contacts_) {
+            --*contacts_;
+        }
+        return removed;
     }
     void InsertContact(std::int64_t contact, std::int64_t group) {
         auto insert = connection_.Prepare(
             "INSERT INTO contacts(owner, contact, group_id) VALUES (?1, ?2, ?3)");
         if (!insert.Bind(1, owner_).Bind(2, contact).Bind(3, group).Run()) {
             error_ = true;
+        } else if (contacts_) {
+            ++*contacts_;
         }
     }
     void DeleteGroup(std::int64_t group) {
@@ -92,6 +109,8 @@ class ContactEdit {
         if (!members.Bind(1, group).Run() || !remove.Bind(1, group).Run()) {
             error_ = true;
         }
+        contacts_.reset();
+        groups_.reset();
     }
     void BumpVersion() {
         auto update = connection_.Prepare(
@@ -137,6 +156,8 @@ class ContactEdit {
     SqliteConnection& connection_;
     std::int64_t owner_;
     bool error_ = false;
+    std::optional<std::int64_t> contacts_;
+    std::optional<std::int64_t> groups_;
 };
 
 // Runs change in a transaction; commits with the version step when it is kDone.
