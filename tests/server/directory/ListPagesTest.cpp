@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -314,6 +316,46 @@ TEST_F(ListPagesTest, LoginReportsTheListVersions) {
     const std::string bobs = Login(bob_.number, bob_.password);
     EXPECT_EQ(reply::Field(bobs, "ContactListVer"), "0");
     EXPECT_EQ(reply::Field(bobs, "BlockListVer"), "0");
+}
+
+TEST_F(ListPagesTest, ParallelChangesEachCountOnce) {
+    std::vector<NewAccount> many(40);
+    for (size_t i = 0; i < many.size(); ++i) {
+        many[i].profile.nickName = "user" + std::to_string(i);
+        many[i].passwordHash = "h";
+    }
+    ASSERT_EQ(service_->Accounts().Import(many, 1), StoreStatus::kOk);
+    const std::int64_t first = Schema::kFirstNumber + 3;
+    // Four callers add the same 40 contacts at once, two of them to G0 and two to G1, and block
+    // them: however the requests interleave, the versions count exactly the successes.
+    std::vector<std::thread> threads;
+    std::atomic<int> successes{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (std::int64_t i = 0; i < 40; ++i) {
+                const std::int64_t contact = first + (t % 2 == 0 ? i : 39 - i);
+                if (AddContact(contact, "G" + std::to_string(t / 2)) == kSuccess) {
+                    ++successes;
+                }
+                if (Page("AddBlock", "&Block=" + std::to_string(contact)) == kSuccess) {
+                    ++successes;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    const auto [contacts, blocks] = Versions();
+    EXPECT_EQ(blocks, 40);
+    EXPECT_GE(contacts, 40);  // moves between G0 and G1 count too
+    EXPECT_EQ(successes.load(), contacts + blocks);
+    const auto view = ClientView(Page("GetContacts"));
+    size_t listed = 0;
+    for (const auto& group : view) {
+        listed += group.second.size() / 2;
+    }
+    EXPECT_EQ(listed, 40u);
 }
 
 TEST_F(ListPagesTest, TheLimitsHaveTheirOwnTexts) {
