@@ -1,0 +1,767 @@
+#include "stores/CContactListWindow.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "settings/IniFile.h"
+#include "stores/BlockStore.h"
+#include "stores/CAddContactDialog.h"
+#include "stores/CAddGroupDialog.h"
+#include "stores/ContactIconSet.h"
+#include "stores/ContactListCommands.h"
+#include "stores/ContactStore.h"
+#include "stores/ContactTreeOrder.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kObjectRole = Qt::UserRole + 1;
+constexpr int kIconRole = Qt::UserRole + 2;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string ExpandedKey(long index) {
+    char key[32];
+    std::snprintf(key, sizeof key, "Expanded%02ld", index);
+    return key;
+}
+
+const char* StateText(ContactIcon icon) {
+    switch (icon) {
+        case ContactIcon::kOffline:
+            return "Offline";
+        case ContactIcon::kOnline:
+            return "Online";
+        case ContactIcon::kAway:
+            return "Away";
+        case ContactIcon::kDoNotDisturb:
+            return "Do Not Disturb";
+        case ContactIcon::kOccupied:
+            return "Occupied";
+        case ContactIcon::kAvailableForChat:
+            return "Available For Chat";
+        case ContactIcon::kInstantMessage:
+            return "Instant message waiting";
+        case ContactIcon::kInstantMessageHighPriority:
+            return "High priority instant message waiting";
+        case ContactIcon::kForumInvitation:
+            return "Forum invitation waiting";
+        case ContactIcon::kWebInvitation:
+            return "Web invitation waiting";
+        case ContactIcon::kVoiceMail:
+            return "Voice mail waiting";
+        case ContactIcon::kVoiceMailHighPriority:
+            return "High priority voice mail waiting";
+    }
+    return "";
+}
+
+ContactTreeKey KeyOf(const UserProfile& contact) {
+    return ContactTreeKey{ContactTreeKey::kContact, contact.NickName, contact.presenceFlags,
+                          static_cast<std::uint32_t>(contact.waitingAlertTime)};
+}
+
+ContactTreeKey KeyOf(const ContactGroup& group) {
+    return ContactTreeKey{ContactTreeKey::kGroup, group.name, 0, 0};
+}
+
+// Takes an item out of the tree; the caller owns it then.
+std::unique_ptr<QTreeWidgetItem> Take(QTreeWidget* tree, QTreeWidgetItem* item) {
+    if (QTreeWidgetItem* parent = item->parent()) {
+        return std::unique_ptr<QTreeWidgetItem>(parent->takeChild(parent->indexOfChild(item)));
+    }
+    return std::unique_ptr<QTreeWidgetItem>(
+        tree->takeTopLevelItem(tree->indexOfTopLevelItem(item)));
+}
+
+}  // namespace
+
+CContactListWindow::CContactListWindow(Parts parts, QWidget* parent)
+    : QWidget(parent),
+      parts_(std::move(parts)),
+      icons_(std::make_unique<ContactIconSet>()),
+      caption_(new QLabel(kContactsCaption, this)),
+      tree_(new QTreeWidget(this)) {
+    setObjectName("ContactList");
+    caption_->setObjectName("caption");
+    QFont bold = caption_->font();
+    bold.setBold(true);
+    caption_->setFont(bold);
+
+    tree_->setObjectName("contactTree");
+    tree_->setHeaderHidden(true);
+    tree_->setColumnCount(1);
+    tree_->setRootIsDecorated(false);
+    tree_->setUniformRowHeights(true);
+    tree_->setIconSize(QSize(ContactIconSet::kSize, ContactIconSet::kSize));
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    tree_->setIndentation(14);
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &CContactListWindow::RefreshButtons);
+    connect(tree_, &QTreeWidget::itemExpanded, this, [this] { SaveExpansion(); });
+    connect(tree_, &QTreeWidget::itemCollapsed, this, [this] { SaveExpansion(); });
+    connect(tree_, &QTreeWidget::customContextMenuRequested, this,
+            &CContactListWindow::ShowContextMenu);
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        if (ContactOf(item) != nullptr) {
+            OnCommand(cmd::kCallContact);
+        }
+    });
+
+    BuildCommands();
+    auto* row1 = new QHBoxLayout;
+    row1->setSpacing(2);
+    row1->addWidget(AddButton(cmd::kAddContact, "&Add", "Add a contact to your list"));
+    row1->addWidget(AddButton(cmd::kAddGroup, "&Group", "Add a group to your list"));
+    row1->addWidget(AddButton(cmd::kRemoveFromList, "&Remove",
+                              "Remove the selected contact or group from your list"));
+    auto* row2 = new QHBoxLayout;
+    row2->setSpacing(2);
+    row2->addWidget(AddButton(cmd::kBlockContact, "&Block", "Block the selected contact"));
+    row2->addWidget(AddButton(cmd::kCallContact, "&Call", "Place a call to the selected contact"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    layout->addWidget(caption_);
+    layout->addWidget(tree_, 1);
+    layout->addLayout(row1);
+    layout->addLayout(row2);
+
+    parts_.contacts.SetUi(this);
+    groupsEnabled_ = parts_.userSettings.GetInt(kSection, "EnableGroups", 0) != 0;
+    onlineOnly_ = parts_.userSettings.GetInt(kSection, "ShowOnlineOnly", 0) != 0;
+    ListRebuilt();
+    SynchronizingChanged(parts_.contacts.Synchronizing());
+}
+
+CContactListWindow::~CContactListWindow() {
+    parts_.contacts.SetUi(nullptr);
+}
+
+void CContactListWindow::BuildCommands() {
+    auto idle = [this] { return !synchronizing_; };
+    commands_
+        .On(
+            cmd::kAddContact, [this] { OnAddContact(); }, idle)
+        .On(
+            cmd::kAddGroup, [this] { OnAddGroup(); },
+            [this] { return !synchronizing_ && groupsEnabled_; })
+        .On(
+            cmd::kRemoveFromList, [this] { OnRemove(); },
+            [this] {
+                return !synchronizing_ &&
+                       (SelectedContact() != nullptr || SelectedGroup() != nullptr);
+            })
+        .On(
+            cmd::kBlockContact, [this] { OnBlock(); },
+            [this] {
+                return !synchronizing_ && parts_.blocks != nullptr && SelectedContact() != nullptr;
+            })
+        .On(
+            cmd::kCallContact, [this] { OnCall(); },
+            [this] { return !synchronizing_ && call_ && SelectedContact() != nullptr; });
+}
+
+QPushButton* CContactListWindow::AddButton(int id, const char* text, const char* tip) {
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QString("command%1").arg(id));
+    button->setToolTip(tip);
+    button->setAutoDefault(false);
+    button->setMinimumWidth(20);
+    connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+    buttons_[id] = button;
+    return button;
+}
+
+QPushButton* CContactListWindow::Button(int id) const {
+    auto it = buttons_.find(id);
+    return it == buttons_.end() ? nullptr : it->second;
+}
+
+void CContactListWindow::RefreshButtons() {
+    for (auto& [id, button] : buttons_) {
+        button->setEnabled(commands_.IsEnabled(id));
+    }
+}
+
+bool CContactListWindow::OnCommand(int id) {
+    const bool done = commands_.Dispatch(id);
+    RefreshButtons();
+    return done;
+}
+
+void CContactListWindow::ShowContextMenu(const QPoint& at) {
+    if (QTreeWidgetItem* item = tree_->itemAt(at)) {
+        tree_->setCurrentItem(item);
+    }
+    QMenu menu(this);
+    const std::pair<int, const char*> entries[] = {
+        {cmd::kAddContact, "&Add Contact..."}, {cmd::kAddGroup, "Add &Group..."},
+        {cmd::kRemoveFromList, "&Remove"},     {cmd::kBlockContact, "&Block"},
+        {cmd::kCallContact, "&Call"},
+    };
+    for (const auto& [id, text] : entries) {
+        QAction* action = menu.addAction(text);
+        action->setEnabled(commands_.IsEnabled(id));
+        connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
+    }
+    menu.exec(tree_->viewport()->mapToGlobal(at));
+}
+
+void CContactListWindow::SetCallHandler(std::function<void(const std::string&)> call) {
+    call_ = std::move(call);
+    RefreshButtons();
+}
+
+QString CContactListWindow::Caption() const {
+    return caption_->text();
+}
+
+// ---- Items
+
+ContactIcon CContactListWindow::IconFor(const UserProfile& contact) const {
+    if (auto it = alerts_.find(contact.LoginId); it != alerts_.end()) {
+        const std::uint16_t mode = parts_.ownMode ? parts_.ownMode() : 0;
+        if (auto icon = AlertIcon(it->second.kind, it->second.flags, mode)) {
+            return *icon;
+        }
+    }
+    return PresenceIcon(contact.presenceFlags);
+}
+
+void CContactListWindow::Decorate(QTreeWidgetItem* item, const UserProfile& contact) {
+    const ContactIcon icon = IconFor(contact);
+    item->setText(0, Q(contact.NickName));
+    item->setIcon(0, icons_->Icon(icon));
+    item->setToolTip(0, Q(contact.NickName) + " (" + Q(contact.LoginId) + ")\n" + StateText(icon));
+    item->setData(0, kIconRole, static_cast<int>(icon));
+}
+
+void CContactListWindow::DecorateGroup(QTreeWidgetItem* item, const ContactGroup& group) {
+    int total = 0;
+    int online = 0;
+    for (const UserProfile* member : group.members) {
+        // A contact on its way out is still a member while the window hears of it.
+        if (member == nullptr || contactItems_.count(member) == 0) {
+            continue;
+        }
+        ++total;
+        online += IsShownOnline(member->presenceFlags) ? 1 : 0;
+    }
+    item->setText(0, QString("%1 (%2/%3)").arg(Q(group.name)).arg(online).arg(total));
+}
+
+void CContactListWindow::DecorateGroupOf(const UserProfile& contact) {
+    if (!groupsEnabled_) {
+        return;
+    }
+    if (const ContactGroup* group = parts_.contacts.FindGroup(contact.group)) {
+        if (auto it = groupItems_.find(group); it != groupItems_.end()) {
+            DecorateGroup(it->second, *group);
+        }
+    }
+}
+
+QTreeWidgetItem* CContactListWindow::MakeContactItem(const UserProfile& contact) {
+    auto item = std::make_unique<QTreeWidgetItem>();
+    item->setData(0, kKindRole, static_cast<int>(ContactTreeKey::kContact));
+    item->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(&contact)));
+    Decorate(item.get(), contact);
+    contactItems_[&contact] = item.get();
+    return item.release();  // the caller hands it to the tree
+}
+
+QTreeWidgetItem* CContactListWindow::MakeGroupItem(const ContactGroup& group) {
+    auto item = std::make_unique<QTreeWidgetItem>();
+    item->setData(0, kKindRole, static_cast<int>(ContactTreeKey::kGroup));
+    item->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(&group)));
+    item->setIcon(0, icons_->GroupIcon());
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    QFont font = item->font(0);
+    font.setBold(true);
+    item->setFont(0, font);
+    groupItems_[&group] = item.get();
+    return item.release();
+}
+
+const UserProfile* CContactListWindow::ContactOf(const QTreeWidgetItem* item) const {
+    if (item == nullptr || item->data(0, kKindRole).toInt() != ContactTreeKey::kContact) {
+        return nullptr;
+    }
+    return reinterpret_cast<const UserProfile*>(item->data(0, kObjectRole).value<quintptr>());
+}
+
+const ContactGroup* CContactListWindow::GroupOf(const QTreeWidgetItem* item) const {
+    if (item == nullptr || item->data(0, kKindRole).toInt() != ContactTreeKey::kGroup) {
+        return nullptr;
+    }
+    return reinterpret_cast<const ContactGroup*>(item->data(0, kObjectRole).value<quintptr>());
+}
+
+const UserProfile* CContactListWindow::SelectedContact() const {
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    return selected.isEmpty() ? nullptr : ContactOf(selected.front());
+}
+
+const ContactGroup* CContactListWindow::SelectedGroup() const {
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    return selected.isEmpty() ? nullptr : GroupOf(selected.front());
+}
+
+QTreeWidgetItem* CContactListWindow::ItemOf(const std::string& loginId) const {
+    const UserProfile* contact = parts_.contacts.Find(loginId);
+    if (contact == nullptr) {
+        return nullptr;
+    }
+    auto it = contactItems_.find(contact);
+    return it == contactItems_.end() ? nullptr : it->second;
+}
+
+QTreeWidgetItem* CContactListWindow::GroupItem(const std::string& name) const {
+    const ContactGroup* group = parts_.contacts.FindGroup(name);
+    if (group == nullptr) {
+        return nullptr;
+    }
+    auto it = groupItems_.find(group);
+    return it == groupItems_.end() ? nullptr : it->second;
+}
+
+std::optional<ContactIcon> CContactListWindow::IconOf(const std::string& loginId) const {
+    const QTreeWidgetItem* item = ItemOf(loginId);
+    if (item == nullptr) {
+        return std::nullopt;
+    }
+    return static_cast<ContactIcon>(item->data(0, kIconRole).toInt());
+}
+
+// ---- Order
+
+void CContactListWindow::InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* item) {
+    auto keyOf = [this](const QTreeWidgetItem* it) {
+        if (const UserProfile* c = ContactOf(it)) {
+            return KeyOf(*c);
+        }
+        return KeyOf(*GroupOf(it));
+    };
+    const ContactTreeKey key = keyOf(item);
+    const int count = parent != nullptr ? parent->childCount() : tree_->topLevelItemCount();
+    // The first sibling that goes after the item: equal keys keep their order of arrival.
+    int low = 0;
+    int high = count;
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        QTreeWidgetItem* sibling =
+            parent != nullptr ? parent->child(mid) : tree_->topLevelItem(mid);
+        if (ContactTreeLess(key, keyOf(sibling))) {
+            high = mid;
+        } else {
+            low = mid + 1;
+        }
+    }
+    if (parent != nullptr) {
+        parent->insertChild(low, item);
+    } else {
+        tree_->insertTopLevelItem(low, item);
+    }
+}
+
+void CContactListWindow::Reposition(QTreeWidgetItem* item) {
+    const UserProfile* contact = ContactOf(item);
+    if (contact == nullptr) {
+        return;
+    }
+    QTreeWidgetItem* parent = item->parent();
+    const int count = parent != nullptr ? parent->childCount() : tree_->topLevelItemCount();
+    const int index =
+        parent != nullptr ? parent->indexOfChild(item) : tree_->indexOfTopLevelItem(item);
+    auto at = [&](int i) { return parent != nullptr ? parent->child(i) : tree_->topLevelItem(i); };
+    const ContactTreeKey key = KeyOf(*contact);
+    auto before = [&](const QTreeWidgetItem* other, bool otherFirst) {
+        const UserProfile* c = ContactOf(other);
+        const ContactTreeKey k = c != nullptr ? KeyOf(*c) : KeyOf(*GroupOf(other));
+        return otherFirst ? !ContactTreeLess(key, k) : !ContactTreeLess(k, key);
+    };
+    const bool inPlace = (index == 0 || before(at(index - 1), true)) &&
+                         (index + 1 >= count || before(at(index + 1), false));
+    if (inPlace) {
+        return;
+    }
+    const bool selected = item->isSelected();
+    const bool current = tree_->currentItem() == item;
+    std::unique_ptr<QTreeWidgetItem> taken = Take(tree_, item);
+    InsertSorted(parent, taken.release());
+    ApplyHidden(item, *contact);
+    if (current) {
+        tree_->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+    }
+    item->setSelected(selected);
+}
+
+void CContactListWindow::SortChildren(QTreeWidgetItem* parent) {
+    std::vector<QTreeWidgetItem*> items;
+    QList<QTreeWidgetItem*> taken =
+        parent != nullptr ? parent->takeChildren() : QList<QTreeWidgetItem*>();
+    if (parent == nullptr) {
+        while (tree_->topLevelItemCount() > 0) {
+            taken.append(tree_->takeTopLevelItem(tree_->topLevelItemCount() - 1));
+        }
+        std::reverse(taken.begin(), taken.end());
+    }
+    items.assign(taken.begin(), taken.end());
+    auto keyOf = [this](const QTreeWidgetItem* it) {
+        if (const UserProfile* c = ContactOf(it)) {
+            return KeyOf(*c);
+        }
+        return KeyOf(*GroupOf(it));
+    };
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+                         return ContactTreeLess(keyOf(a), keyOf(b));
+                     });
+    const QList<QTreeWidgetItem*> sorted(items.begin(), items.end());
+    if (parent != nullptr) {
+        parent->addChildren(sorted);
+    } else {
+        tree_->addTopLevelItems(sorted);
+    }
+}
+
+void CContactListWindow::ResortAll() {
+    const bool wasRestoring = restoring_;
+    restoring_ = true;
+    QTreeWidgetItem* current = tree_->currentItem();
+    std::vector<std::pair<QTreeWidgetItem*, bool>> groups;
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* top = tree_->topLevelItem(i);
+        if (GroupOf(top) != nullptr) {
+            groups.emplace_back(top, top->isExpanded());
+        }
+    }
+    SortChildren(nullptr);
+    for (auto& [group, expanded] : groups) {
+        SortChildren(group);
+        group->setExpanded(expanded);
+    }
+    for (auto& [contact, item] : contactItems_) {
+        ApplyHidden(item, *contact);
+    }
+    if (current != nullptr) {
+        tree_->setCurrentItem(current);
+    }
+    restoring_ = wasRestoring;
+}
+
+void CContactListWindow::ApplyHidden(QTreeWidgetItem* item, const UserProfile& contact) {
+    const bool hide = IsHiddenContact(contact.presenceFlags, onlineOnly_);
+    if (item->isHidden() != hide) {
+        item->setHidden(hide);
+    }
+}
+
+// ---- The store's calls
+
+void CContactListWindow::ListRebuilt() {
+    restoring_ = true;
+    tree_->setUpdatesEnabled(false);
+    tree_->clear();
+    contactItems_.clear();
+    groupItems_.clear();
+    // Alerts of contacts that are gone are forgotten with them.
+    for (auto it = alerts_.begin(); it != alerts_.end();) {
+        it = parts_.contacts.Find(it->first) == nullptr ? alerts_.erase(it) : std::next(it);
+    }
+    const ContactStore& store = parts_.contacts;
+    auto byKey = [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+        const UserProfile* ca = ContactOf(a);
+        const UserProfile* cb = ContactOf(b);
+        return ContactTreeLess(ca != nullptr ? KeyOf(*ca) : KeyOf(*GroupOf(a)),
+                               cb != nullptr ? KeyOf(*cb) : KeyOf(*GroupOf(b)));
+    };
+    std::vector<QTreeWidgetItem*> top;
+    if (groupsEnabled_) {
+        for (const auto& [name, group] : store.Groups()) {
+            QTreeWidgetItem* groupItem = MakeGroupItem(group);
+            std::vector<QTreeWidgetItem*> members;
+            members.reserve(group.members.size());
+            for (const UserProfile* member : group.members) {
+                if (member != nullptr && contactItems_.count(member) == 0) {
+                    members.push_back(MakeContactItem(*member));
+                }
+            }
+            std::stable_sort(members.begin(), members.end(), byKey);
+            groupItem->addChildren(QList<QTreeWidgetItem*>(members.begin(), members.end()));
+            DecorateGroup(groupItem, group);
+            top.push_back(groupItem);
+        }
+    } else {
+        top.reserve(store.Contacts().size());
+        for (const auto& contact : store.Contacts()) {
+            top.push_back(MakeContactItem(*contact));
+        }
+    }
+    std::stable_sort(top.begin(), top.end(), byKey);
+    tree_->addTopLevelItems(QList<QTreeWidgetItem*>(top.begin(), top.end()));
+    tree_->setRootIsDecorated(groupsEnabled_);
+    if (onlineOnly_) {
+        for (auto& [contact, item] : contactItems_) {
+            ApplyHidden(item, *contact);
+        }
+    }
+    RestoreExpansion();
+    tree_->setUpdatesEnabled(true);
+    restoring_ = false;
+    RefreshButtons();
+}
+
+void CContactListWindow::GroupAdded(const ContactGroup& group) {
+    if (!groupsEnabled_ || groupItems_.count(&group) != 0) {
+        return;
+    }
+    QTreeWidgetItem* item = MakeGroupItem(group);
+    InsertSorted(nullptr, item);
+    for (const UserProfile* member : group.members) {
+        if (member != nullptr && contactItems_.count(member) == 0) {
+            QTreeWidgetItem* child = MakeContactItem(*member);
+            InsertSorted(item, child);
+            ApplyHidden(child, *member);
+        }
+    }
+    DecorateGroup(item, group);
+}
+
+void CContactListWindow::GroupRemoved(const ContactGroup& group) {
+    auto it = groupItems_.find(&group);
+    if (it == groupItems_.end()) {
+        return;
+    }
+    QTreeWidgetItem* item = it->second;
+    groupItems_.erase(it);
+    // Members normally left before; any that did not go with their group.
+    for (int i = 0; i < item->childCount(); ++i) {
+        if (const UserProfile* member = ContactOf(item->child(i))) {
+            contactItems_.erase(member);
+        }
+    }
+    const bool wasRestoring = restoring_;
+    restoring_ = true;  // removing an expanded group is not the user collapsing it
+    Take(tree_, item).reset();
+    restoring_ = wasRestoring;
+    RefreshButtons();
+}
+
+void CContactListWindow::ContactAdded(const UserProfile& contact) {
+    if (contactItems_.count(&contact) != 0) {
+        ContactUpdated(contact);
+        return;
+    }
+    QTreeWidgetItem* parent = nullptr;
+    if (groupsEnabled_) {
+        const ContactGroup* group = parts_.contacts.FindGroup(contact.group);
+        if (group != nullptr) {
+            auto it = groupItems_.find(group);
+            if (it == groupItems_.end()) {
+                GroupAdded(*group);  // makes the contact's item too
+                return;
+            }
+            parent = it->second;
+        }
+    }
+    QTreeWidgetItem* item = MakeContactItem(contact);
+    InsertSorted(parent, item);
+    ApplyHidden(item, contact);
+    DecorateGroupOf(contact);
+}
+
+void CContactListWindow::ContactRemoved(const UserProfile& contact) {
+    alerts_.erase(contact.LoginId);
+    auto it = contactItems_.find(&contact);
+    if (it == contactItems_.end()) {
+        return;
+    }
+    QTreeWidgetItem* item = it->second;
+    contactItems_.erase(it);
+    Take(tree_, item).reset();
+    DecorateGroupOf(contact);
+    RefreshButtons();
+}
+
+void CContactListWindow::ContactUpdated(const UserProfile& contact) {
+    auto it = contactItems_.find(&contact);
+    if (it == contactItems_.end()) {
+        return;
+    }
+    Decorate(it->second, contact);
+    Reposition(it->second);
+    ApplyHidden(it->second, contact);
+    DecorateGroupOf(contact);
+}
+
+void CContactListWindow::SynchronizingChanged(bool on) {
+    synchronizing_ = on;
+    caption_->setText(on ? kSynchronizingCaption : kContactsCaption);
+    tree_->setEnabled(!on);
+    RefreshButtons();
+}
+
+void CContactListWindow::InitialPresenceDone() {
+    ResortAll();
+}
+
+// ---- Settings
+
+void CContactListWindow::SetGroupsEnabled(bool on) {
+    parts_.userSettings.WriteInt(kSection, "EnableGroups", on ? 1 : 0);
+    if (groupsEnabled_ != on) {
+        groupsEnabled_ = on;
+        ListRebuilt();
+    }
+}
+
+void CContactListWindow::SetOnlineOnly(bool on) {
+    parts_.userSettings.WriteInt(kSection, "ShowOnlineOnly", on ? 1 : 0);
+    onlineOnly_ = on;
+    for (auto& [contact, item] : contactItems_) {
+        ApplyHidden(item, *contact);
+    }
+    RefreshButtons();
+}
+
+void CContactListWindow::ReloadSettings() {
+    groupsEnabled_ = parts_.userSettings.GetInt(kSection, "EnableGroups", 0) != 0;
+    onlineOnly_ = parts_.userSettings.GetInt(kSection, "ShowOnlineOnly", 0) != 0;
+    ListRebuilt();
+}
+
+void CContactListWindow::RestoreExpansion() {
+    const bool wasRestoring = restoring_;
+    restoring_ = true;
+    const std::int32_t count = parts_.userSettings.GetInt(kSection, "NumExpanded", 0);
+    for (std::int32_t i = 0; i < count && i < 10000; ++i) {
+        const std::string name = parts_.userSettings.GetString(kSection, ExpandedKey(i));
+        if (QTreeWidgetItem* item = GroupItem(name)) {
+            item->setExpanded(true);
+        }
+    }
+    restoring_ = wasRestoring;
+}
+
+void CContactListWindow::SaveExpansion() {
+    if (restoring_ || !groupsEnabled_) {
+        return;
+    }
+    IniFile& settings = parts_.userSettings;
+    const std::int32_t before = settings.GetInt(kSection, "NumExpanded", 0);
+    long count = 0;
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = tree_->topLevelItem(i);
+        if (const ContactGroup* group = GroupOf(item); group != nullptr && item->isExpanded()) {
+            settings.WriteString(kSection, ExpandedKey(count++), group->name);
+        }
+    }
+    settings.WriteInt(kSection, "NumExpanded", static_cast<std::int32_t>(count));
+    // Names left from a longer list would only mislead a reader of the file.
+    for (long i = count; i < before && i < 10000; ++i) {
+        settings.DeleteKey(kSection, ExpandedKey(i));
+    }
+}
+
+// ---- Alerts
+
+void CContactListWindow::ShowWaitingAlert(const std::string& loginId, int alertKind,
+                                          std::uint16_t messageFlags) {
+    if (alertKind == 0) {
+        alerts_.erase(loginId);
+    } else {
+        alerts_[loginId] = Alert{alertKind, messageFlags};
+    }
+    if (const UserProfile* contact = parts_.contacts.Find(loginId)) {
+        if (auto it = contactItems_.find(contact); it != contactItems_.end()) {
+            Decorate(it->second, *contact);
+        }
+    }
+}
+
+void CContactListWindow::OwnModeChanged() {
+    for (const auto& [id, alert] : alerts_) {
+        if (const UserProfile* contact = parts_.contacts.Find(id)) {
+            if (auto it = contactItems_.find(contact); it != contactItems_.end()) {
+                Decorate(it->second, *contact);
+            }
+        }
+    }
+}
+
+// ---- Commands
+
+void CContactListWindow::OnAddContact() {
+    std::string group;
+    if (const ContactGroup* g = SelectedGroup()) {
+        group = g->name;
+    } else if (const UserProfile* c = SelectedContact()) {
+        group = c->group;
+    }
+    if (addContact_) {
+        addContact_->raise();
+        addContact_->activateWindow();
+        return;
+    }
+    addContact_ =
+        new CAddContactDialog(parts_.contacts, parts_.directory, parts_.screen, group, this);
+    addContact_->setAttribute(Qt::WA_DeleteOnClose);
+    addContact_->setWindowFlag(Qt::Window);
+    addContact_->show();
+}
+
+void CContactListWindow::OnAddGroup() {
+    if (addGroup_) {
+        addGroup_->raise();
+        addGroup_->activateWindow();
+        return;
+    }
+    addGroup_ = new CAddGroupDialog(parts_.contacts, parts_.screen, this);
+    addGroup_->setAttribute(Qt::WA_DeleteOnClose);
+    addGroup_->setWindowFlag(Qt::Window);
+    addGroup_->show();
+}
+
+void CContactListWindow::OnRemove() {
+    if (const UserProfile* contact = SelectedContact()) {
+        const std::string id = contact->LoginId;
+        parts_.contacts.DeleteContact(id);
+    } else if (const ContactGroup* group = SelectedGroup()) {
+        const std::string name = group->name;
+        parts_.contacts.RemoveGroupAsking(name);
+    }
+}
+
+void CContactListWindow::OnBlock() {
+    const UserProfile* contact = SelectedContact();
+    if (contact == nullptr || parts_.blocks == nullptr) {
+        return;
+    }
+    // Copies: blocking removes the contact from the list.
+    const std::string id = contact->LoginId;
+    const std::string nick = contact->NickName;
+    parts_.blocks->Block(id, nick, "");
+}
+
+void CContactListWindow::OnCall() {
+    if (const UserProfile* contact = SelectedContact(); contact != nullptr && call_) {
+        call_(contact->LoginId);
+    }
+}
+
+}  // namespace qv
