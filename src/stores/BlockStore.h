@@ -110,7 +110,6 @@ class BlockStore {
     std::string path_;
     std::uint32_t listVersion_ = 0;
     std::uint32_t syncVersion_ = 0;
-    std::shared_ptr<BlockStore*> alive_;
 };
 
 }  // namespace qv

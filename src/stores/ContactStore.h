@@ -144,8 +144,6 @@ class ContactStore {
     std::uint32_t listVersion_ = 0;
     bool synchronizing_ = false;
     std::uint32_t syncVersion_ = 0;
-    // Guards the directory callbacks against a store that is gone.
-    std::shared_ptr<ContactStore*> alive_;
 };
 
 }  // namespace qv
