@@ -404,10 +404,12 @@ void CContactListWindow::Reposition(QTreeWidgetItem* item) {
     std::unique_ptr<QTreeWidgetItem> taken = Take(tree_, item);
     InsertSorted(parent, taken.release());
     ApplyHidden(item, *contact);
-    if (current) {
+    // Taking the item out moved the selection to a neighbour: it comes back with the item.
+    if (selected) {
+        tree_->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
+    } else if (current) {
         tree_->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
     }
-    item->setSelected(selected);
 }
 
 void CContactListWindow::SortChildren(QTreeWidgetItem* parent) {

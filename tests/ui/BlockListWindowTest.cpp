@@ -69,6 +69,9 @@ class BlockListWindowTest : public ::testing::Test {
     SystemNoticeList notices;
     ContactStore contacts{nullptr, nullptr, screen, notices};
     BlockStore blocks{nullptr, nullptr, screen, notices};
+    // Made by the tests that talk to a directory; they outlive the window and its dialogs.
+    std::unique_ptr<test::TestHttpServer> server;
+    std::unique_ptr<test::ClientRig> rig;
     std::unique_ptr<CBlockListWindow> window;
 };
 
@@ -152,20 +155,26 @@ TEST_F(BlockListWindowTest, BlockById) {
 }
 
 TEST_F(BlockListWindowTest, BlockByIdTakesTheNicknameFromTheDirectory) {
-    test::TestHttpServer server;
-    test::ClientRig rig;
-    ASSERT_TRUE(rig.Start(server.Host()));
-    rig.client.SetConnectionId("c1");
+    server = std::make_unique<test::TestHttpServer>();
+    rig = std::make_unique<test::ClientRig>();
+    ASSERT_TRUE(rig->Start(server->Host()));
+    rig->client.SetConnectionId("c1");
     const std::string S(1, reply::kItemSeparator);
-    server.Answer("GetUserProfile", "Success" + S + "NickName=CS Mary" + S);
-    Open(&rig.client);
+    std::string reply = "Success" + S + "NickName=CS Mary" + S;
+    for (const char* key : {"FirstName", "LastName", "Email1", "Company", "Comment", "Address1",
+                            "Address2", "City", "State", "Zip", "Country", "TeleHome", "TeleOffice",
+                            "Fax", "Cell", "Pager", "HomePage"}) {
+        reply += std::string(key) + "=" + S;
+    }
+    server->Answer("GetUserProfile", reply);
+    Open(&rig->client);
     Button("block")->click();
     CBlockUserDialog* dialog = window->BlockDialog();
     ASSERT_NE(dialog, nullptr);
     QLineEdit* id = dialog->findChild<QLineEdit*>("loginId");
     id->setText("1009");
     emit id->editingFinished();
-    ASSERT_TRUE(rig.DriveUntil(
+    ASSERT_TRUE(rig->DriveUntil(
         [&] { return dialog->findChild<QLineEdit*>("nickName")->text() == "CS Mary"; }));
     // A nickname typed over the directory's does not get past the customer-service check.
     dialog->findChild<QLineEdit*>("nickName")->setText("Mary");
