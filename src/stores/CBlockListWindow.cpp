@@ -139,6 +139,10 @@ void CBlockListWindow::UnblockAll() {
     blocks_.UnblockAll();
 }
 
+CBlockUserDialog* CBlockListWindow::BlockDialog() const {
+    return blockDialog_;
+}
+
 void CBlockListWindow::BlockById() {
     if (blockDialog_) {
         blockDialog_->raise();

@@ -43,7 +43,7 @@ class CBlockListWindow : public QDialog, public BlockListUi {
     bool OnTop() const { return onTop_; }
 
     QTreeWidget* List() const { return list_; }
-    CBlockUserDialog* BlockDialog() const { return blockDialog_; }
+    CBlockUserDialog* BlockDialog() const;
 
   protected:
     void moveEvent(QMoveEvent* event) override;

@@ -708,6 +708,14 @@ void CContactListWindow::OwnModeChanged() {
 
 // ---- Commands
 
+CAddContactDialog* CContactListWindow::AddContactDialog() const {
+    return addContact_;
+}
+
+CAddGroupDialog* CContactListWindow::AddGroupDialog() const {
+    return addGroup_;
+}
+
 void CContactListWindow::OnAddContact() {
     std::string group;
     if (const ContactGroup* g = SelectedGroup()) {

@@ -91,8 +91,8 @@ class CContactListWindow : public QWidget, public ContactListUi {
     QTreeWidgetItem* ItemOf(const std::string& loginId) const;
     QTreeWidgetItem* GroupItem(const std::string& name) const;
     // The dialogs the commands opened, while they are open.
-    CAddContactDialog* AddContactDialog() const { return addContact_; }
-    CAddGroupDialog* AddGroupDialog() const { return addGroup_; }
+    CAddContactDialog* AddContactDialog() const;
+    CAddGroupDialog* AddGroupDialog() const;
 
   private:
     struct Alert {
