@@ -15,6 +15,7 @@
 #include "messaging/SystemNoticeList.h"
 #include "platform/DialUp.h"
 #include "settings/Customization.h"
+#include "ui/ProgramSubsystems.h"
 
 namespace qv {
 
@@ -38,20 +39,6 @@ const char* StateText(int state) {
             return "Online";
     }
 }
-
-// The subsystems that exist so far; the others keep the session's no-op defaults.
-class ProgramSubsystems final : public SessionSubsystems {
-  public:
-    explicit ProgramSubsystems(CQuorvaneApp& app) : app_(app) {}
-    void RequestPartnerParameters() override { app_.RequestPartnerParameters(); }
-    bool CallOrForumInProgress() const override {
-        CSonaroManager* manager = app_.SonaroManager();
-        return manager != nullptr && manager->IsInGroupOrConference();
-    }
-
-  private:
-    CQuorvaneApp& app_;
-};
 
 }  // namespace
 
