@@ -74,6 +74,7 @@ std::vector<BlockStore::JournalEntry> ReadBlockJournal(std::string_view bytes) {
         in.I32(entry.operation);
         in.Text(kShort, entry.user.LoginId);
         in.Text(kShort, entry.user.NickName);
+        in.I32(entry.user.onServer);
         in.Text(kLong, entry.user.text);
         if (entry.operation == BlockStore::JournalEntry::kBlock ||
             entry.operation == BlockStore::JournalEntry::kUnblock) {
@@ -91,6 +92,7 @@ std::string WriteBlockJournal(const std::vector<BlockStore::JournalEntry>& entri
         PutU32(out, static_cast<std::uint32_t>(entry.operation));
         PutText(out, entry.user.LoginId, kShort);
         PutText(out, entry.user.NickName, kShort);
+        PutU32(out, static_cast<std::uint32_t>(entry.user.onServer));
         PutText(out, entry.user.text, kLong);
     }
     return out;

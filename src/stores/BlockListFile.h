@@ -1,7 +1,7 @@
 #pragma once
 
 // The one reader and writer of Blocked.dat (written in version 2, version 1 read) and of its
-// ".mod" journal.
+// ".mod" journal, whose records are the operation followed by a whole blocked-user record.
 
 #include <cstdint>
 #include <string>

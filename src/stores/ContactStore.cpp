@@ -511,10 +511,12 @@ void ContactStore::SynchronizeWithServer(std::uint32_t serverVersion) {
 
 bool ContactStore::AddContact(const UserProfile& profile) {
     UserProfile copy = profile;
-    CutProfile(copy);
     if (copy.group.empty()) {
         copy.group = kDefaultGroup;
     }
+    // Checked before the cut: a shortened name would be another group.
+    const bool groupAllowed = IsAllowedGroupName(copy.group);
+    CutProfile(copy);
     if (const UserProfile* existing = Find(copy.LoginId)) {
         screen_.MessageBox(
             Format(kAlreadyInListFormat,
@@ -525,7 +527,7 @@ bool ContactStore::AddContact(const UserProfile& profile) {
     if (!IsDecimalId(copy.LoginId)) {
         return false;
     }
-    if (!IsAllowedGroupName(copy.group)) {
+    if (!groupAllowed) {
         screen_.MessageBox(kGroupNameRuleMessage, kMessageCaption, mb::kOk | mb::kIconExclamation);
         return false;
     }

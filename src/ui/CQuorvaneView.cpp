@@ -17,6 +17,7 @@
 #include "settings/Customization.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactStore.h"
+#include "ui/ProgramSubsystems.h"
 
 namespace qv {
 
@@ -40,20 +41,6 @@ const char* StateText(int state) {
             return "Online";
     }
 }
-
-// The subsystems that exist so far; the others keep the session's no-op defaults.
-class ProgramSubsystems final : public SessionSubsystems {
-  public:
-    explicit ProgramSubsystems(CQuorvaneApp& app) : app_(app) {}
-    void RequestPartnerParameters() override { app_.RequestPartnerParameters(); }
-    bool CallOrForumInProgress() const override {
-        CSonaroManager* manager = app_.SonaroManager();
-        return manager != nullptr && manager->IsInGroupOrConference();
-    }
-
-  private:
-    CQuorvaneApp& app_;
-};
 
 }  // namespace
 

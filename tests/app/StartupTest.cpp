@@ -100,12 +100,16 @@ TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
     EXPECT_NE(app->Scheduler(), nullptr);
     EXPECT_NE(app->GetOptions(), nullptr);
     EXPECT_EQ(app->UserSettings()->Path(), "");
+    EXPECT_NE(app->GetBlockStore(), nullptr);
+    EXPECT_NE(app->GetContactStore(), nullptr);
     app->ExitInstance();
+    EXPECT_EQ(app->GetContactStore(), nullptr);
     const std::vector<std::string> expected = {
         "+SingleInstance", "+Registry",        "+Customization",   "+MachineSettings",
         "+UserSettings",   "+ServerSettings",  "+SoundSettings",   "+LoginKey",
         "+TimerScheduler", "+Options",         "+DirectoryClient", "+MessageCenter",
-        "+SonaroManager",  "+MainWindow",      "-MainWindow",      "-SonaroManager",
+        "+BlockStore",     "+SonaroManager",   "+ContactStore",    "+MainWindow",
+        "-MainWindow",     "-SonaroManager",   "-BlockStore",      "-ContactStore",
         "-MessageCenter",  "-DirectoryClient", "-Options",         "-TimerScheduler",
         "-LoginKey",       "-ServerSettings",  "-SoundSettings",   "-MachineSettings",
         "-UserSettings",   "-SingleInstance",  "-Customization",   "-Registry"};
