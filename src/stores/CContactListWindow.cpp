@@ -141,9 +141,7 @@ CContactListWindow::CContactListWindow(Parts parts, QWidget* parent)
     layout->addLayout(row2);
 
     parts_.contacts.SetUi(this);
-    groupsEnabled_ = parts_.userSettings.GetInt(kSection, "EnableGroups", 0) != 0;
-    onlineOnly_ = parts_.userSettings.GetInt(kSection, "ShowOnlineOnly", 0) != 0;
-    ListRebuilt();
+    ReloadSettings();
     SynchronizingChanged(parts_.contacts.Synchronizing());
 }
 
@@ -476,6 +474,12 @@ void CContactListWindow::ApplyHidden(QTreeWidgetItem* item, const UserProfile& c
 // ---- The store's calls
 
 void CContactListWindow::ListRebuilt() {
+    // Another user's settings file: that user's way of showing the list.
+    if (parts_.userSettings.Path() != settingsPath_) {
+        settingsPath_ = parts_.userSettings.Path();
+        groupsEnabled_ = parts_.userSettings.GetInt(kSection, "EnableGroups", 0) != 0;
+        onlineOnly_ = parts_.userSettings.GetInt(kSection, "ShowOnlineOnly", 0) != 0;
+    }
     restoring_ = true;
     tree_->setUpdatesEnabled(false);
     tree_->clear();
@@ -642,6 +646,7 @@ void CContactListWindow::SetOnlineOnly(bool on) {
 }
 
 void CContactListWindow::ReloadSettings() {
+    settingsPath_ = parts_.userSettings.Path();
     groupsEnabled_ = parts_.userSettings.GetInt(kSection, "EnableGroups", 0) != 0;
     onlineOnly_ = parts_.userSettings.GetInt(kSection, "ShowOnlineOnly", 0) != 0;
     ListRebuilt();

@@ -69,7 +69,8 @@ class CContactListWindow : public QWidget, public ContactListUi {
     bool OnlineOnly() const { return onlineOnly_; }
     void SetGroupsEnabled(bool on);
     void SetOnlineOnly(bool on);
-    // Reads the settings again (another user logged in) and refills.
+    // Reads the settings again and refills (a refill of the store does so by itself when the
+    // settings file is another user's).
     void ReloadSettings();
 
     // A waiting alert from the contact shows its kind instead of the presence (alert kind 0:
@@ -143,6 +144,7 @@ class CContactListWindow : public QWidget, public ContactListUi {
     QPointer<CAddContactDialog> addContact_;
     QPointer<CAddGroupDialog> addGroup_;
 
+    std::string settingsPath_;
     bool groupsEnabled_ = false;
     bool onlineOnly_ = false;
     bool synchronizing_ = false;

@@ -10,15 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "app/AppShell.h"
+#include "app/CQuorvaneApp.h"
 #include "messaging/SystemNoticeList.h"
+#include "platform/Mixer.h"
+#include "platform/TickClock.h"
 #include "settings/IniFile.h"
 #include "stores/BlockStore.h"
 #include "stores/CAddContactDialog.h"
 #include "stores/CBlockListWindow.h"
 #include "stores/CContactListWindow.h"
+#include "stores/ContactIconSet.h"
 #include "stores/ContactStore.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
+#include "ui/CMainFrame.h"
+#include "ui/CQuorvaneView.h"
+
+#include <QLabel>
+#include <QPainter>
 
 namespace {
 
@@ -38,6 +48,83 @@ bool Save(QWidget& widget, const std::string& folder, const char* name) {
     const bool ok = widget.grab().save(QString::fromStdString(path));
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.c_str());
     return ok;
+}
+
+// The real frame and view, with a screen that records instead of showing.
+class FrameShell final : public AppShell {
+  public:
+    Screen& GetScreen() override { return screen; }
+    bool HasFontFamily(const std::string&) override { return false; }
+    void SetFonts(const LogFont&, const LogFont&, const LogFont&) override {}
+    bool CreateMainWindow() override {
+        frame = std::make_unique<CMainFrame>(*app, screen);
+        frame->Place();
+        return true;
+    }
+    void ShowMainWindow(bool) override { frame->show(); }
+    void ActivateMainWindow() override { frame->raise(); }
+    void DestroyMainWindow() override { frame.reset(); }
+
+    CQuorvaneApp* app = nullptr;
+    test::RecordingScreen screen;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+// Every icon at its size and four times enlarged, with its name.
+void IconSheet(const std::string& out) {
+    const char* names[kContactIconCount] = {"offline",          "online",
+                                            "away (bit 1)",     "do not disturb (bit 2)",
+                                            "occupied (bit 3)", "available for chat (bit 4)",
+                                            "instant message",  "instant message, high priority",
+                                            "forum invitation", "website / web tour invitation",
+                                            "voice mail",       "voice mail, high priority"};
+    ContactIconSet icons;
+    QPixmap sheet(420, 24 + kContactIconCount * 72);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    for (int i = 0; i < kContactIconCount; ++i) {
+        const QPixmap small = icons.Icon(static_cast<ContactIcon>(i)).pixmap(16, 16);
+        const int y = 12 + i * 72;
+        p.drawPixmap(12, y + 24, small);
+        p.drawPixmap(44, y, small.scaled(64, 64, Qt::KeepAspectRatio, Qt::FastTransformation));
+        p.drawText(124, y + 36, names[i]);
+    }
+    p.end();
+    const std::string path = out + "/contact-icons.png";
+    std::printf("%s %s\n", sheet.save(QString::fromStdString(path)) ? "wrote" : "FAILED",
+                path.c_str());
+}
+
+// The main window as it starts, its contact list filled.
+void MainWindow(const std::string& out, const std::vector<UserProfile>& list,
+                const std::vector<Person>& people) {
+    test::TempFolder root;
+    root.Write("Quorvane.ini", "[Internal]\r\nDisableAutoConnect=1\r\n");
+    SteadyTickClock clock;
+    FrameShell shell;
+    AppEnvironment env;
+    env.homeOption = root.Path();
+    env.executable = "/usr/bin/quorvane";
+    CQuorvaneApp app(env, shell, nullptr, clock);
+    shell.app = &app;
+    if (!app.InitInstance() || shell.frame == nullptr) {
+        std::printf("FAILED to start the program\n");
+        return;
+    }
+    app.UserSettings()->SetPath(root.File("Options.ini"));
+    app.UserSettings()->WriteInt("ContactList", "EnableGroups", 1);
+    app.UserSettings()->WriteInt("ContactList", "NumExpanded", 2);
+    app.UserSettings()->WriteString("ContactList", "Expanded00", "Family");
+    app.UserSettings()->WriteString("ContactList", "Expanded01", "Work");
+    ContactStore& contacts = *app.GetContactStore();
+    contacts.ReplaceFromServer(root.File("Addressbook.dat"), 3,
+                               {"Family", "Work", "Chess Club", "Neighbours", "General"}, list);
+    for (std::size_t i = 0; i < people.size(); ++i) {
+        contacts.OnWatch(list[i].LoginId, static_cast<std::int16_t>(people[i].flags), false, false);
+    }
+    Save(*shell.frame, out, "main-window.png");
+    shell.frame->ShowBlockList();
+    app.ExitInstance();
 }
 
 }  // namespace
@@ -155,5 +242,7 @@ int main(int argc, char** argv) {
     blockList.List()->topLevelItem(1)->setSelected(true);
     Save(blockList, out, "block-list.png");
     Save(window, out, "contact-list-after-block.png");
+    IconSheet(out);
+    MainWindow(out, list, people);
     return 0;
 }

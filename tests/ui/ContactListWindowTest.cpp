@@ -159,6 +159,23 @@ TEST_F(ContactListWindowTest, WithoutGroupsAllContactsAreSiblings) {
     EXPECT_EQ(Top().size(), 8u);
 }
 
+TEST_F(ContactListWindowTest, AnotherUsersListIsShownTheWayThatUserSetIt) {
+    UseGroups(false);
+    FillFromServer();
+    Open();
+    EXPECT_EQ(window->GroupItem("Work"), nullptr);
+    // The next user's settings say groups, with Chess expanded.
+    IniFile next(folder.File("NextUser.ini"));
+    next.WriteInt("ContactList", "EnableGroups", 1);
+    next.WriteInt("ContactList", "NumExpanded", 1);
+    next.WriteString("ContactList", "Expanded00", "Chess");
+    settings.SetPath(next.Path());
+    FillFromServer();
+    ASSERT_NE(window->GroupItem("Work"), nullptr);
+    EXPECT_TRUE(window->GroupItem("Chess")->isExpanded());
+    EXPECT_TRUE(window->GroupsEnabled());
+}
+
 TEST_F(ContactListWindowTest, PresenceChangeMovesOnlyThatItem) {
     UseGroups(false);
     FillFromServer();
