@@ -14,8 +14,8 @@ constexpr int kMaxThreads = 256;
 const char* CommandLine::Usage() {
     return "Usage: quorvane-directory --db FILE --files DIR --mail-dir DIR [options]\n"
            "\n"
-           "The Quorvane directory web service: accounts, profiles and partner parameters\n"
-           "for the Quorvane client, over HTTP.\n"
+           "The Quorvane directory web service: accounts, profiles, contact and block lists\n"
+           "and partner data for the Quorvane client, over HTTP.\n"
            "\n"
            "  --listen HOST:PORT   address to serve on (default 127.0.0.1:8080; port 0 picks a\n"
            "                       free port). The bound address is printed on standard output\n"
@@ -30,6 +30,8 @@ const char* CommandLine::Usage() {
            "                       for the voice servers, when missing\n"
            "  --voice-cluster NAME the voice servers' cluster the tickets are for (default\n"
            "                       quorvane)\n"
+           "  --partners FILE      partner list, sites and forum rules to load before serving\n"
+           "                       (the partners it names are replaced; see the README)\n"
            "  --help               show this text\n"
            "\n"
            "One line per request is logged on standard error. SIGINT or SIGTERM stops the\n"
@@ -49,10 +51,10 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             line.action = Action::kHelp;
             return line;
         }
-        const bool takesValue = argument == "--listen" || argument == "--db" ||
-                                argument == "--files" || argument == "--mail-dir" ||
-                                argument == "--threads" || argument == "--hash-cost" ||
-                                argument == "--ticket-key" || argument == "--voice-cluster";
+        const bool takesValue =
+            argument == "--listen" || argument == "--db" || argument == "--files" ||
+            argument == "--mail-dir" || argument == "--threads" || argument == "--hash-cost" ||
+            argument == "--ticket-key" || argument == "--voice-cluster" || argument == "--partners";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -76,6 +78,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
                 return fail("--threads wants a number from 1 to 256");
             }
             line.options.http.threads = static_cast<size_t>(*threads);
+        } else if (argument == "--partners") {
+            line.partnersFile = value;
         } else if (argument == "--ticket-key") {
             line.options.tickets.keyPath = value;
         } else if (argument == "--voice-cluster") {

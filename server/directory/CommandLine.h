@@ -16,6 +16,7 @@ struct CommandLine {
     std::string error;  // for kError
     std::string host = "127.0.0.1";
     int port = 8080;
+    std::string partnersFile;  // --partners: loaded into the database before serving
     ServiceOptions options;
 
     // arguments without the program name.

@@ -12,6 +12,8 @@
 #include "http/PageRouter.h"
 #include "mail/FileMailer.h"
 #include "pages/AccountPages.h"
+#include "pages/BlockPages.h"
+#include "pages/ContactPages.h"
 #include "pages/LoginPages.h"
 #include "pages/PartnerPages.h"
 #include "pages/ProfilePages.h"
@@ -19,6 +21,8 @@
 #include "security/Secrets.h"
 #include "security/TicketIssuer.h"
 #include "store/AccountStore.h"
+#include "store/BlockListStore.h"
+#include "store/ContactListStore.h"
 #include "store/Database.h"
 #include "store/PartnerStore.h"
 #include "store/SessionStore.h"
@@ -71,23 +75,30 @@ struct DirectoryService::Parts {
           accounts(*database),
           sessions(*database),
           partners(*database),
+          contacts(*database),
+          blocks(*database),
           hasher(options.hashCost, options.hashSlots),
           throttle(clock, options.throttle),
           replays(clock),
           registrations(clock, options.registrations),
           resetMails(clock, options.resetMails),
           tickets(ticketKey, options.tickets, clock),
-          services{accounts, sessions, partners, hasher, throttle, mailer, replays, clock, tickets},
+          services{accounts, sessions, partners, hasher,   throttle, mailer,
+                   replays,  clock,    tickets,  contacts, blocks},
           accountPages(services, {registrations, resetMails}),
           loginPages(services),
           profilePages(services),
           partnerPages(services),
+          contactPages(services),
+          blockPages(services),
           log(std::move(seams.logSink)),
           front(router, log, clock, options.http) {
         accountPages.Register(router);
         loginPages.Register(router);
         profilePages.Register(router);
         partnerPages.Register(router);
+        contactPages.Register(router);
+        blockPages.Register(router);
     }
 
     std::unique_ptr<Clock> ownClock;
@@ -98,6 +109,8 @@ struct DirectoryService::Parts {
     AccountStore accounts;
     SessionStore sessions;
     PartnerStore partners;
+    ContactListStore contacts;
+    BlockListStore blocks;
     PasswordHasher hasher;
     LoginThrottle throttle;
     ReplayCache replays;
@@ -109,6 +122,8 @@ struct DirectoryService::Parts {
     LoginPages loginPages;
     ProfilePages profilePages;
     PartnerPages partnerPages;
+    ContactPages contactPages;
+    BlockPages blockPages;
     PageRouter router;
     RequestLog log;
     HttpFront front;
@@ -170,6 +185,18 @@ void DirectoryService::Stop() {
 
 AccountStore& DirectoryService::Accounts() {
     return parts_->accounts;
+}
+
+ContactListStore& DirectoryService::Contacts() {
+    return parts_->contacts;
+}
+
+BlockListStore& DirectoryService::Blocks() {
+    return parts_->blocks;
+}
+
+PartnerStore& DirectoryService::Partners() {
+    return parts_->partners;
 }
 
 }  // namespace qv::dirsvc

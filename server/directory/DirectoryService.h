@@ -13,6 +13,9 @@
 namespace qv::dirsvc {
 
 class AccountStore;
+class BlockListStore;
+class ContactListStore;
+class PartnerStore;
 class Clock;
 class Mailer;
 
@@ -35,8 +38,11 @@ class DirectoryService {
     int Start(const std::string& host, int port);
     void Stop();
 
-    // For loading test and benchmark data directly.
+    // For loading test and benchmark data directly, and the operator's partner file.
     AccountStore& Accounts();
+    ContactListStore& Contacts();
+    BlockListStore& Blocks();
+    PartnerStore& Partners();
 
     struct Parts;
     explicit DirectoryService(std::unique_ptr<Parts> parts);

@@ -9,6 +9,8 @@
 
 #include "CommandLine.h"
 #include "DirectoryService.h"
+#include "PartnerSeedFile.h"
+#include "store/PartnerStore.h"
 
 int main(int argc, char** argv) {
     using qv::dirsvc::CommandLine;
@@ -23,6 +25,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A bad partner file is refused before the database is even opened, so it changes nothing.
+    qv::dirsvc::PartnerSeed partners;
+    std::string error;
+    if (!line.partnersFile.empty() &&
+        !qv::dirsvc::PartnerSeedFile::Load(line.partnersFile, partners, error)) {
+        std::fprintf(stderr, "quorvane-directory: %s\n", error.c_str());
+        return 2;
+    }
+
     // The stop signals are taken synchronously below; block them before any thread starts so
     // that none of the server's threads receives them.
     sigset_t stopSignals;
@@ -33,11 +44,28 @@ int main(int argc, char** argv) {
     // A client that hangs up mid-reply must not end the service.
     signal(SIGPIPE, SIG_IGN);
 
-    std::string error;
     auto service = qv::dirsvc::DirectoryService::Create(line.options, {}, error);
     if (service == nullptr) {
         std::fprintf(stderr, "quorvane-directory: %s\n", error.c_str());
         return 1;
+    }
+    if (!line.partnersFile.empty()) {
+        bool changed = false;
+        switch (service->Partners().Replace(partners, changed)) {
+            case qv::dirsvc::StoreStatus::kOk:
+                std::fprintf(stderr, "quorvane-directory: partner file loaded, %s\n",
+                             changed ? "the partner list changed" : "nothing changed");
+                break;
+            case qv::dirsvc::StoreStatus::kFull:
+                std::fprintf(stderr,
+                             "quorvane-directory: partner file '%s': the partner list would "
+                             "hold more than %zu sites\n",
+                             line.partnersFile.c_str(), qv::dirsvc::PartnerStore::kMaxSites);
+                return 2;
+            default:
+                std::fprintf(stderr, "quorvane-directory: the partner file could not be stored\n");
+                return 1;
+        }
     }
     if (line.options.tickets.keyPath.empty()) {
         std::fprintf(stderr,

@@ -1,5 +1,7 @@
 #include "directory/ListReplies.h"
 
+#include <algorithm>
+
 #include "directory/DirectoryStatus.h"
 #include "directory/ReplyGrammar.h"
 
@@ -20,10 +22,10 @@ std::string_view AfterFirstItem(std::string_view reply) {
     return end == std::string_view::npos ? std::string_view{} : reply.substr(end + 1);
 }
 
-// Reads (nickname, id) pairs; only complete pairs with an id count. Each goes to the front.
+// Reads (nickname, id) pairs in reply order; only complete pairs with an id count. The caller
+// reverses the whole list at the end, which puts each contact at the front as it is read.
 void ReadPairs(std::string_view text, const std::string& group, std::vector<UserProfile>& into) {
     reply::ItemReader reader(text);
-    std::vector<UserProfile> read;
     std::string_view nick;
     std::string_view id;
     while (reader.Next(nick)) {
@@ -33,14 +35,11 @@ void ReadPairs(std::string_view text, const std::string& group, std::vector<User
         if (id.empty()) {
             continue;
         }
-        UserProfile profile;
+        UserProfile& profile = into.emplace_back();
         profile.group = group;
         profile.NickName.assign(nick);
         profile.LoginId.assign(id);
-        read.push_back(std::move(profile));
     }
-    into.insert(into.begin(), std::make_move_iterator(read.rbegin()),
-                std::make_move_iterator(read.rend()));
 }
 
 struct KnownRefusal {
@@ -114,6 +113,7 @@ ContactsReply ParseContactsReply(std::string_view reply) {
             result.groups.push_back(name);
         }
     }
+    std::reverse(result.contacts.begin(), result.contacts.end());
     result.status = kStatusSuccess;
     return result;
 }
@@ -125,6 +125,7 @@ BlockListReply ParseBlockListReply(std::string_view reply) {
         return result;
     }
     ReadPairs(AfterFirstItem(reply), {}, result.users);
+    std::reverse(result.users.begin(), result.users.end());
     result.status = kStatusSuccess;
     return result;
 }

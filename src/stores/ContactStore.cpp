@@ -204,6 +204,7 @@ struct ContactStore::Impl {
         ContactGroup& group = EnsureGroup(store, profile.group, notify);
         store.contacts_.push_back(std::make_unique<UserProfile>(std::move(profile)));
         UserProfile* added = store.contacts_.back().get();
+        store.byId_[added->LoginId] = added;
         group.members.push_back(added);
         if (notify) {
             if (store.engine_ != nullptr) {
@@ -234,6 +235,7 @@ struct ContactStore::Impl {
         if (ContactGroup* group = store.FindGroup(contact->group)) {
             std::erase(group->members, contact);
         }
+        store.byId_.erase(contact->LoginId);
         store.contacts_.erase(it);
     }
 
@@ -254,6 +256,7 @@ struct ContactStore::Impl {
 
     static void ClearList(ContactStore& store) {
         store.groups_.clear();
+        store.byId_.clear();
         store.contacts_.clear();
     }
 
@@ -631,12 +634,8 @@ void ContactStore::UpdateProfile(const UserProfile& profile) {
 }
 
 UserProfile* ContactStore::Find(const std::string& loginId) {
-    for (const auto& contact : contacts_) {
-        if (contact->LoginId == loginId) {
-            return contact.get();
-        }
-    }
-    return nullptr;
+    auto it = byId_.find(loginId);
+    return it == byId_.end() ? nullptr : it->second;
 }
 
 const UserProfile* ContactStore::Find(const std::string& loginId) const {

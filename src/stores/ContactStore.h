@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "directory/UserProfile.h"
@@ -138,6 +139,8 @@ class ContactStore {
     PresenceBurstHooks* hooks_ = nullptr;
 
     std::vector<std::unique_ptr<UserProfile>> contacts_;
+    // LoginId -> contact, for Find.
+    std::unordered_map<std::string, UserProfile*> byId_;
     std::map<std::string, ContactGroup> groups_;
     std::vector<PendingChange> pending_;
     std::string path_;

@@ -106,3 +106,18 @@ bool IsAcceptablePassword(std::string_view password) {
 }
 
 }  // namespace qv::dirsvc::fields
+
+namespace qv::dirsvc::fields {
+
+bool IsAllowedGroupName(std::string_view name) {
+    if (name.empty() || name.front() == ' ' || name.back() == ' ') {
+        return false;
+    }
+    if (!IsPlainText(name, kMaxGroupName) || name.find_first_of("&#%?") != std::string_view::npos) {
+        return false;
+    }
+    return name.find("Group=") == std::string_view::npos &&
+           name.find("Contacts") == std::string_view::npos;
+}
+
+}  // namespace qv::dirsvc::fields

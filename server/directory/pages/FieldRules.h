@@ -31,4 +31,10 @@ bool IsPlainText(std::string_view text, size_t maxLength);
 // A password the service accepts: 1 to kMaxPassword bytes of plain text.
 bool IsAcceptablePassword(std::string_view password);
 
+constexpr size_t kMaxGroupName = 63;  // the client's address book keeps 63 bytes
+// A contact group name that can travel unencoded in a query and come back in GetContacts: 1 to
+// 63 bytes of plain text, none of & # % ? (they would cut the query short), neither "Group=" nor
+// "Contacts" (the client's reader looks for them in the reply), no space at either end.
+bool IsAllowedGroupName(std::string_view name);
+
 }  // namespace qv::dirsvc::fields

@@ -1,13 +1,28 @@
 #pragma once
 
-// Failure messages. The first three are compared by the client (the login one without regard
-// to case, the others exactly), so they must stay byte for byte as they are.
+// Failure messages. The first three and the list texts are compared by the client (the login
+// one without regard to case, the others exactly), so they must stay byte for byte as they are.
 
 namespace qv::dirsvc::messages {
 
 inline constexpr const char* kInvalidLogin = "Invalid userid or password";
 inline constexpr const char* kNickNameTaken = "NickName already exists";
 inline constexpr const char* kInvalidNickName = "Invalid NickName";
+
+// Compared exactly by the client's contact and block lists.
+inline constexpr const char* kContactPresent = "Contact already present in group";
+inline constexpr const char* kContactNotPresent = "Contact not present in group";
+inline constexpr const char* kGroupExists = "Group already exists";
+inline constexpr const char* kGroupNotFound = "Group not found";
+inline constexpr const char* kAlreadyBlocked = "Already blocked";
+inline constexpr const char* kNotBlocked = "Not Blocked";
+// The client drops a change refused with one of these instead of sending it again.
+inline constexpr const char* kInvalidGroupName = "Invalid group name";
+inline constexpr const char* kTooManyContacts = "Too many contacts";
+inline constexpr const char* kTooManyGroups = "Too many groups";
+inline constexpr const char* kTooManyBlocked = "Too many blocked users";
+inline constexpr const char* kBlockSelf = "You can't block yourself";
+inline constexpr const char* kUnknownPartnerSite = "Unknown partner site";
 
 inline constexpr const char* kInvalidEmail = "The email address you have entered is not valid.";
 inline constexpr const char* kUserNotFound = "User not found";

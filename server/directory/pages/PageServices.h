@@ -5,6 +5,8 @@
 namespace qv::dirsvc {
 
 class AccountStore;
+class BlockListStore;
+class ContactListStore;
 class Clock;
 class LoginThrottle;
 class Mailer;
@@ -24,6 +26,8 @@ struct PageServices {
     ReplayCache& replays;
     const Clock& clock;
     const TicketIssuer& tickets;
+    ContactListStore& contacts;
+    BlockListStore& blocks;
 };
 
 }  // namespace qv::dirsvc

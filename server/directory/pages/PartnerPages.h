@@ -1,6 +1,8 @@
 #pragma once
 
-// GetPartnerParams: the complete parameter set of a partner number, Version first.
+// GetPartnerParams (the complete parameter set of a partner number, Version first),
+// GetPartnersList (every partner with its sites' rule versions) and GetPartnerForums (one site's
+// forum rules). The data comes from the operator's partner file.
 
 #include "http/Reply.h"
 #include "pages/PageServices.h"
@@ -17,6 +19,8 @@ class PartnerPages {
     void Register(PageRouter& router);
 
     Reply GetPartnerParams(const PageRequest& request);
+    Reply GetPartnersList(const PageRequest& request);
+    Reply GetPartnerForums(const PageRequest& request);
 
   private:
     PageServices services_;

@@ -8,7 +8,7 @@ namespace qv::dirsvc {
 
 namespace {
 
-constexpr std::int64_t kVersion = 1;
+constexpr std::int64_t kVersion = Schema::kCurrentVersion;
 
 // Text columns hold the client's 8-bit bytes unchanged; the nickname's NOCASE collation makes
 // "Bob" and "bob" the same nickname.
@@ -70,6 +70,61 @@ CREATE TABLE service_state (
 INSERT INTO service_state(key, value) VALUES ('partner_list_ver', 0);
 )sql";
 
+// Contact lists, block lists and the partner list with its forum rules. The lists' versions
+// live in accounts (contact_list_ver, block_list_ver) and service_state (partner_list_ver).
+// seq columns keep the order rows were added in.
+constexpr const char* kVersion2 = R"sql(
+CREATE TABLE contact_groups (
+    id INTEGER PRIMARY KEY,
+    owner INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    name TEXT NOT NULL,
+    UNIQUE (owner, name)
+);
+CREATE TABLE contacts (
+    seq INTEGER PRIMARY KEY,
+    owner INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    contact INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    group_id INTEGER NOT NULL REFERENCES contact_groups(id) ON DELETE CASCADE,
+    UNIQUE (owner, contact)
+);
+CREATE INDEX contacts_by_group ON contacts(group_id, seq);
+CREATE INDEX contacts_by_contact ON contacts(contact);
+CREATE TABLE blocks (
+    seq INTEGER PRIMARY KEY,
+    owner INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    blocked INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    UNIQUE (owner, blocked)
+);
+CREATE INDEX blocks_by_blocked ON blocks(blocked);
+CREATE TABLE partners (
+    partner_id INTEGER PRIMARY KEY,
+    name TEXT NOT NULL
+);
+CREATE TABLE partner_sites (
+    partner_id INTEGER NOT NULL REFERENCES partners(partner_id) ON DELETE CASCADE,
+    base_domain TEXT NOT NULL COLLATE NOCASE,
+    position INTEGER NOT NULL,
+    rule_version INTEGER NOT NULL,
+    PRIMARY KEY (partner_id, base_domain)
+);
+CREATE TABLE partner_forum_rules (
+    partner_id INTEGER NOT NULL,
+    base_domain TEXT NOT NULL COLLATE NOCASE,
+    position INTEGER NOT NULL,
+    pattern TEXT NOT NULL,
+    parameters TEXT NOT NULL,
+    PRIMARY KEY (partner_id, base_domain, position),
+    FOREIGN KEY (partner_id, base_domain) REFERENCES partner_sites(partner_id, base_domain)
+        ON DELETE CASCADE
+);
+CREATE TABLE partner_sites_retired (
+    partner_id INTEGER NOT NULL,
+    base_domain TEXT NOT NULL COLLATE NOCASE,
+    rule_version INTEGER NOT NULL,
+    PRIMARY KEY (partner_id, base_domain)
+);
+)sql";
+
 bool CreateVersion1(SqliteConnection& connection) {
     if (!connection.Exec(kVersion1)) {
         return false;
@@ -85,6 +140,10 @@ bool CreateVersion1(SqliteConnection& connection) {
 }  // namespace
 
 bool Schema::Apply(SqliteConnection& connection, std::string& error) {
+    return Upgrade(connection, kVersion, error);
+}
+
+bool Schema::Upgrade(SqliteConnection& connection, std::int64_t target, std::string& error) {
     SqliteTransaction transaction(connection);
     if (!transaction.Started()) {
         error = connection.LastError();
@@ -103,11 +162,18 @@ bool Schema::Apply(SqliteConnection& connection, std::string& error) {
         error = "the database was written by a newer version of the service";
         return false;
     }
-    if (version == kVersion) {
+    if (version >= target) {
         return true;
     }
-    if (!CreateVersion1(connection) || !connection.Exec("PRAGMA user_version = 1") ||
-        !transaction.Commit()) {
+    // Each step keeps what the earlier ones hold; all of them commit together or not at all.
+    bool done = true;
+    if (version < 1) {
+        done = CreateVersion1(connection) && connection.Exec("PRAGMA user_version = 1");
+    }
+    if (done && version < 2 && target >= 2) {
+        done = connection.Exec(kVersion2) && connection.Exec("PRAGMA user_version = 2");
+    }
+    if (!done || !transaction.Commit()) {
         error = connection.LastError();
         return false;
     }

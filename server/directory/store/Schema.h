@@ -1,6 +1,6 @@
 #pragma once
 
-// The database layout, versioned with PRAGMA user_version so later issues can add tables.
+// The database layout, versioned with PRAGMA user_version; an older file is upgraded in place.
 
 #include <cstdint>
 #include <string>
@@ -18,6 +18,10 @@ class Schema {
     // Creates or upgrades the schema in one transaction. False with a message on failure (also
     // when the file was written by a newer version of the service).
     static bool Apply(SqliteConnection& connection, std::string& error);
+    // The same, stopping at target (tests make an older database with it).
+    static bool Upgrade(SqliteConnection& connection, std::int64_t target, std::string& error);
+
+    static constexpr std::int64_t kCurrentVersion = 2;
 };
 
 }  // namespace qv::dirsvc

@@ -40,6 +40,8 @@ TEST(CommandLineTest, ReadsEveryOption) {
     EXPECT_EQ(tickets.options.tickets.keyPath, "k/t.key");
     EXPECT_EQ(tickets.options.tickets.cluster, "east");
     EXPECT_EQ(CommandLine::Parse(kRequired).options.tickets.cluster, "quorvane");
+    EXPECT_EQ(CommandLine::Parse(With({"--partners", "p.txt"})).partnersFile, "p.txt");
+    EXPECT_EQ(CommandLine::Parse(kRequired).partnersFile, "");
 }
 
 TEST(CommandLineTest, RefusesWhatItCannotUse) {
@@ -53,6 +55,7 @@ TEST(CommandLineTest, RefusesWhatItCannotUse) {
         With({"--hash-cost", "cheap"}),
         With({"--verbose"}),
         With({"--db"}),
+        With({"--partners"}),
         With({"--voice-cluster", ""}),
         With({"--voice-cluster", std::string(65, 'c')}),
     };

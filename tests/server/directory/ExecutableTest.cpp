@@ -215,6 +215,75 @@ TEST(ExecutableTest, IdleAndSlowConnectionsNeverDelayOtherCallers) {
     EXPECT_EQ(program.Stop(SIGTERM), 0);
 }
 
+TEST(ExecutableTest, APartnerFileIsLoadedAtStartAndABadOneChangesNothing) {
+    qv::test::TempFolder folder;
+    const auto arguments = [&](const std::string& partners) {
+        std::vector<std::string> list = {"--listen",    "127.0.0.1:0",
+                                         "--db",        folder.File("directory.db"),
+                                         "--files",     folder.File("files"),
+                                         "--mail-dir",  folder.File("mail"),
+                                         "--hash-cost", "minimal"};
+        if (!partners.empty()) {
+            list.insert(list.end(), {"--partners", partners});
+        }
+        return list;
+    };
+    const std::string good = folder.Write("partners.txt",
+                                          "partner 2 Acme\n"
+                                          "site example.com\n"
+                                          "rule ^http://example\\.com/chat/.*\tJoinAsForum=1\n");
+    // What the service answers: the login's partner-list version, the list and the rules.
+    std::string number;
+    std::string password;
+    const auto served = [&](Program& program) {
+        const std::string line = program.FirstLine(30000);
+        const std::string prefix = "listening on 127.0.0.1:";
+        EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+        if (line.rfind(prefix, 0) != 0) {
+            return std::string();
+        }
+        const RawHttpClient client(std::stoi(line.substr(prefix.size())));
+        if (number.empty()) {
+            const std::string reply = client.Get(RegisterTarget("Ann", "ann@example.com")).body;
+            number = reply::Field(reply, "LoginId");
+            password = reply::Field(reply, "Password");
+        }
+        const std::string login =
+            client.Get("/Quorvane/LoginEx2.asp?LoginId=" + number + "&Password=" + password).body;
+        return reply::Field(login, "PartnerListVer") + " " +
+               client
+                   .Get("/Quorvane/GetPartnersList.asp?ConnectionId=" +
+                        reply::Field(login, "ConnectId"))
+                   .body +
+               " " +
+               client.Get("/Quorvane/GetPartnerForums.asp?PartnerId=2&BaseURL=example.com").body;
+    };
+    const std::string loaded =
+        "1 Success\xFF"
+        "2\xFF"
+        "Acme\xFF"
+        "1\xFF"
+        "example.com\xFF"
+        "1\xFF Success\xFF^http://example\\.com/chat/.*\xFF"
+        "JoinAsForum=1\xFF";
+    {
+        Program program(arguments(good));
+        EXPECT_EQ(served(program), loaded);
+        EXPECT_EQ(program.Stop(SIGTERM), 0);
+    }
+    const std::string bad = folder.Write("bad.txt", "partner 2 Changed\nsite a b\n");
+    for (const std::string& file : {bad, folder.File("missing.txt")}) {
+        Program refused(arguments(file));
+        EXPECT_EQ(refused.Wait(), 2) << file;
+    }
+    {
+        // The same file again is no change; the refused ones changed nothing.
+        Program program(arguments(good));
+        EXPECT_EQ(served(program), loaded);
+        EXPECT_EQ(program.Stop(SIGTERM), 0);
+    }
+}
+
 TEST(ExecutableTest, HelpAndBadArguments) {
     Program help({"--help"});
     const std::string text = help.Rest();

@@ -87,6 +87,76 @@ TEST_F(HostileRequestTest, NulAndSeparatorBytesNeverReachStoredData) {
     EXPECT_EQ(std::count(profile.begin(), profile.end(), '\xFF'), 19);
 }
 
+TEST_F(HostileRequestTest, ListPagesRefuseWhatNoClientSendsAndChangeNothing) {
+    const NewUser ann = Register("Ann");
+    const NewUser bob = Register("Bob");
+    const std::string id = Connect(ann);
+    const std::string b = std::to_string(bob.number);
+    const std::string expired =
+        "Fail\xFFYour connection to the directory has expired. Please log in again.";
+    ASSERT_EQ(
+        Body("/Quorvane/AddContact.asp?ConnectionId=" + id + "&Contact=" + b + "&Group=Friends"),
+        "Success\xFF");
+    const std::string before = Body("/Quorvane/GetContacts.asp?ConnectionId=" + id);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/Quorvane/GetContacts.asp", "Fail\xFFMissing parameter ConnectionId"},
+        {"/Quorvane/GetContacts.asp?ConnectionId=" + id + "&ConnectionID=" + id,
+         "Fail\xFFRepeated parameter ConnectionId"},
+        {"/Quorvane/GetContacts.asp?ConnectionId=", expired},
+        {"/Quorvane/GetContacts.asp?ConnectionId=" + std::string(32, 'f'), expired},
+        {"/Quorvane/GetBlockList.asp?ConnectionId=%27%20OR%201=1", expired},
+        {"/Quorvane/GetPartnersList.asp?ConnectionId=" + id.substr(1), expired},
+        {"/Quorvane/AddContact.asp?ConnectionId=nope&Contact=" + b + "&Group=Work", expired},
+        {"/Quorvane/DeleteContact.asp?ConnectionId=nope&Contact=" + b + "&Group=Friends", expired},
+        {"/Quorvane/AddGroup.asp?ConnectionId=nope&Group=Work", expired},
+        {"/Quorvane/DeleteGroup.asp?ConnectionId=nope&Group=Friends", expired},
+        {"/Quorvane/AddBlock.asp?ConnectionId=nope&Block=" + b, expired},
+        {"/Quorvane/RemoveBlock.asp?ConnectionId=nope&Block=" + b, expired},
+        {"/Quorvane/AddContact.asp?ConnectionId=" + id + "&Group=Work",
+         "Fail\xFFMissing parameter Contact"},
+        {"/Quorvane/AddContact.asp?ConnectionId=" + id + "&Contact=" + b,
+         "Fail\xFFMissing parameter Group"},
+        {"/Quorvane/AddContact.asp?ConnectionId=" + id + "&Contact=" + b + "&Contact=" + b +
+             "&Group=Work",
+         "Fail\xFFRepeated parameter Contact"},
+        {"/Quorvane/DeleteGroup.asp?ConnectionId=" + id + "&Group=Friends&group=Friends",
+         "Fail\xFFRepeated parameter Group"},
+        {"/Quorvane/AddBlock.asp?ConnectionId=" + id, "Fail\xFFMissing parameter Block"},
+        {"/Quorvane/AddBlock.asp?ConnectionId=" + id + "&Block=" + b + "&BLOCK=1",
+         "Fail\xFFRepeated parameter Block"},
+        {"/Quorvane/AddContact.asp?ConnectionId=" + id + "&Contact=" + std::string(6000, '7') +
+             "&Group=Work",
+         "Fail\xFFUser not found"},
+        {"/Quorvane/AddContact.asp?ConnectionId=" + id + "&Contact=" + b + "%00&Group=Work",
+         "Fail\xFFUser not found"},
+        {"/Quorvane/AddContact.asp?ConnectionId=" + id + "&Contact=" + b +
+             "&Group=" + std::string(6000, 'g'),
+         "Fail\xFFInvalid group name"},
+        {"/Quorvane/AddGroup.asp?ConnectionId=" + id + "&Group=W\xFFx",
+         "Fail\xFFInvalid group name"},
+        {"/Quorvane/AddGroup.asp?ConnectionId=" + id + "&Group=W%00", "Fail\xFFInvalid group name"},
+        {"/Quorvane/AddGroup.asp?ConnectionId=" + id + "&Group=x');DROP%20TABLE%20contacts;--",
+         "Success\xFF"},
+        {"/Quorvane/DeleteGroup.asp?ConnectionId=" + id + "&Group=x');DROP%20TABLE%20contacts;--",
+         "Success\xFF"},
+        {"/Quorvane/RemoveBlock.asp?ConnectionId=" + id + "&Block=1%20OR%201=1",
+         "Fail\xFFNot Blocked"},
+        {"/Quorvane/GetPartnerForums.asp?BaseURL=example.com",
+         "Fail\xFFMissing parameter PartnerId"},
+        {"/Quorvane/GetPartnerForums.asp?PartnerId=1", "Fail\xFFMissing parameter BaseURL"},
+        {"/Quorvane/GetPartnerForums.asp?PartnerId=99999999999&BaseURL=a",
+         "Fail\xFFInvalid PartnerId"},
+        {"/Quorvane/GetPartnerForums.asp?PartnerId=1&BaseURL=%00", "Fail\xFFUnknown partner site"},
+    };
+    for (const auto& [target, body] : cases) {
+        EXPECT_EQ(Body(target), body) << target.substr(0, 120);
+    }
+    EXPECT_EQ(Body("/Quorvane/GetContacts.asp?ConnectionId=" + id), before);
+    EXPECT_EQ(reply::Field(Login(ann.number, ann.password), "ContactListVer"), "3");
+    EXPECT_EQ(reply::Field(Login(ann.number, ann.password), "BlockListVer"), "0");
+    ExpectAlive();
+}
+
 TEST_F(HostileRequestTest, SqlLookingTextIsStoredAsText) {
     const NewUser ann = Register("Ann");
     const std::string id = Connect(ann);
