@@ -1,5 +1,6 @@
 #include "stores/CBlockListWindow.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -73,6 +74,12 @@ CBlockListWindow::CBlockListWindow(BlockStore& blocks, const ContactStore* conta
     connect(unblock_, &QPushButton::clicked, this, &CBlockListWindow::UnblockSelected);
     connect(unblockAll_, &QPushButton::clicked, this, &CBlockListWindow::UnblockAll);
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
+
+    auto* unblockKey = new QAction(this);
+    unblockKey->setShortcut(QKeySequence::Delete);
+    unblockKey->setShortcutContext(Qt::WidgetShortcut);
+    list_->addAction(unblockKey);
+    connect(unblockKey, &QAction::triggered, this, &CBlockListWindow::UnblockSelected);
 
     onTopBox_ = new QCheckBox("Keep on &top", this);
     onTopBox_->setObjectName("onTop");

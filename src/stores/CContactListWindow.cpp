@@ -1,5 +1,6 @@
 #include "stores/CContactListWindow.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,11 +26,17 @@ namespace qv {
 namespace {
 
 constexpr int kKindRole = Qt::UserRole;
-constexpr int kObjectRole = Qt::UserRole + 1;
+// The contact's ID or the group's name: the store is asked for the object each time, so an item
+// never reaches an object the store has let go of.
+constexpr int kNameRole = Qt::UserRole + 1;
 constexpr int kIconRole = Qt::UserRole + 2;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+std::string NameOf(const QTreeWidgetItem* item) {
+    return item->data(0, kNameRole).toByteArray().toStdString();
 }
 
 std::string ExpandedKey(long index) {
@@ -119,6 +126,12 @@ CContactListWindow::CContactListWindow(Parts parts, QWidget* parent)
             OnCommand(cmd::kCallContact);
         }
     });
+
+    auto* remove = new QAction(this);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    tree_->addAction(remove);
+    connect(remove, &QAction::triggered, this, [this] { OnCommand(cmd::kRemoveFromList); });
 
     BuildCommands();
     auto* row1 = new QHBoxLayout;
@@ -253,7 +266,7 @@ void CContactListWindow::DecorateGroup(QTreeWidgetItem* item, const ContactGroup
     int online = 0;
     for (const UserProfile* member : group.members) {
         // A contact on its way out is still a member while the window hears of it.
-        if (member == nullptr || contactItems_.count(member) == 0) {
+        if (member == nullptr || contactItems_.count(member->LoginId) == 0) {
             continue;
         }
         ++total;
@@ -267,7 +280,7 @@ void CContactListWindow::DecorateGroupOf(const UserProfile& contact) {
         return;
     }
     if (const ContactGroup* group = parts_.contacts.FindGroup(contact.group)) {
-        if (auto it = groupItems_.find(group); it != groupItems_.end()) {
+        if (auto it = groupItems_.find(group->name); it != groupItems_.end()) {
             DecorateGroup(it->second, *group);
         }
     }
@@ -276,22 +289,22 @@ void CContactListWindow::DecorateGroupOf(const UserProfile& contact) {
 QTreeWidgetItem* CContactListWindow::MakeContactItem(const UserProfile& contact) {
     auto item = std::make_unique<QTreeWidgetItem>();
     item->setData(0, kKindRole, static_cast<int>(ContactTreeKey::kContact));
-    item->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(&contact)));
+    item->setData(0, kNameRole, QByteArray::fromStdString(contact.LoginId));
     Decorate(item.get(), contact);
-    contactItems_[&contact] = item.get();
+    contactItems_[contact.LoginId] = item.get();
     return item.release();  // the caller hands it to the tree
 }
 
 QTreeWidgetItem* CContactListWindow::MakeGroupItem(const ContactGroup& group) {
     auto item = std::make_unique<QTreeWidgetItem>();
     item->setData(0, kKindRole, static_cast<int>(ContactTreeKey::kGroup));
-    item->setData(0, kObjectRole, QVariant::fromValue(reinterpret_cast<quintptr>(&group)));
+    item->setData(0, kNameRole, QByteArray::fromStdString(group.name));
     item->setIcon(0, icons_->GroupIcon());
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     QFont font = item->font(0);
     font.setBold(true);
     item->setFont(0, font);
-    groupItems_[&group] = item.get();
+    groupItems_[group.name] = item.get();
     return item.release();
 }
 
@@ -299,14 +312,24 @@ const UserProfile* CContactListWindow::ContactOf(const QTreeWidgetItem* item) co
     if (item == nullptr || item->data(0, kKindRole).toInt() != ContactTreeKey::kContact) {
         return nullptr;
     }
-    return reinterpret_cast<const UserProfile*>(item->data(0, kObjectRole).value<quintptr>());
+    const std::string id = NameOf(item);
+    auto it = contactItems_.find(id);
+    if (it == contactItems_.end() || it->second != item) {
+        return nullptr;
+    }
+    return parts_.contacts.Find(id);
 }
 
 const ContactGroup* CContactListWindow::GroupOf(const QTreeWidgetItem* item) const {
     if (item == nullptr || item->data(0, kKindRole).toInt() != ContactTreeKey::kGroup) {
         return nullptr;
     }
-    return reinterpret_cast<const ContactGroup*>(item->data(0, kObjectRole).value<quintptr>());
+    const std::string name = NameOf(item);
+    auto it = groupItems_.find(name);
+    if (it == groupItems_.end() || it->second != item) {
+        return nullptr;
+    }
+    return parts_.contacts.FindGroup(name);
 }
 
 const UserProfile* CContactListWindow::SelectedContact() const {
@@ -320,20 +343,12 @@ const ContactGroup* CContactListWindow::SelectedGroup() const {
 }
 
 QTreeWidgetItem* CContactListWindow::ItemOf(const std::string& loginId) const {
-    const UserProfile* contact = parts_.contacts.Find(loginId);
-    if (contact == nullptr) {
-        return nullptr;
-    }
-    auto it = contactItems_.find(contact);
+    auto it = contactItems_.find(loginId);
     return it == contactItems_.end() ? nullptr : it->second;
 }
 
 QTreeWidgetItem* CContactListWindow::GroupItem(const std::string& name) const {
-    const ContactGroup* group = parts_.contacts.FindGroup(name);
-    if (group == nullptr) {
-        return nullptr;
-    }
-    auto it = groupItems_.find(group);
+    auto it = groupItems_.find(name);
     return it == groupItems_.end() ? nullptr : it->second;
 }
 
@@ -347,14 +362,20 @@ std::optional<ContactIcon> CContactListWindow::IconOf(const std::string& loginId
 
 // ---- Order
 
+ContactTreeKey CContactListWindow::KeyOfItem(const QTreeWidgetItem* item) const {
+    if (const UserProfile* contact = ContactOf(item)) {
+        return KeyOf(*contact);
+    }
+    if (const ContactGroup* group = GroupOf(item)) {
+        return KeyOf(*group);
+    }
+    // Gone from the store; the refill that follows puts everything right.
+    return ContactTreeKey{
+        static_cast<ContactTreeKey::Kind>(item->data(0, kKindRole).toInt()), {}, 0, 0};
+}
+
 void CContactListWindow::InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* item) {
-    auto keyOf = [this](const QTreeWidgetItem* it) {
-        if (const UserProfile* c = ContactOf(it)) {
-            return KeyOf(*c);
-        }
-        return KeyOf(*GroupOf(it));
-    };
-    const ContactTreeKey key = keyOf(item);
+    const ContactTreeKey key = KeyOfItem(item);
     const int count = parent != nullptr ? parent->childCount() : tree_->topLevelItemCount();
     // The first sibling that goes after the item: equal keys keep their order of arrival.
     int low = 0;
@@ -363,7 +384,7 @@ void CContactListWindow::InsertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* 
         const int mid = (low + high) / 2;
         QTreeWidgetItem* sibling =
             parent != nullptr ? parent->child(mid) : tree_->topLevelItem(mid);
-        if (ContactTreeLess(key, keyOf(sibling))) {
+        if (ContactTreeLess(key, KeyOfItem(sibling))) {
             high = mid;
         } else {
             low = mid + 1;
@@ -388,8 +409,7 @@ void CContactListWindow::Reposition(QTreeWidgetItem* item) {
     auto at = [&](int i) { return parent != nullptr ? parent->child(i) : tree_->topLevelItem(i); };
     const ContactTreeKey key = KeyOf(*contact);
     auto before = [&](const QTreeWidgetItem* other, bool otherFirst) {
-        const UserProfile* c = ContactOf(other);
-        const ContactTreeKey k = c != nullptr ? KeyOf(*c) : KeyOf(*GroupOf(other));
+        const ContactTreeKey k = KeyOfItem(other);
         return otherFirst ? !ContactTreeLess(key, k) : !ContactTreeLess(k, key);
     };
     const bool inPlace = (index == 0 || before(at(index - 1), true)) &&
@@ -411,7 +431,6 @@ void CContactListWindow::Reposition(QTreeWidgetItem* item) {
 }
 
 void CContactListWindow::SortChildren(QTreeWidgetItem* parent) {
-    std::vector<QTreeWidgetItem*> items;
     QList<QTreeWidgetItem*> taken =
         parent != nullptr ? parent->takeChildren() : QList<QTreeWidgetItem*>();
     if (parent == nullptr) {
@@ -420,18 +439,19 @@ void CContactListWindow::SortChildren(QTreeWidgetItem* parent) {
         }
         std::reverse(taken.begin(), taken.end());
     }
-    items.assign(taken.begin(), taken.end());
-    auto keyOf = [this](const QTreeWidgetItem* it) {
-        if (const UserProfile* c = ContactOf(it)) {
-            return KeyOf(*c);
-        }
-        return KeyOf(*GroupOf(it));
-    };
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         return ContactTreeLess(keyOf(a), keyOf(b));
-                     });
-    const QList<QTreeWidgetItem*> sorted(items.begin(), items.end());
+    std::vector<std::pair<ContactTreeKey, QTreeWidgetItem*>> keyed;
+    keyed.reserve(static_cast<std::size_t>(taken.size()));
+    for (QTreeWidgetItem* item : taken) {
+        keyed.emplace_back(KeyOfItem(item), item);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return ContactTreeLess(a.first, b.first);
+    });
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(static_cast<qsizetype>(keyed.size()));
+    for (const auto& entry : keyed) {
+        sorted.append(entry.second);
+    }
     if (parent != nullptr) {
         parent->addChildren(sorted);
     } else {
@@ -455,13 +475,19 @@ void CContactListWindow::ResortAll() {
         SortChildren(group);
         group->setExpanded(expanded);
     }
-    for (auto& [contact, item] : contactItems_) {
-        ApplyHidden(item, *contact);
-    }
+    ApplyHiddenToAll();
     if (current != nullptr) {
         tree_->setCurrentItem(current);
     }
     restoring_ = wasRestoring;
+}
+
+void CContactListWindow::ApplyHiddenToAll() {
+    for (const auto& contact : parts_.contacts.Contacts()) {
+        if (auto it = contactItems_.find(contact->LoginId); it != contactItems_.end()) {
+            ApplyHidden(it->second, *contact);
+        }
+    }
 }
 
 void CContactListWindow::ApplyHidden(QTreeWidgetItem* item, const UserProfile& contact) {
@@ -490,41 +516,43 @@ void CContactListWindow::ListRebuilt() {
         it = parts_.contacts.Find(it->first) == nullptr ? alerts_.erase(it) : std::next(it);
     }
     const ContactStore& store = parts_.contacts;
-    auto byKey = [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-        const UserProfile* ca = ContactOf(a);
-        const UserProfile* cb = ContactOf(b);
-        return ContactTreeLess(ca != nullptr ? KeyOf(*ca) : KeyOf(*GroupOf(a)),
-                               cb != nullptr ? KeyOf(*cb) : KeyOf(*GroupOf(b)));
+    using Keyed = std::vector<std::pair<ContactTreeKey, QTreeWidgetItem*>>;
+    auto sortedItems = [](Keyed& keyed) {
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+            return ContactTreeLess(a.first, b.first);
+        });
+        QList<QTreeWidgetItem*> items;
+        items.reserve(static_cast<qsizetype>(keyed.size()));
+        for (const auto& entry : keyed) {
+            items.append(entry.second);
+        }
+        return items;
     };
-    std::vector<QTreeWidgetItem*> top;
+    Keyed top;
     if (groupsEnabled_) {
         for (const auto& [name, group] : store.Groups()) {
             QTreeWidgetItem* groupItem = MakeGroupItem(group);
-            std::vector<QTreeWidgetItem*> members;
+            Keyed members;
             members.reserve(group.members.size());
             for (const UserProfile* member : group.members) {
-                if (member != nullptr && contactItems_.count(member) == 0) {
-                    members.push_back(MakeContactItem(*member));
+                if (member != nullptr && contactItems_.count(member->LoginId) == 0) {
+                    members.emplace_back(KeyOf(*member), MakeContactItem(*member));
                 }
             }
-            std::stable_sort(members.begin(), members.end(), byKey);
-            groupItem->addChildren(QList<QTreeWidgetItem*>(members.begin(), members.end()));
+            groupItem->addChildren(sortedItems(members));
             DecorateGroup(groupItem, group);
-            top.push_back(groupItem);
+            top.emplace_back(KeyOf(group), groupItem);
         }
     } else {
         top.reserve(store.Contacts().size());
         for (const auto& contact : store.Contacts()) {
-            top.push_back(MakeContactItem(*contact));
+            top.emplace_back(KeyOf(*contact), MakeContactItem(*contact));
         }
     }
-    std::stable_sort(top.begin(), top.end(), byKey);
-    tree_->addTopLevelItems(QList<QTreeWidgetItem*>(top.begin(), top.end()));
+    tree_->addTopLevelItems(sortedItems(top));
     tree_->setRootIsDecorated(groupsEnabled_);
     if (onlineOnly_) {
-        for (auto& [contact, item] : contactItems_) {
-            ApplyHidden(item, *contact);
-        }
+        ApplyHiddenToAll();
     }
     RestoreExpansion();
     tree_->setUpdatesEnabled(true);
@@ -533,13 +561,13 @@ void CContactListWindow::ListRebuilt() {
 }
 
 void CContactListWindow::GroupAdded(const ContactGroup& group) {
-    if (!groupsEnabled_ || groupItems_.count(&group) != 0) {
+    if (!groupsEnabled_ || groupItems_.count(group.name) != 0) {
         return;
     }
     QTreeWidgetItem* item = MakeGroupItem(group);
     InsertSorted(nullptr, item);
     for (const UserProfile* member : group.members) {
-        if (member != nullptr && contactItems_.count(member) == 0) {
+        if (member != nullptr && contactItems_.count(member->LoginId) == 0) {
             QTreeWidgetItem* child = MakeContactItem(*member);
             InsertSorted(item, child);
             ApplyHidden(child, *member);
@@ -549,7 +577,7 @@ void CContactListWindow::GroupAdded(const ContactGroup& group) {
 }
 
 void CContactListWindow::GroupRemoved(const ContactGroup& group) {
-    auto it = groupItems_.find(&group);
+    auto it = groupItems_.find(group.name);
     if (it == groupItems_.end()) {
         return;
     }
@@ -557,8 +585,8 @@ void CContactListWindow::GroupRemoved(const ContactGroup& group) {
     groupItems_.erase(it);
     // Members normally left before; any that did not go with their group.
     for (int i = 0; i < item->childCount(); ++i) {
-        if (const UserProfile* member = ContactOf(item->child(i))) {
-            contactItems_.erase(member);
+        if (item->child(i)->data(0, kKindRole).toInt() == ContactTreeKey::kContact) {
+            contactItems_.erase(NameOf(item->child(i)));
         }
     }
     const bool wasRestoring = restoring_;
@@ -569,7 +597,7 @@ void CContactListWindow::GroupRemoved(const ContactGroup& group) {
 }
 
 void CContactListWindow::ContactAdded(const UserProfile& contact) {
-    if (contactItems_.count(&contact) != 0) {
+    if (contactItems_.count(contact.LoginId) != 0) {
         ContactUpdated(contact);
         return;
     }
@@ -577,7 +605,7 @@ void CContactListWindow::ContactAdded(const UserProfile& contact) {
     if (groupsEnabled_) {
         const ContactGroup* group = parts_.contacts.FindGroup(contact.group);
         if (group != nullptr) {
-            auto it = groupItems_.find(group);
+            auto it = groupItems_.find(group->name);
             if (it == groupItems_.end()) {
                 GroupAdded(*group);  // makes the contact's item too
                 return;
@@ -593,7 +621,7 @@ void CContactListWindow::ContactAdded(const UserProfile& contact) {
 
 void CContactListWindow::ContactRemoved(const UserProfile& contact) {
     alerts_.erase(contact.LoginId);
-    auto it = contactItems_.find(&contact);
+    auto it = contactItems_.find(contact.LoginId);
     if (it == contactItems_.end()) {
         return;
     }
@@ -605,7 +633,7 @@ void CContactListWindow::ContactRemoved(const UserProfile& contact) {
 }
 
 void CContactListWindow::ContactUpdated(const UserProfile& contact) {
-    auto it = contactItems_.find(&contact);
+    auto it = contactItems_.find(contact.LoginId);
     if (it == contactItems_.end()) {
         return;
     }
@@ -639,9 +667,7 @@ void CContactListWindow::SetGroupsEnabled(bool on) {
 void CContactListWindow::SetOnlineOnly(bool on) {
     parts_.userSettings.WriteInt(kSection, "ShowOnlineOnly", on ? 1 : 0);
     onlineOnly_ = on;
-    for (auto& [contact, item] : contactItems_) {
-        ApplyHidden(item, *contact);
-    }
+    ApplyHiddenToAll();
     RefreshButtons();
 }
 
@@ -695,7 +721,7 @@ void CContactListWindow::ShowWaitingAlert(const std::string& loginId, int alertK
         alerts_[loginId] = Alert{alertKind, messageFlags};
     }
     if (const UserProfile* contact = parts_.contacts.Find(loginId)) {
-        if (auto it = contactItems_.find(contact); it != contactItems_.end()) {
+        if (auto it = contactItems_.find(loginId); it != contactItems_.end()) {
             Decorate(it->second, *contact);
         }
     }
@@ -704,7 +730,7 @@ void CContactListWindow::ShowWaitingAlert(const std::string& loginId, int alertK
 void CContactListWindow::OwnModeChanged() {
     for (const auto& [id, alert] : alerts_) {
         if (const UserProfile* contact = parts_.contacts.Find(id)) {
-            if (auto it = contactItems_.find(contact); it != contactItems_.end()) {
+            if (auto it = contactItems_.find(id); it != contactItems_.end()) {
                 Decorate(it->second, *contact);
             }
         }

@@ -15,6 +15,7 @@
 
 #include "stores/ContactDisplay.h"
 #include "stores/ContactListUi.h"
+#include "stores/ContactTreeOrder.h"
 #include "ui/CommandMap.h"
 
 class QLabel;
@@ -119,6 +120,8 @@ class CContactListWindow : public QWidget, public ContactListUi {
     void SortChildren(QTreeWidgetItem* parent);
     void ResortAll();
     void ApplyHidden(QTreeWidgetItem* item, const UserProfile& contact);
+    void ApplyHiddenToAll();
+    ContactTreeKey KeyOfItem(const QTreeWidgetItem* item) const;
 
     void RestoreExpansion();
     void SaveExpansion();
@@ -150,8 +153,9 @@ class CContactListWindow : public QWidget, public ContactListUi {
     bool synchronizing_ = false;
     // Set while the window itself expands groups, so that only the user's clicks are saved.
     bool restoring_ = false;
-    std::unordered_map<const UserProfile*, QTreeWidgetItem*> contactItems_;
-    std::unordered_map<const ContactGroup*, QTreeWidgetItem*> groupItems_;
+    // By Quorvane ID and by group name.
+    std::unordered_map<std::string, QTreeWidgetItem*> contactItems_;
+    std::unordered_map<std::string, QTreeWidgetItem*> groupItems_;
     std::unordered_map<std::string, Alert> alerts_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -368,6 +369,23 @@ TEST_F(ContactListWindowTest, RemovingAContact) {
     // Nothing selected: nothing to remove.
     window->Tree()->clearSelection();
     EXPECT_FALSE(window->Commands().IsEnabled(cmd::kRemoveFromList));
+}
+
+TEST_F(ContactListWindowTest, TheDeleteKeyRemovesTheSelection) {
+    UseGroups(false);
+    FillFromServer();
+    Open();
+    Select("1005");
+    QAction* key = nullptr;
+    for (QAction* action : window->Tree()->actions()) {
+        if (action->shortcut() == QKeySequence(QKeySequence::Delete)) {
+            key = action;
+        }
+    }
+    ASSERT_NE(key, nullptr);
+    key->trigger();
+    EXPECT_EQ(store.Find("1005"), nullptr);
+    EXPECT_EQ(window->ItemOf("1005"), nullptr);
 }
 
 TEST_F(ContactListWindowTest, BlockingAContactMovesItToTheBlockList) {
