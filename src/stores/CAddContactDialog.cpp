@@ -79,7 +79,9 @@ CAddContactDialog::CAddContactDialog(ContactStore& contacts, DirectoryClient* di
     idRow->addWidget(loginId_, 1);
     idRow->addWidget(lookUp);
     auto* fields = new QFormLayout;
-    fields->addRow("Quorvane &ID:", idRow);
+    auto* idLabel = new QLabel("Quorvane &ID:", this);
+    idLabel->setBuddy(loginId_);
+    fields->addRow(idLabel, idRow);
     fields->addRow("&Nickname:", nickName_);
     fields->addRow("&Group:", group_);
 
