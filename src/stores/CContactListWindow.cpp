@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 #include <vector>
 
 #include "settings/IniFile.h"
@@ -132,6 +133,10 @@ CContactListWindow::CContactListWindow(Parts parts, QWidget* parent)
     remove->setShortcutContext(Qt::WidgetShortcut);
     tree_->addAction(remove);
     connect(remove, &QAction::triggered, this, [this] { OnCommand(cmd::kRemoveFromList); });
+
+    resortTimer_.setSingleShot(true);
+    resortTimer_.setInterval(0);
+    connect(&resortTimer_, &QTimer::timeout, this, &CContactListWindow::ResortDirty);
 
     BuildCommands();
     auto* row1 = new QHBoxLayout;
@@ -431,14 +436,19 @@ void CContactListWindow::Reposition(QTreeWidgetItem* item) {
 }
 
 void CContactListWindow::SortChildren(QTreeWidgetItem* parent) {
-    QList<QTreeWidgetItem*> taken =
-        parent != nullptr ? parent->takeChildren() : QList<QTreeWidgetItem*>();
-    if (parent == nullptr) {
-        while (tree_->topLevelItemCount() > 0) {
-            taken.append(tree_->takeTopLevelItem(tree_->topLevelItemCount() - 1));
+    QTreeWidgetItem* root = parent != nullptr ? parent : tree_->invisibleRootItem();
+    const bool wasRestoring = restoring_;
+    restoring_ = true;  // the expansion put back below is not the user's
+    QTreeWidgetItem* current = tree_->currentItem();
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    // Taking items out of the tree forgets what the view knew of them.
+    std::vector<QTreeWidgetItem*> expanded;
+    for (int i = 0; i < root->childCount(); ++i) {
+        if (root->child(i)->isExpanded()) {
+            expanded.push_back(root->child(i));
         }
-        std::reverse(taken.begin(), taken.end());
     }
+    const QList<QTreeWidgetItem*> taken = root->takeChildren();
     std::vector<std::pair<ContactTreeKey, QTreeWidgetItem*>> keyed;
     keyed.reserve(static_cast<std::size_t>(taken.size()));
     for (QTreeWidgetItem* item : taken) {
@@ -452,34 +462,46 @@ void CContactListWindow::SortChildren(QTreeWidgetItem* parent) {
     for (const auto& entry : keyed) {
         sorted.append(entry.second);
     }
-    if (parent != nullptr) {
-        parent->addChildren(sorted);
-    } else {
-        tree_->addTopLevelItems(sorted);
+    root->addChildren(sorted);
+    for (QTreeWidgetItem* item : expanded) {
+        item->setExpanded(true);
     }
+    for (QTreeWidgetItem* item : sorted) {
+        if (const UserProfile* contact = ContactOf(item)) {
+            ApplyHidden(item, *contact);
+        }
+    }
+    if (current != nullptr && current->treeWidget() == tree_) {
+        tree_->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    }
+    if (!selected.isEmpty()) {
+        tree_->clearSelection();
+        for (QTreeWidgetItem* item : selected) {
+            if (item->treeWidget() == tree_) {
+                item->setSelected(true);
+            }
+        }
+    }
+    restoring_ = wasRestoring;
 }
 
 void CContactListWindow::ResortAll() {
-    const bool wasRestoring = restoring_;
-    restoring_ = true;
-    QTreeWidgetItem* current = tree_->currentItem();
-    std::vector<std::pair<QTreeWidgetItem*, bool>> groups;
-    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* top = tree_->topLevelItem(i);
-        if (GroupOf(top) != nullptr) {
-            groups.emplace_back(top, top->isExpanded());
+    SortChildren(nullptr);
+    for (auto& [name, group] : groupItems_) {
+        SortChildren(group);
+    }
+}
+
+void CContactListWindow::ResortDirty() {
+    updatesSinceIdle_ = 0;
+    const std::unordered_set<QTreeWidgetItem*> dirty = std::move(dirtyParents_);
+    dirtyParents_.clear();
+    for (QTreeWidgetItem* parent : dirty) {
+        SortChildren(parent == tree_->invisibleRootItem() ? nullptr : parent);
+        if (const ContactGroup* group = GroupOf(parent)) {
+            DecorateGroup(parent, *group);
         }
     }
-    SortChildren(nullptr);
-    for (auto& [group, expanded] : groups) {
-        SortChildren(group);
-        group->setExpanded(expanded);
-    }
-    ApplyHiddenToAll();
-    if (current != nullptr) {
-        tree_->setCurrentItem(current);
-    }
-    restoring_ = wasRestoring;
 }
 
 void CContactListWindow::ApplyHiddenToAll() {
@@ -508,6 +530,7 @@ void CContactListWindow::ListRebuilt() {
     }
     restoring_ = true;
     tree_->setUpdatesEnabled(false);
+    dirtyParents_.clear();
     tree_->clear();
     contactItems_.clear();
     groupItems_.clear();
@@ -583,6 +606,7 @@ void CContactListWindow::GroupRemoved(const ContactGroup& group) {
     }
     QTreeWidgetItem* item = it->second;
     groupItems_.erase(it);
+    dirtyParents_.erase(item);
     // Members normally left before; any that did not go with their group.
     for (int i = 0; i < item->childCount(); ++i) {
         if (item->child(i)->data(0, kKindRole).toInt() == ContactTreeKey::kContact) {
@@ -637,10 +661,21 @@ void CContactListWindow::ContactUpdated(const UserProfile& contact) {
     if (it == contactItems_.end()) {
         return;
     }
-    Decorate(it->second, contact);
-    Reposition(it->second);
-    ApplyHidden(it->second, contact);
-    DecorateGroupOf(contact);
+    QTreeWidgetItem* item = it->second;
+    Decorate(item, contact);
+    ApplyHidden(item, contact);
+    if (!resortTimer_.isActive()) {
+        resortTimer_.start();
+    }
+    // A burst (the presence replies after a login, everyone offline at a disconnect) sorts each
+    // list once when it is over instead of moving items one by one through a long list.
+    if (++updatesSinceIdle_ <= kMovesPerBurst) {
+        Reposition(item);
+        DecorateGroupOf(contact);
+    } else {
+        dirtyParents_.insert(item->parent() != nullptr ? item->parent()
+                                                       : tree_->invisibleRootItem());
+    }
 }
 
 void CContactListWindow::SynchronizingChanged(bool on) {

@@ -5,6 +5,7 @@
 // store tells it about every change through ContactListUi, one item at a time.
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "stores/ContactDisplay.h"
 #include "stores/ContactListUi.h"
@@ -119,6 +121,7 @@ class CContactListWindow : public QWidget, public ContactListUi {
     void Reposition(QTreeWidgetItem* item);
     void SortChildren(QTreeWidgetItem* parent);
     void ResortAll();
+    void ResortDirty();
     void ApplyHidden(QTreeWidgetItem* item, const UserProfile& contact);
     void ApplyHiddenToAll();
     ContactTreeKey KeyOfItem(const QTreeWidgetItem* item) const;
@@ -157,6 +160,11 @@ class CContactListWindow : public QWidget, public ContactListUi {
     std::unordered_map<std::string, QTreeWidgetItem*> contactItems_;
     std::unordered_map<std::string, QTreeWidgetItem*> groupItems_;
     std::unordered_map<std::string, Alert> alerts_;
+    // Presence changes beyond this many before the event loop runs again are sorted together.
+    static constexpr int kMovesPerBurst = 64;
+    int updatesSinceIdle_ = 0;
+    QTimer resortTimer_;
+    std::unordered_set<QTreeWidgetItem*> dirtyParents_;
 };
 
 }  // namespace qv

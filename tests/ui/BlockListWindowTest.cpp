@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QInputDevice>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -33,6 +34,10 @@ class BlockListWindowTest : public ::testing::Test {
         static char name[] = "qv_block_list_window_test";
         static char* argv[] = {name, nullptr};
         if (QApplication::instance() == nullptr) {
+            // Qt's list of input devices is made when the event loop first meets one; made
+            // after the application it would be gone before the application's exit deletes
+            // the devices.
+            QInputDevice::devices();
             static QApplication application(argc, argv);
         }
     }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QInputDevice>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,6 +60,10 @@ class ContactListWindowTest : public ::testing::Test {
         static char name[] = "qv_contact_list_window_test";
         static char* argv[] = {name, nullptr};
         if (QApplication::instance() == nullptr) {
+            // Qt's list of input devices is made when the event loop first meets one; made
+            // after the application it would be gone before the application's exit deletes
+            // the devices.
+            QInputDevice::devices();
             static QApplication application(argc, argv);
         }
     }
@@ -196,6 +201,39 @@ TEST_F(ContactListWindowTest, PresenceChangeMovesOnlyThatItem) {
     EXPECT_EQ(Top(), (std::vector<std::string>{"bob", "ALBERT", "alice", "Carol", "dave", "Eve",
                                                "frank", "gina"}));
     EXPECT_EQ(window->IconOf("1008"), I::kOffline);
+}
+
+TEST_F(ContactListWindowTest, ABurstOfPresenceRepliesIsSortedOnceItIsOver) {
+    UseGroups(false);
+    std::vector<UserProfile> many;
+    for (int i = 0; i < 300; ++i) {
+        many.push_back(Contact(std::to_string(5000 + i), "user" + std::to_string(1000 + i), ""));
+    }
+    store.ReplaceFromServer(folder.File("Addressbook.dat"), 1, {"General"}, many);
+    OnlineOnly(false);
+    Open();
+    Select("5150");
+    // Every third contact comes online, the last ones first.
+    for (int i = 299; i >= 0; i -= 3) {
+        store.OnWatch(std::to_string(5000 + i), 0x01, true, false);
+    }
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::vector<std::string> expected;
+    for (int i = 2; i < 300; i += 3) {
+        expected.push_back("user" + std::to_string(1000 + i));
+    }
+    for (int i = 0; i < 300; ++i) {
+        if (i % 3 != 2) {
+            expected.push_back("user" + std::to_string(1000 + i));
+        }
+    }
+    EXPECT_EQ(Top(), expected);
+    EXPECT_EQ(window->IconOf("5299"), I::kOnline);
+    ASSERT_EQ(window->Tree()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Tree()->selectedItems().front(), window->ItemOf("5150"));
+    // And a single change after it moves at once again.
+    store.OnWatch("5000", 0x01, false, false);
+    EXPECT_EQ(Top().front(), "user1000");
 }
 
 TEST_F(ContactListWindowTest, SelectionSurvivesAMove) {
@@ -466,6 +504,8 @@ TEST_F(ContactListWindowTest, AddContactDialogFillsFromTheDirectory) {
     EXPECT_EQ(zoe->group, "Chess");
     EXPECT_EQ(InGroup("Chess"), (std::vector<std::string>{"frank", "gina", "Zoe"}));
     EXPECT_FALSE(dialog->isVisible());
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(window->AddContactDialog(), nullptr);  // it deletes itself on closing
 }
 
 struct AddCase {
