@@ -59,6 +59,21 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     status_->setMargin(4);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
+    // The contact list fills the view above the status line; it is there before the session
+    // can log anyone in.
+    if (ContactStore* contacts = app_.GetContactStore(); contacts && app_.UserSettings()) {
+        contactList_ = new CContactListWindow(
+            CContactListWindow::Parts{
+                *contacts, app_.GetBlockStore(), app_.Directory(), *app_.UserSettings(), screen,
+                [this]() -> std::uint16_t {
+                    return session_ ? static_cast<std::uint16_t>(session_->PresenceMode()) : 0;
+                }},
+            this);
+        layout->addWidget(contactList_, 1);
+    } else {
+        layout->addStretch(1);
+    }
+    layout->addWidget(status_);
 
     dialUp_ = MakePppDialUp();
     subsystems_ = std::make_unique<ProgramSubsystems>(app_);
@@ -105,21 +120,6 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
             }
         };
     }
-
-    // The contact list fills the view above the status line.
-    if (ContactStore* contacts = app_.GetContactStore(); contacts && app_.UserSettings()) {
-        contactList_ = new CContactListWindow(
-            CContactListWindow::Parts{
-                *contacts, app_.GetBlockStore(), app_.Directory(), *app_.UserSettings(), screen,
-                [this]() -> std::uint16_t {
-                    return session_ ? static_cast<std::uint16_t>(session_->PresenceMode()) : 0;
-                }},
-            this);
-        layout->addWidget(contactList_, 1);
-    } else {
-        layout->addStretch(1);
-    }
-    layout->addWidget(status_);
 
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
