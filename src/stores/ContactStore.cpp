@@ -8,6 +8,7 @@
 #include "directory/ContactRequests.h"
 #include "directory/DirectoryClient.h"
 #include "directory/DirectoryStatus.h"
+#include "directory/ReplyGrammar.h"
 #include "messaging/SystemNotices.h"
 #include "platform/FileIo.h"
 #include "platform/Screen.h"
@@ -85,6 +86,12 @@ struct ContactStore::Impl {
     static void OnItemReply(const std::string& item, const std::string& error, int status,
                             RequestContext context, RequestKind kind) {
         auto* store = static_cast<ContactStore*>(context);
+        // Never reached the service (no login, a refused one, the network): the next login sends
+        // it.
+        if (status == kStatusFailure &&
+            (error == kNotConnectedMessage || error == reply::kDatabaseConnectionMessage)) {
+            store->resendAtLogin_ = true;
+        }
         switch (kind) {
             case RequestKind::AddContact:
                 store->OnAddContactReply(item, error, status);
@@ -371,6 +378,7 @@ bool ContactStore::Load(const std::string& path) {
     listVersion_ = 0;
     Impl::ClearList(*this);
     pending_.clear();
+    resendAtLogin_ = false;
     path_ = path;
     if (path_.empty()) {
         Impl::Rebuilt(*this);
@@ -489,9 +497,20 @@ void ContactStore::Clear() {
 
 void ContactStore::SynchronizeWithServer(std::uint32_t serverVersion) {
     Trace("ContactStore", "SynchronizeWithServer");
-    if (serverVersion == listVersion_ || client_ == nullptr || path_.empty()) {
+    if (client_ == nullptr || path_.empty()) {
         return;
     }
+    if (serverVersion == listVersion_) {
+        if (resendAtLogin_) {
+            resendAtLogin_ = false;
+            for (const PendingChange& change : std::vector<PendingChange>(pending_)) {
+                Impl::Send(*this, change);
+            }
+        }
+        return;
+    }
+    // The replacement replays the journal, which sends every pending change.
+    resendAtLogin_ = false;
     syncVersion_ = serverVersion;
     if (!synchronizing_) {
         synchronizing_ = true;
