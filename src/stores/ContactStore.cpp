@@ -251,10 +251,22 @@ struct ContactStore::Impl {
         if (group == nullptr) {
             return;
         }
-        const std::vector<UserProfile*> members = group->members;
-        for (UserProfile* member : members) {
-            Erase(store, member->LoginId, notify);
+        // One pass over the contacts, whatever the size of the group.
+        for (UserProfile* member : group->members) {
+            if (notify) {
+                if (store.ui_ != nullptr) {
+                    store.ui_->ContactRemoved(*member);
+                }
+                if (store.engine_ != nullptr) {
+                    store.engine_->RemoveWatch(member->LoginId);
+                }
+            }
+            store.byId_.erase(member->LoginId);
         }
+        std::erase_if(store.contacts_, [&](const std::unique_ptr<UserProfile>& contact) {
+            return contact->group == name;
+        });
+        group->members.clear();
         if (notify && store.ui_ != nullptr) {
             store.ui_->GroupRemoved(*group);
         }
