@@ -8,6 +8,7 @@
 #include "directory/BlockRequests.h"
 #include "directory/DirectoryClient.h"
 #include "directory/DirectoryStatus.h"
+#include "directory/ReplyGrammar.h"
 #include "directory/UserProfile.h"
 #include "messaging/SystemNotices.h"
 #include "platform/FileIo.h"
@@ -93,6 +94,14 @@ struct BlockStore::Impl {
         }
     }
 
+    // Never reached the service (no login, a refused one, the network): the next login sends it.
+    static void NoteUnsent(RequestContext context, const std::string& error, int status) {
+        if (status == kStatusFailure &&
+            (error == kNotConnectedMessage || error == reply::kDatabaseConnectionMessage)) {
+            static_cast<BlockStore*>(context)->resendAtLogin_ = true;
+        }
+    }
+
     static void Send(BlockStore& store, const JournalEntry& entry) {
         if (store.client_ == nullptr) {
             return;
@@ -102,6 +111,7 @@ struct BlockStore::Impl {
                 *store.client_, entry.user.LoginId,
                 [](const std::string& item, const std::string& error, int status,
                    RequestContext context) {
+                    NoteUnsent(context, error, status);
                     static_cast<BlockStore*>(context)->OnAddBlockReply(item, error, status);
                 },
                 &store);
@@ -110,6 +120,7 @@ struct BlockStore::Impl {
                 *store.client_, entry.user.LoginId,
                 [](const std::string& item, const std::string& error, int status,
                    RequestContext context) {
+                    NoteUnsent(context, error, status);
                     static_cast<BlockStore*>(context)->OnRemoveBlockReply(item, error, status);
                 },
                 &store);
@@ -200,6 +211,7 @@ bool BlockStore::Load(const std::string& path) {
     records_.clear();
     pending_.clear();
     listVersion_ = 0;
+    resendAtLogin_ = false;
     path_ = path;
     bool read = false;
     if (!path_.empty()) {
@@ -256,9 +268,20 @@ void BlockStore::ReplaceFromServer(std::uint32_t serverVersion,
 
 void BlockStore::SynchronizeWithServer(std::uint32_t serverVersion) {
     Trace("BlockStore", "SynchronizeWithServer");
-    if (serverVersion == listVersion_ || client_ == nullptr || path_.empty()) {
+    if (client_ == nullptr || path_.empty()) {
         return;
     }
+    if (serverVersion == listVersion_) {
+        if (resendAtLogin_) {
+            resendAtLogin_ = false;
+            for (const JournalEntry& entry : std::vector<JournalEntry>(pending_)) {
+                Impl::Send(*this, entry);
+            }
+        }
+        return;
+    }
+    // The replacement replays the journal, which sends every pending change.
+    resendAtLogin_ = false;
     syncVersion_ = serverVersion;
     GetBlockList(
         *client_,

@@ -68,7 +68,8 @@ class BlockStore {
     bool Load(const std::string& path);
     bool Save();
     void ReplaceFromServer(std::uint32_t serverVersion, const std::vector<UserProfile>& serverList);
-    // The login reply's BlockListVer: when it differs, GetBlockList replaces the list.
+    // The login reply's BlockListVer: when it differs, GetBlockList replaces the list; when equal,
+    // the changes that could not be sent before this login are sent.
     void SynchronizeWithServer(std::uint32_t serverVersion);
 
     // Commands: each refusal is a system notice shown at once.
@@ -110,6 +111,8 @@ class BlockStore {
     std::string path_;
     std::uint32_t listVersion_ = 0;
     std::uint32_t syncVersion_ = 0;
+    // A change could not be sent (not logged in): send the journal again at the next login.
+    bool resendAtLogin_ = false;
 };
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include "directory/ContactRequests.h"
 #include "directory/DirectoryClient.h"
 #include "directory/DirectoryStatus.h"
+#include "directory/ReplyGrammar.h"
 #include "messaging/SystemNotices.h"
 #include "platform/FileIo.h"
 #include "platform/Screen.h"
@@ -85,6 +86,12 @@ struct ContactStore::Impl {
     static void OnItemReply(const std::string& item, const std::string& error, int status,
                             RequestContext context, RequestKind kind) {
         auto* store = static_cast<ContactStore*>(context);
+        // Never reached the service (no login, a refused one, the network): the next login sends
+        // it.
+        if (status == kStatusFailure &&
+            (error == kNotConnectedMessage || error == reply::kDatabaseConnectionMessage)) {
+            store->resendAtLogin_ = true;
+        }
         switch (kind) {
             case RequestKind::AddContact:
                 store->OnAddContactReply(item, error, status);
@@ -244,10 +251,22 @@ struct ContactStore::Impl {
         if (group == nullptr) {
             return;
         }
-        const std::vector<UserProfile*> members = group->members;
-        for (UserProfile* member : members) {
-            Erase(store, member->LoginId, notify);
+        // One pass over the contacts, whatever the size of the group.
+        for (UserProfile* member : group->members) {
+            if (notify) {
+                if (store.ui_ != nullptr) {
+                    store.ui_->ContactRemoved(*member);
+                }
+                if (store.engine_ != nullptr) {
+                    store.engine_->RemoveWatch(member->LoginId);
+                }
+            }
+            store.byId_.erase(member->LoginId);
         }
+        std::erase_if(store.contacts_, [&](const std::unique_ptr<UserProfile>& contact) {
+            return contact->group == name;
+        });
+        group->members.clear();
         if (notify && store.ui_ != nullptr) {
             store.ui_->GroupRemoved(*group);
         }
@@ -371,6 +390,7 @@ bool ContactStore::Load(const std::string& path) {
     listVersion_ = 0;
     Impl::ClearList(*this);
     pending_.clear();
+    resendAtLogin_ = false;
     path_ = path;
     if (path_.empty()) {
         Impl::Rebuilt(*this);
@@ -489,9 +509,20 @@ void ContactStore::Clear() {
 
 void ContactStore::SynchronizeWithServer(std::uint32_t serverVersion) {
     Trace("ContactStore", "SynchronizeWithServer");
-    if (serverVersion == listVersion_ || client_ == nullptr || path_.empty()) {
+    if (client_ == nullptr || path_.empty()) {
         return;
     }
+    if (serverVersion == listVersion_) {
+        if (resendAtLogin_) {
+            resendAtLogin_ = false;
+            for (const PendingChange& change : std::vector<PendingChange>(pending_)) {
+                Impl::Send(*this, change);
+            }
+        }
+        return;
+    }
+    // The replacement replays the journal, which sends every pending change.
+    resendAtLogin_ = false;
     syncVersion_ = serverVersion;
     if (!synchronizing_) {
         synchronizing_ = true;

@@ -71,7 +71,8 @@ class ContactStore {
     // Saves, then forgets the list and its path (no user logged in).
     void Clear();
 
-    // The login reply's ContactListVer: equal versions do nothing, others fetch GetContacts.
+    // The login reply's ContactListVer: equal versions send nothing (but the changes that could
+    // not be sent before this login), others fetch GetContacts.
     void SynchronizeWithServer(std::uint32_t serverVersion);
     bool Synchronizing() const { return synchronizing_; }
 
@@ -147,6 +148,8 @@ class ContactStore {
     std::uint32_t listVersion_ = 0;
     bool synchronizing_ = false;
     std::uint32_t syncVersion_ = 0;
+    // A change could not be sent (not logged in): send the journal again at the next login.
+    bool resendAtLogin_ = false;
 };
 
 }  // namespace qv

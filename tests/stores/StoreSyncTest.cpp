@@ -167,6 +167,37 @@ TEST_F(StoreSyncTest, AChangeMadeOfflineReachesTheServerAtTheNextLogin) {
     EXPECT_EQ(contacts.ListVersion(), 2u);
 }
 
+TEST_F(StoreSyncTest, ChangesThatCouldNotBeSentGoAtTheNextLoginOfTheSameRun) {
+    contacts.Load(Book());
+    blocks.Load(folder.File("7/Blocked.dat"));
+    // After a refused login nothing goes to the service: the changes stay in the journals.
+    client.SetLoginRefused(true);
+    ASSERT_TRUE(contacts.AddContact(Profile("1001", "Ann")));
+    ASSERT_EQ(blocks.Block("1002", "Bob", {}), BlockStore::BlockResult::Blocked);
+    ASSERT_EQ(contacts.Pending().size(), 1u);
+    ASSERT_EQ(blocks.Pending().size(), 1u);
+    server.Answer("AddContact", "Success" + S);
+    server.Answer("AddBlock", "Success" + S);
+    LogIn();
+    // The versions agree, so no list is fetched; the stores are not loaded again either.
+    contacts.SynchronizeWithServer(0);
+    blocks.SynchronizeWithServer(0);
+    Settle();
+    EXPECT_EQ(server.Count("GetContacts"), 0u);
+    EXPECT_EQ(server.Count("AddContact"), 1u);
+    EXPECT_EQ(server.Count("AddBlock"), 1u);
+    EXPECT_TRUE(contacts.Pending().empty());
+    EXPECT_TRUE(blocks.Pending().empty());
+    EXPECT_EQ(contacts.ListVersion(), 1u);
+    EXPECT_EQ(blocks.ListVersion(), 1u);
+    // Sent once: a later login with equal versions sends nothing more.
+    contacts.SynchronizeWithServer(1);
+    blocks.SynchronizeWithServer(1);
+    Settle();
+    EXPECT_EQ(server.Count("AddContact"), 1u);
+    EXPECT_EQ(server.Count("AddBlock"), 1u);
+}
+
 TEST_F(StoreSyncTest, RefusedForGoodIsDroppedWithANotice) {
     LogIn();
     contacts.Load(Book());
