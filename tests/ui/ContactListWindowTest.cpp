@@ -508,6 +508,27 @@ TEST_F(ContactListWindowTest, AddContactDialogFillsFromTheDirectory) {
     EXPECT_EQ(window->AddContactDialog(), nullptr);  // it deletes itself on closing
 }
 
+TEST_F(ContactListWindowTest, AddContactUnknownToTheDirectoryKeepsWhatWasTyped) {
+    DirectoryClient& client = Directory();
+    const std::string S(1, reply::kItemSeparator);
+    server->Answer("GetUserProfile", "Fail" + S + "User not found");
+    UseGroups(true);
+    FillFromServer();
+    Open();
+    CAddContactDialog dialog(store, &client, screen, "");
+    dialog.findChild<QLineEdit*>("nickName")->setText("Typed Name");
+    dialog.SetLoginId("2002");
+    QLabel* status = dialog.findChild<QLabel*>("status");
+    ASSERT_TRUE(rig->DriveUntil([&] { return status->text().contains("does not know"); }));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("nickName")->text(), "Typed Name");
+    EXPECT_TRUE(dialog.Apply());
+    const UserProfile* added = store.Find("2002");
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->NickName, "Typed Name");
+    EXPECT_EQ(added->group, "General");
+    EXPECT_EQ(server->Count("GetUserProfile"), 1u);
+}
+
 struct AddCase {
     const char* id;
     const char* nick;
