@@ -13,6 +13,7 @@
 #include "app/FileTypeRegistration.h"
 #include "app/PartnerNumber.h"
 #include "app/SingleInstance.h"
+#include "app/SonaroStoreLink.h"
 #include "app/TimerScheduler.h"
 #include "directory/DirectoryClient.h"
 #include "directory/JobScheduler.h"
@@ -33,6 +34,8 @@
 #include "settings/Options.h"
 #include "settings/RegistryKey.h"
 #include "settings/RunKey.h"
+#include "stores/BlockStore.h"
+#include "stores/ContactStore.h"
 
 namespace qv {
 
@@ -210,8 +213,11 @@ bool CQuorvaneApp::InitInstance() {
     Created("DirectoryClient");
     notices_ = std::make_unique<SystemNoticeList>();
     Created("MessageCenter");
-    // The downloader, event log, voice mail store, offline queue and block list are created
-    // here, in that order, as they come.
+    // The downloader, event log, voice mail store and offline queue are created here, in that
+    // order, as they come.
+    blockStore_ =
+        std::make_unique<BlockStore>(directory_.get(), nullptr, shell_.GetScreen(), *notices_);
+    Created("BlockStore");
     sonaroManager_ = std::make_unique<CSonaroManager>(
         *registry_, shell_.GetScreen(), *options_, *machineSettings_, *soundSettings_, clock_,
         folders_.ProgramFolder(), folders_.SystemFolder(),
@@ -219,7 +225,13 @@ bool CQuorvaneApp::InitInstance() {
     sonaroManager_->SetSystemNotices(notices_.get());
     sonaroManager_->SetUi(shell_.GetEngineUi());
     Created("SonaroManager");
-    // The status line, call manager and contact list follow here as they come.
+    // The status line and call manager follow here as they come.
+    contactStore_ =
+        std::make_unique<ContactStore>(directory_.get(), nullptr, shell_.GetScreen(), *notices_);
+    blockStore_->SetContactStore(contactStore_.get());
+    storeLink_ =
+        std::make_unique<SonaroStoreLink>(*sonaroManager_, contactStore_.get(), blockStore_.get());
+    Created("ContactStore");
 
     directory_->Start(
         serverSettings_->GetString("Server", "WebServer", DirectoryClient::kDefaultWebServer),
@@ -447,8 +459,16 @@ void CQuorvaneApp::DestroyObjects() {
     if (sonaroManager_) {
         sonaroManager_->DestroyControl();
     }
+    storeLink_.reset();
     Destroy(sonaroManager_, "SonaroManager");
-    // Block list, event log, contact list and downloader go here as they come.
+    if (blockStore_) {
+        blockStore_->SetContactStore(nullptr);
+    }
+    // Each saves its list as it goes.
+    Destroy(blockStore_, "BlockStore");
+    // The event log goes here as it comes.
+    Destroy(contactStore_, "ContactStore");
+    // The downloader goes here as it comes.
     Destroy(notices_, "MessageCenter");
     if (directory_) {
         directory_->Stop();

@@ -17,6 +17,9 @@
 namespace qv {
 
 class AppShell;
+class BlockStore;
+class ContactStore;
+class SonaroStoreLink;
 class CSonaroManager;
 class Customization;
 class DirectoryClient;
@@ -88,6 +91,8 @@ class CQuorvaneApp {
     DirectoryClient* Directory() { return directory_.get(); }
     SystemNoticeList* Notices() { return notices_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
+    BlockStore* GetBlockStore() { return blockStore_.get(); }
+    ContactStore* GetContactStore() { return contactStore_.get(); }
     Mixer& GetMixer() { return *mixer_; }
     UiQueue& GetUiQueue() { return uiQueue_; }
     PendingCommands& Pending() { return pending_; }
@@ -148,7 +153,11 @@ class CQuorvaneApp {
     std::unique_ptr<JobScheduler> directoryJobs_;    // the directory client's view of 7
     std::unique_ptr<DirectoryClient> directory_;     // 9
     std::unique_ptr<SystemNoticeList> notices_;      // 10 (until the alerts store lands)
+    std::unique_ptr<BlockStore> blockStore_;         // 15
     std::unique_ptr<CSonaroManager> sonaroManager_;  // 16
+    std::unique_ptr<ContactStore> contactStore_;     // 19
+    // The stores' way to the engine: after both, gone before the manager.
+    std::unique_ptr<SonaroStoreLink> storeLink_;
     bool mainWindowCreated_ = false;
     bool startingUp_ = false;     // InitInstance opens the command line's file
     bool connectWanted_ = false;  // that file wants a connection once start-up is done

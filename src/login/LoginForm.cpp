@@ -75,12 +75,16 @@ bool LoginForm::Login(const std::string& number, const std::string& password) {
     }
     LoginEx2(
         *directory_, number, password,
-        [this](const std::string& text, const std::string&, long, long, long, long, int status,
-               RequestContext) {
+        [this](const std::string& text, const std::string&, long contacts, long blocks,
+               long partners, long, int status, RequestContext) {
             if (status != 1) {
                 Fail(text);
                 return;
             }
+            // Kept until the user is set up: the stores still point at the previous user.
+            contactListVersion_ = contacts;
+            blockListVersion_ = blocks;
+            partnerListVersion_ = partners;
             subsystems_.RequestPartnerParameters();
             GetProfileEx(
                 *directory_, number_,
@@ -114,9 +118,13 @@ void LoginForm::StoreProfile(const UserProfile& profile) {
     loginKey_.SetString(login_key::kComment, profile.Comment);
     loginKey_.SetDword(login_key::kEmailPublic, profile.showEmail != 0 ? 1 : 0);
     loginKey_.SetDword(login_key::kAllowSpam, profile.SubscribeToMails != 0 ? 1 : 0);
-    subsystems_.ReloadContactList();
     subsystems_.RefreshUserWindows();
+    // Points the stores at this user (a user already set up keeps them)...
     session_.SetUpUser(id);
+    // ...so the versions of this login reach the right lists.
+    subsystems_.ContactListVersion(contactListVersion_);
+    subsystems_.BlockListVersion(blockListVersion_);
+    subsystems_.PartnerListVersion(partnerListVersion_);
 }
 
 bool LoginForm::ForgotPassword(const std::string& number) {

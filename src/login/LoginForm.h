@@ -55,6 +55,9 @@ class LoginForm {
     bool busy_ = false;
     std::string number_;
     std::string password_;
+    long contactListVersion_ = 0;
+    long blockListVersion_ = 0;
+    long partnerListVersion_ = 0;
 };
 
 }  // namespace qv

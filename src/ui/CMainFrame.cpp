@@ -17,6 +17,10 @@
 #include "platform/Screen.h"
 #include "settings/Customization.h"
 #include "settings/IniFile.h"
+#include "stores/BlockStore.h"
+#include "stores/CBlockListWindow.h"
+#include "stores/CContactListWindow.h"
+#include "stores/ContactListCommands.h"
 #include "ui/CQuorvaneView.h"
 
 namespace qv {
@@ -47,6 +51,10 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
             if (statusMenu_ != nullptr) {
                 statusMenu_->setTitle(Q(text));
             }
+            // The presence mode changed: what waiting alerts show may change with it.
+            if (CContactListWindow* list = view_->ContactList()) {
+                list->OwnModeChanged();
+            }
         };
     }
     if (SystemNoticeList* notices = app_.Notices()) {
@@ -72,6 +80,22 @@ void CMainFrame::ShowNotices() {
     noticeWindow_->Refresh();
     noticeWindow_->show();
     noticeWindow_->raise();
+}
+
+CBlockListWindow* CMainFrame::ShowBlockList() {
+    BlockStore* blocks = app_.GetBlockStore();
+    IniFile* settings = app_.UserSettings();
+    if (blocks == nullptr || settings == nullptr) {
+        return nullptr;
+    }
+    if (!blockListWindow_) {
+        blockListWindow_ = new CBlockListWindow(*blocks, app_.GetContactStore(), app_.Directory(),
+                                                *settings, screen_, this);
+    }
+    blockListWindow_->show();
+    blockListWindow_->raise();
+    blockListWindow_->activateWindow();
+    return blockListWindow_;
 }
 
 CMainFrame::~CMainFrame() {
@@ -149,6 +173,26 @@ void CMainFrame::BuildCommands() {
         .On(cmd::kHelpUserGuide, help(&V::userGuideUrl))
         .On(cmd::kHelpNewUserPage, help(&V::newUserPageUrl))
         .On(cmd::kHelpBugReport, help(&V::bugReportUrl));
+    BuildContactListCommands();
+}
+
+void CMainFrame::BuildContactListCommands() {
+    commands_.On(
+        cmd::kViewBlockList, [this] { ShowBlockList(); },
+        [this] { return app_.GetBlockStore() != nullptr && app_.UserSettings() != nullptr; });
+    CContactListWindow* list = view_->ContactList();
+    if (list == nullptr) {
+        return;
+    }
+    commands_.On(cmd::kViewGroups, [list] { list->SetGroupsEnabled(!list->GroupsEnabled()); })
+        .On(cmd::kViewOnlineOnly, [list] { list->SetOnlineOnly(!list->OnlineOnly()); });
+    // The contact list's own commands reach it from the menus too.
+    for (int id : {cmd::kAddContact, cmd::kAddGroup, cmd::kRemoveFromList, cmd::kBlockContact,
+                   cmd::kCallContact}) {
+        commands_.On(
+            id, [list, id] { list->OnCommand(id); },
+            [list, id] { return list->Commands().IsEnabled(id); });
+    }
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text) {
@@ -188,6 +232,19 @@ void CMainFrame::BuildMenus() {
     QMenu* view = menuBar()->addMenu("&View");
     QAction* messages = view->addAction("System &Messages");
     connect(messages, &QAction::triggered, this, &CMainFrame::ShowNotices);
+    AddCommand(view, cmd::kViewBlockList, "Block List");
+    if (CContactListWindow* list = view_->ContactList()) {
+        view->addSeparator();
+        QAction* groups = AddCommand(view, cmd::kViewGroups, "Show &Groups");
+        QAction* online = AddCommand(view, cmd::kViewOnlineOnly, "Show &Online Contacts Only");
+        groups->setCheckable(true);
+        online->setCheckable(true);
+        connect(view, &QMenu::aboutToShow, this, [this, list, groups, online] {
+            groups->setChecked(list->GroupsEnabled());
+            online->setChecked(list->OnlineOnly());
+            RefreshEnabledStates();
+        });
+    }
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
     if (const Customization* custom = app_.GetCustomization()) {

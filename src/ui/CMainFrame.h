@@ -14,6 +14,7 @@ class QMenu;
 
 namespace qv {
 
+class CBlockListWindow;
 class CQuorvaneApp;
 class CSystemNoticeWindow;
 class CQuorvaneView;
@@ -34,6 +35,8 @@ class CMainFrame : public QMainWindow {
     QAction* ActionFor(int id) const;
     // Opens the list of system notices.
     void ShowNotices();
+    // Opens the block list (View menu, "Block List"); null when the program has no block store.
+    CBlockListWindow* ShowBlockList();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -46,6 +49,7 @@ class CMainFrame : public QMainWindow {
     QAction* AddCommand(QMenu* menu, int id, const QString& text);
     void OpenHelpPage(const std::string& url);
     void RefreshEnabledStates();
+    void BuildContactListCommands();
     void OnConnectionState(int state);
     static void ConnectionStateThunk(std::int32_t state, void* self);
 
@@ -56,6 +60,7 @@ class CMainFrame : public QMainWindow {
     std::map<int, QAction*> actions_;
     QMenu* statusMenu_ = nullptr;
     QPointer<CSystemNoticeWindow> noticeWindow_;
+    QPointer<CBlockListWindow> blockListWindow_;
     bool placed_ = false;
 };
 

@@ -15,6 +15,9 @@
 #include "messaging/SystemNoticeList.h"
 #include "platform/DialUp.h"
 #include "settings/Customization.h"
+#include "stores/CContactListWindow.h"
+#include "stores/ContactStore.h"
+#include "ui/ProgramSubsystems.h"
 
 namespace qv {
 
@@ -39,20 +42,6 @@ const char* StateText(int state) {
     }
 }
 
-// The subsystems that exist so far; the others keep the session's no-op defaults.
-class ProgramSubsystems final : public SessionSubsystems {
-  public:
-    explicit ProgramSubsystems(CQuorvaneApp& app) : app_(app) {}
-    void RequestPartnerParameters() override { app_.RequestPartnerParameters(); }
-    bool CallOrForumInProgress() const override {
-        CSonaroManager* manager = app_.SonaroManager();
-        return manager != nullptr && manager->IsInGroupOrConference();
-    }
-
-  private:
-    CQuorvaneApp& app_;
-};
-
 }  // namespace
 
 CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
@@ -70,7 +59,20 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     status_->setMargin(4);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->addStretch(1);
+    // The contact list fills the view above the status line; it is there before the session
+    // can log anyone in.
+    if (ContactStore* contacts = app_.GetContactStore(); contacts && app_.UserSettings()) {
+        contactList_ = new CContactListWindow(
+            CContactListWindow::Parts{
+                *contacts, app_.GetBlockStore(), app_.Directory(), *app_.UserSettings(), screen,
+                [this]() -> std::uint16_t {
+                    return session_ ? static_cast<std::uint16_t>(session_->PresenceMode()) : 0;
+                }},
+            this);
+        layout->addWidget(contactList_, 1);
+    } else {
+        layout->addStretch(1);
+    }
     layout->addWidget(status_);
 
     dialUp_ = MakePppDialUp();

@@ -11,6 +11,7 @@
 
 namespace qv {
 
+class CContactListWindow;
 class CQuorvaneApp;
 class DialUp;
 class QtSessionUi;
@@ -31,6 +32,8 @@ class CQuorvaneView : public QWidget {
     // Null when the program has no engine manager.
     Session* GetSession() const { return session_.get(); }
     QtSessionUi* GetSessionUi() const { return ui_.get(); }
+    // Null when the program has no contact store or user settings.
+    CContactListWindow* ContactList() const { return contactList_; }
 
     // The connection state changed: the status text follows it.
     void ShowState(int state);
@@ -40,6 +43,7 @@ class CQuorvaneView : public QWidget {
 
     CQuorvaneApp& app_;
     QLabel* status_;
+    CContactListWindow* contactList_ = nullptr;
     QTimer timer_;
     std::unique_ptr<DialUp> dialUp_;
     std::unique_ptr<SessionSubsystems> subsystems_;

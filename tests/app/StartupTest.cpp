@@ -9,15 +9,23 @@
 #include "app/AppShell.h"
 #include "app/CQuorvaneApp.h"
 #include "app/TimerScheduler.h"
+#include "engine/CSonaroManager.h"
+#include "platform/FileIo.h"
 #include "platform/Mixer.h"
 #include "platform/Registry.h"
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
 #include "settings/LogFont.h"
+#include "settings/LoginKey.h"
 #include "settings/Options.h"
 #include "settings/RegistryKey.h"
+#include "stores/AddressBookFile.h"
+#include "stores/BlockListFile.h"
+#include "stores/BlockStore.h"
+#include "stores/ContactStore.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
+#include "ui/ProgramSubsystems.h"
 
 namespace qv {
 namespace {
@@ -100,18 +108,85 @@ TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
     EXPECT_NE(app->Scheduler(), nullptr);
     EXPECT_NE(app->GetOptions(), nullptr);
     EXPECT_EQ(app->UserSettings()->Path(), "");
+    EXPECT_NE(app->GetBlockStore(), nullptr);
+    EXPECT_NE(app->GetContactStore(), nullptr);
     app->ExitInstance();
+    EXPECT_EQ(app->GetContactStore(), nullptr);
     const std::vector<std::string> expected = {
         "+SingleInstance", "+Registry",        "+Customization",   "+MachineSettings",
         "+UserSettings",   "+ServerSettings",  "+SoundSettings",   "+LoginKey",
         "+TimerScheduler", "+Options",         "+DirectoryClient", "+MessageCenter",
-        "+SonaroManager",  "+MainWindow",      "-MainWindow",      "-SonaroManager",
+        "+BlockStore",     "+SonaroManager",   "+ContactStore",    "+MainWindow",
+        "-MainWindow",     "-SonaroManager",   "-BlockStore",      "-ContactStore",
         "-MessageCenter",  "-DirectoryClient", "-Options",         "-TimerScheduler",
         "-LoginKey",       "-ServerSettings",  "-SoundSettings",   "-MachineSettings",
         "-UserSettings",   "-SingleInstance",  "-Customization",   "-Registry"};
     EXPECT_EQ(app->Lifecycle(), expected);
     EXPECT_EQ(app->Scheduler(), nullptr);
     EXPECT_EQ(shell.events.back(), "destroy");
+}
+
+TEST_F(StartupTest, TheStoresFollowTheLoggedInUserAndAreSavedWhenRepointedAndAtExit) {
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    ProgramSubsystems subsystems(*app);
+    const auto logIn = [&](std::uint32_t id) {
+        app->LoginKey()->SetDword(login_key::kQuorvaneId, id);
+        const std::string folder =
+            id == 0 ? app->ProgramFolder() : app->ProgramFolder() + std::to_string(id) + "/";
+        subsystems.OpenBlockList(folder + "Blocked.dat");
+        subsystems.ReloadContactList();
+    };
+    const auto book = [&](std::uint32_t id) {
+        AddressBookData data;
+        ReadAddressBook(
+            ReadWholeFile(app->ProgramFolder() + std::to_string(id) + "/Addressbook.dat")
+                .value_or(""),
+            data);
+        std::vector<std::string> ids;
+        for (const auto& c : data.contacts) {
+            ids.push_back(c.LoginId);
+        }
+        return ids;
+    };
+    ContactStore& contacts = *app->GetContactStore();
+    BlockStore& blocks = *app->GetBlockStore();
+    logIn(7);
+    EXPECT_EQ(contacts.Path(), app->ProgramFolder() + "7/Addressbook.dat");
+    EXPECT_EQ(blocks.Path(), app->ProgramFolder() + "7/Blocked.dat");
+    UserProfile ann;
+    ann.LoginId = "1001";
+    ann.NickName = "Ann";
+    ASSERT_TRUE(contacts.AddContact(ann));
+    EXPECT_EQ(blocks.Block("7", "Me", {}), BlockStore::BlockResult::Self);
+    EXPECT_EQ(blocks.Block("1002", "Bob", {}), BlockStore::BlockResult::Blocked);
+    // The engine manager holds both lists for its next registration.
+    EXPECT_EQ(app->SonaroManager()->WatchList(), "1001\n");
+    EXPECT_EQ(app->SonaroManager()->BlockList(), "1002\n");
+
+    logIn(8);
+    EXPECT_EQ(book(7), std::vector<std::string>{"1001"});
+    BlockListData saved;
+    EXPECT_TRUE(
+        ReadBlockList(ReadWholeFile(app->ProgramFolder() + "7/Blocked.dat").value_or(""), saved));
+    EXPECT_EQ(saved.users.size(), 1u);
+    EXPECT_TRUE(contacts.Contacts().empty());
+    EXPECT_TRUE(blocks.Records().empty());
+    EXPECT_EQ(app->SonaroManager()->WatchList(), "");
+    ann.LoginId = "2001";
+    ASSERT_TRUE(contacts.AddContact(ann));
+
+    logIn(0);
+    EXPECT_EQ(contacts.Path(), "");
+    EXPECT_EQ(blocks.Path(), "");
+    EXPECT_EQ(book(8), std::vector<std::string>{"2001"});
+
+    logIn(8);
+    UserProfile cat;
+    cat.LoginId = "2002";
+    ASSERT_TRUE(contacts.AddContact(cat));
+    app->ExitInstance();
+    EXPECT_EQ(book(8), (std::vector<std::string>{"2001", "2002"}));
 }
 
 TEST_F(StartupTest, ServerSettingsPreferServer1) {

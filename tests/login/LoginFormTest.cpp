@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,36 @@ TEST_F(LoginFormTest, LoginStoresTheProfileAndSetsTheUserUp) {
     EXPECT_EQ(r.h.user.Path(), r.h.folder.Path() + number + "/Options.ini");
     EXPECT_EQ(r.subsystems.Count("partner params"), 1);
     EXPECT_GE(r.subsystems.Count("reload contacts"), 1);
+}
+
+TEST_F(LoginFormTest, TheLoginDialogHandsOnTheListVersionsAfterTheUsersSetUp) {
+    Register("Versy");
+    ASSERT_TRUE(form.Login(number, password));
+    ASSERT_TRUE(client.DriveUntil([&] { return loggedIn > 0 || !r.notices.Notices().empty(); }));
+    ASSERT_EQ(loggedIn, 1);
+    const Lines& log = r.subsystems.log;
+    const auto at = [&](const std::string& line) {
+        return std::find(log.begin(), log.end(), line) - log.begin();
+    };
+    const auto end = static_cast<long>(log.size());
+    const long blockList = at("block list " + r.h.folder.Path() + number + "/Blocked.dat");
+    const long contacts = at("contacts v0");
+    const long blocks = at("blocks v0");
+    ASSERT_LT(blockList, end);
+    ASSERT_LT(contacts, end) << "the contact-list version never reached the stores";
+    ASSERT_LT(blocks, end) << "the block-list version never reached the stores";
+    EXPECT_LT(at("partners v0"), end);
+    // Only once the stores are pointed at this user.
+    EXPECT_LT(blockList, contacts);
+    EXPECT_LT(blockList, blocks);
+    long lastReload = -1;
+    for (long i = 0; i < end; ++i) {
+        if (log[static_cast<std::size_t>(i)] == "reload contacts") {
+            lastReload = i;
+        }
+    }
+    EXPECT_LT(lastReload, contacts);
+    EXPECT_EQ(r.subsystems.Count("contacts v0"), 1);
 }
 
 TEST_F(LoginFormTest, TheLoginDialogFlowConnectsTheEngine) {

@@ -19,6 +19,9 @@
 #include "platform/Mixer.h"
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
+#include "stores/CBlockListWindow.h"
+#include "stores/CContactListWindow.h"
+#include "stores/ContactListCommands.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CMainFrame.h"
@@ -196,6 +199,40 @@ TEST_F(MainWindowTest, PlacementIsStoredAndClampedToTheWorkArea) {
     QApplication::processEvents();
     EXPECT_EQ(machine.GetInt("WindowRect", "Left", -1), shell.frame->geometry().left());
     EXPECT_EQ(machine.GetInt("WindowRect", "Top", -1), shell.frame->geometry().top());
+}
+
+TEST_F(MainWindowTest, TheViewShowsTheContactListAndTheViewMenuTheBlockList) {
+    Start();
+    CContactListWindow* list = shell.frame->View()->ContactList();
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(list->Caption(), "Contacts");
+    // Above the status line.
+    QWidget* status = shell.frame->View()->findChild<QWidget*>("ConnectionStatus");
+    ASSERT_NE(status, nullptr);
+    EXPECT_LT(list->geometry().bottom(), status->geometry().top());
+    // The user's settings file: the contact list's settings and the window places go there.
+    app->UserSettings()->SetPath(root.File("Options.ini"));
+    QMenu* view = Menu("&View");
+    ASSERT_NE(view, nullptr);
+    QAction* blockList = shell.frame->ActionFor(cmd::kViewBlockList);
+    ASSERT_NE(blockList, nullptr);
+    EXPECT_EQ(blockList->text(), "Block List");
+    EXPECT_TRUE(view->actions().contains(blockList));
+    blockList->trigger();
+    CBlockListWindow* window = shell.frame->findChild<CBlockListWindow*>("BlockListWindow");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Block List");
+    // Groups on and off from the View menu, kept in the user's settings.
+    EXPECT_FALSE(list->GroupsEnabled());
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kViewGroups));
+    EXPECT_TRUE(list->GroupsEnabled());
+    EXPECT_EQ(app->UserSettings()->GetInt("ContactList", "EnableGroups", 0), 1);
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kViewOnlineOnly));
+    EXPECT_EQ(app->UserSettings()->GetInt("ContactList", "ShowOnlineOnly", 0), 1);
+    // Call waits for the calls to come.
+    EXPECT_FALSE(shell.frame->Commands().IsEnabled(cmd::kCallContact));
 }
 
 TEST_F(MainWindowTest, ExitClosesTheWindow) {

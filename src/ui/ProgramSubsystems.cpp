@@ -1,0 +1,71 @@
+#include "ui/ProgramSubsystems.h"
+
+#include "app/CQuorvaneApp.h"
+#include "engine/CSonaroManager.h"
+#include "settings/LoginKey.h"
+#include "settings/RegistryKey.h"
+#include "stores/BlockStore.h"
+#include "stores/ContactStore.h"
+
+namespace qv {
+
+void ProgramSubsystems::RequestPartnerParameters() {
+    app_.RequestPartnerParameters();
+}
+
+bool ProgramSubsystems::CallOrForumInProgress() const {
+    CSonaroManager* manager = app_.SonaroManager();
+    return manager != nullptr && manager->IsInGroupOrConference();
+}
+
+std::uint32_t ProgramSubsystems::LoggedInId() const {
+    std::uint32_t id = 0;
+    if (RegistryKey* key = app_.LoginKey()) {
+        key->GetDword(login_key::kQuorvaneId, id);
+    }
+    return id;
+}
+
+void ProgramSubsystems::OpenBlockList(const std::string& path) {
+    BlockStore* blocks = app_.GetBlockStore();
+    if (blocks == nullptr) {
+        return;
+    }
+    const std::uint32_t id = LoggedInId();
+    blocks->SetOwnId(id == 0 ? std::string() : std::to_string(id));
+    // Without a user the program folder's name would be used: no list then.
+    blocks->Load(id == 0 ? std::string() : path);
+}
+
+void ProgramSubsystems::ReloadContactList() {
+    ContactStore* contacts = app_.GetContactStore();
+    if (contacts == nullptr) {
+        return;
+    }
+    const std::uint32_t id = LoggedInId();
+    if (id == 0) {
+        contacts->Clear();
+        return;
+    }
+    contacts->OpenForUser(app_.Folders().UserFolder(std::to_string(id)), app_.ProgramFolder());
+}
+
+void ProgramSubsystems::ClearContactList() {
+    if (ContactStore* contacts = app_.GetContactStore()) {
+        contacts->Clear();
+    }
+}
+
+void ProgramSubsystems::ContactListVersion(long version) {
+    if (ContactStore* contacts = app_.GetContactStore()) {
+        contacts->SynchronizeWithServer(static_cast<std::uint32_t>(version));
+    }
+}
+
+void ProgramSubsystems::BlockListVersion(long version) {
+    if (BlockStore* blocks = app_.GetBlockStore()) {
+        blocks->SynchronizeWithServer(static_cast<std::uint32_t>(version));
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,36 @@
+#pragma once
+
+// What the session asks of the program's subsystems, answered by those that exist so far; the
+// others keep the session's no-op defaults.
+
+#include <cstdint>
+#include <string>
+
+#include "login/SessionSubsystems.h"
+
+namespace qv {
+
+class CQuorvaneApp;
+
+class ProgramSubsystems final : public SessionSubsystems {
+  public:
+    explicit ProgramSubsystems(CQuorvaneApp& app) : app_(app) {}
+
+    void RequestPartnerParameters() override;
+    bool CallOrForumInProgress() const override;
+
+    // The stores of the user: pointed at the logged-in user's folder (saving what they held),
+    // emptied when nobody is logged in, synchronised by the versions of the login reply.
+    void OpenBlockList(const std::string& path) override;
+    void ReloadContactList() override;
+    void ClearContactList() override;
+    void ContactListVersion(long version) override;
+    void BlockListVersion(long version) override;
+
+  private:
+    std::uint32_t LoggedInId() const;
+
+    CQuorvaneApp& app_;
+};
+
+}  // namespace qv
