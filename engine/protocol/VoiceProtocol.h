@@ -44,9 +44,10 @@ inline constexpr std::size_t kMaxIdList = 60000;
 // engine sends.
 inline constexpr std::size_t kMaxWholeList = 512 * 1024;
 // Version 3: the letters of a roster row (I invited, H held; forums add more later) and the id
-// list of CancelInvitations (at most a whole conference's invitees).
+// list of one CancelInvitations (a call's invited ids pile up over its life, so as long as any
+// id list; a longer one goes in several frames).
 inline constexpr std::size_t kMaxLetters = 8;
-inline constexpr std::size_t kMaxCancelList = 16 * (kMaxUserId + 1);
+inline constexpr std::size_t kMaxCancelList = kMaxIdList;
 
 enum class MessageType : std::uint16_t {
     // engine -> server
