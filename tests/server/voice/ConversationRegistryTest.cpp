@@ -7,75 +7,18 @@
 #include <vector>
 
 #include "ConversationRegistry.h"
+#include "FrameText.h"
 #include "PresenceRegistry.h"
 
 namespace qv::voicesvc {
 namespace {
 
-using voice::MessageType;
 using Lines = std::vector<std::string>;
 using Clock = ConversationRegistry::Clock;
 using std::chrono::milliseconds;
 
-template <typename T>
-T Decoded(const voice::Frame& frame) {
-    T m;
-    EXPECT_TRUE(voice::Decode(frame.fields, m)) << static_cast<int>(frame.type);
-    return m;
-}
-
-// "<session> <Type> <fields...>", letters in brackets, so expectations read as tables.
 std::string Describe(const Delivery& d) {
-    voice::FrameReader reader;
-    reader.Append(d.frame.data(), d.frame.size());
-    voice::Frame frame;
-    if (reader.Next(frame) != voice::FrameReader::Result::kFrame) {
-        return "bad frame";
-    }
-    const std::string to = std::to_string(d.to) + " ";
-    switch (frame.type) {
-        case MessageType::kJoinedConference: {
-            const auto m = Decoded<voice::JoinedConference>(frame);
-            return to + "Joined " + std::to_string(m.conference) + " " + std::to_string(m.joined) +
-                   " " + std::to_string(m.deleted);
-        }
-        case MessageType::kMemberJoined: {
-            const auto m = Decoded<voice::MemberJoined>(frame);
-            return to + "MemberJoined " + std::to_string(m.conversation) + " " + m.nickname + " " +
-                   m.userId + " [" + m.letters + "] " + std::to_string(m.existing);
-        }
-        case MessageType::kMemberChanged: {
-            const auto m = Decoded<voice::MemberChanged>(frame);
-            return to + "MemberChanged " + std::to_string(m.conversation) + " " + m.nickname + " " +
-                   m.userId + " [" + m.letters + "]";
-        }
-        case MessageType::kMemberLeft: {
-            const auto m = Decoded<voice::MemberLeft>(frame);
-            return to + "MemberLeft " + std::to_string(m.conversation) + " " + m.nickname + " " +
-                   m.userId + " " + std::to_string(m.cause);
-        }
-        case MessageType::kInvitation:
-        case MessageType::kInvitationCancel: {
-            const auto m = Decoded<voice::InvitationNotice>(frame);
-            return to +
-                   (frame.type == MessageType::kInvitation ? "Invitation " : "InvitationCancel ") +
-                   std::to_string(m.conference) + " " + m.nickname + " " + m.userId + " " +
-                   std::to_string(m.number) + " " + m.text;
-        }
-        case MessageType::kAcceptedConference: {
-            const auto m = Decoded<voice::AcceptedConference>(frame);
-            return to + "Accepted " + std::to_string(m.conference) + " " +
-                   std::to_string(m.accepted) + " " + m.nickname + " " + m.userId + " " +
-                   std::to_string(m.reason) + " " + m.text;
-        }
-        case MessageType::kServerMessage: {
-            const auto m = Decoded<voice::ServerMessage>(frame);
-            return to + "ServerMessage " + std::to_string(m.type) + " " + std::to_string(m.number) +
-                   " " + m.text;
-        }
-        default:
-            return to + "type " + std::to_string(static_cast<int>(frame.type));
-    }
+    return std::to_string(d.to) + " " + test::FrameText(d.frame);
 }
 
 Lines Describe(const Deliveries& deliveries) {
