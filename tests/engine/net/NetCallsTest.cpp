@@ -221,6 +221,25 @@ TEST_F(NetCallsTest, AnOfflineInviteeIsReportedAndTheCallerStaysAlone) {
     EXPECT_EQ(ann.user->Events("JoinedConference ").size(), 1u);
 }
 
+TEST_F(NetCallsTest, ACallHungUpBeforeItsJoinArrivedLeavesNoConferenceBehind) {
+    // The host hangs up with no conference id yet, as a pane does when Hang Up comes first.
+    ASSERT_TRUE(ann.M().InviteUser(bob.account.id, 0, ""));
+    ASSERT_TRUE(ann.M().LeaveConference(0, 0, ""));
+    const std::int32_t first = bob.IdOf("Invitation ");
+    ASSERT_NE(first, 0);
+    EXPECT_TRUE(bob.Sees("InvitationCancel " + std::to_string(first) + " Ann "));
+    // The next call is a call of its own, not an invitation into the old conference.
+    ann.user->DriveFor(200);
+    ann.user->h.events.log.clear();
+    bob.user->h.events.log.clear();
+    ASSERT_TRUE(ann.M().InviteUser(bob.account.id, 0, ""));
+    const std::int32_t second = bob.IdOf("Invitation ");
+    EXPECT_NE(second, 0);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(ann.IdOf("JoinedConference "), second);
+    EXPECT_TRUE(ann.ListIs(ann.Row() + bob.Row("I")));
+}
+
 TEST_F(NetCallsTest, ACallerWhoDisconnectsWithdrawsItsInvitation) {
     const std::int32_t c = AnnCallsBob();
     ann.M().Disconnect(true);
