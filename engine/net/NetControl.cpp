@@ -217,6 +217,112 @@ Bool32 NetControl::RequestList(ListKind kind, const std::string& list, std::int1
     return 1;
 }
 
+std::string NetControl::GetUserList() {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    return session != nullptr ? session->Conferences().UserList() : std::string();
+}
+
+Bool32 NetControl::InviteUser(const std::string& alias, std::int16_t kind,
+                              const std::string& text) {
+    if (alias.empty() || !Carries(alias, voice::kMaxAlias) ||
+        !Carries(text, voice::kMaxMessageText)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Conferencing();
+    if (session == nullptr) {
+        return 0;
+    }
+    session->Conferences().Inviting();
+    session->Request(voice::Encode(voice::InviteUser{alias, kind, text}));
+    return 1;
+}
+
+Bool32 NetControl::AcceptConference(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Conferencing();
+    if (session == nullptr || !session->Conferences().MayAccept(id)) {
+        return 0;
+    }
+    session->Request(voice::Encode(voice::AcceptConference{id}));
+    return 1;
+}
+
+Bool32 NetControl::DeclineConference(std::int32_t id, std::int16_t reason,
+                                     const std::string& text) {
+    if (!Carries(text, voice::kMaxMessageText)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Conferencing();
+    if (session == nullptr || !session->Conferences().MayDecline(id)) {
+        return 0;
+    }
+    session->Request(voice::EncodeDecline(voice::ConferenceRequest{id, reason, text}));
+    return 1;
+}
+
+Bool32 NetControl::LeaveConference(std::int32_t id, std::int16_t reason, const std::string& text) {
+    if (!Carries(text, voice::kMaxMessageText)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Conferencing();
+    if (session == nullptr) {
+        return 0;
+    }
+    ConferenceBook& book = session->Conferences();
+    if (id == 0) {
+        // A call hung up before its conference was joined: that conference is left all the same,
+        // or the next call would be made inside it.
+        bool armed = false;
+        id = book.HangUpUnjoined(armed);
+        if (armed) {
+            session->FenceUnjoined();
+            return 1;
+        }
+        if (id == 0) {
+            return 0;
+        }
+    } else if (!book.MayLeave(id)) {
+        return 0;
+    }
+    session->Request(voice::EncodeLeave(voice::ConferenceRequest{id, reason, text}));
+    return 1;
+}
+
+Bool32 NetControl::HoldConference(std::int32_t id, std::int16_t reason, const std::string& text) {
+    if (!Carries(text, voice::kMaxMessageText)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Conferencing();
+    if (session == nullptr || !session->Conferences().MayHold(id)) {
+        return 0;
+    }
+    session->Request(voice::EncodeHold(voice::ConferenceRequest{id, reason, text}));
+    return 1;
+}
+
+Bool32 NetControl::CancelInvitations(const std::string& aliases, std::int16_t reason,
+                                     const std::string& text) {
+    if (aliases.empty() || !Carries(aliases, voice::kMaxWholeList) ||
+        !Carries(text, voice::kMaxMessageText)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Conferencing();
+    if (session == nullptr) {
+        return 0;
+    }
+    // Each piece is applied by itself, so cutting at line feeds changes nothing.
+    for (std::string& ids : voice::SplitList(aliases, voice::kMaxCancelList)) {
+        session->Request(voice::Encode(voice::CancelInvitations{std::move(ids), reason, text}));
+    }
+    return 1;
+}
+
 std::int32_t NetControl::GetPing() {
     std::lock_guard lock(mutex_);
     NetSession* session = Live();
@@ -257,6 +363,12 @@ void NetControl::Welcomed(std::uint64_t generation, const voice::Welcome& welcom
 
 NetSession* NetControl::Live() {
     return session_ && !session_->Over() ? session_.get() : nullptr;
+}
+
+NetSession* NetControl::Conferencing() {
+    NetSession* session = Live();
+    return session != nullptr && session->Protocol() >= voice::kConferenceVersion ? session
+                                                                                  : nullptr;
 }
 
 bool NetControl::Request(std::string frame) {

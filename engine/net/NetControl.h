@@ -56,7 +56,7 @@ class NetControl final : public SonaroControl,
     Bool32 Disconnect() override;
     std::int16_t PlayWave(const std::string& path, std::int32_t volume) override;
     Bool32 Talk(Bool32) override { return 1; }
-    std::string GetUserList() override { return {}; }
+    std::string GetUserList() override;
     std::string GetGroupList() override { return {}; }
     Bool32 SendUserMessage(const std::string& alias, std::int16_t number, std::int16_t parameter,
                            const std::string& text) override;
@@ -66,15 +66,16 @@ class NetControl final : public SonaroControl,
     Bool32 SetStandby(Bool32) override { return 1; }
     Bool32 IsCurrentVersion() override;
     std::int32_t SetParameter(std::int16_t kind, std::int32_t value) override;
-    Bool32 InviteUser(const std::string&, std::int16_t, const std::string&) override { return 0; }
-    Bool32 AcceptConference(std::int32_t) override { return 0; }
-    Bool32 DeclineConference(std::int32_t, std::int16_t, const std::string&) override { return 0; }
-    Bool32 LeaveConference(std::int32_t, std::int16_t, const std::string&) override { return 0; }
-    Bool32 HoldConference(std::int32_t, std::int16_t, const std::string&) override { return 0; }
+    Bool32 InviteUser(const std::string& alias, std::int16_t kind,
+                      const std::string& text) override;
+    Bool32 AcceptConference(std::int32_t id) override;
+    Bool32 DeclineConference(std::int32_t id, std::int16_t reason,
+                             const std::string& text) override;
+    Bool32 LeaveConference(std::int32_t id, std::int16_t reason, const std::string& text) override;
+    Bool32 HoldConference(std::int32_t id, std::int16_t reason, const std::string& text) override;
     Bool32 SetBlockList(const std::string& list, std::int16_t op) override;
-    Bool32 CancelInvitations(const std::string&, std::int16_t, const std::string&) override {
-        return 0;
-    }
+    Bool32 CancelInvitations(const std::string& aliases, std::int16_t reason,
+                             const std::string& text) override;
     Bool32 SetWatchList(const std::string& list, std::int16_t op) override;
     std::int32_t GetPing() override;
     float GetPacketLoss() override;
@@ -97,6 +98,8 @@ class NetControl final : public SonaroControl,
 
     // The live session, or null; call with mutex_ held.
     NetSession* Live();
+    // The live session when its version has conferences; call with mutex_ held.
+    NetSession* Conferencing();
     // Hands a request frame to the live session; false when there is none.
     bool Request(std::string frame);
     Bool32 RequestList(ListKind kind, const std::string& list, std::int16_t op);

@@ -159,6 +159,29 @@ void NetSession::RefreshGroups() {
     });
 }
 
+void NetSession::FenceUnjoined() {
+    Post([this] { book_.SetFence(SendPing()); });
+}
+
+template <typename Message, typename Apply>
+void NetSession::Conference(const voice::Frame& frame, Apply apply) {
+    Message m;
+    if (!voice::HasType(protocol_, frame.type) || !Read(frame, m)) {
+        ProtocolError();
+        return;
+    }
+    const ConferenceBook::Reaction reaction = apply(m);
+    for (const SessionHost::Raise& raise : reaction.events) {
+        if (over_) {
+            return;
+        }
+        Raise(raise);
+    }
+    if (reaction.leave && !over_) {
+        Send(voice::EncodeLeave(voice::ConferenceRequest{*reaction.leave, 0, ""}));
+    }
+}
+
 void NetSession::Begin() {
     welcomeTimer_.expires_after(settings_.welcomeTimeout);
     welcomeTimer_.async_wait([this](const asio::error_code& error) {
@@ -339,6 +362,34 @@ bool NetSession::Handle(const voice::Frame& frame) {
             }
             break;
         }
+        case MessageType::kJoinedConference:
+            Conference<voice::JoinedConference>(
+                frame, [this](const auto& m) { return book_.OnJoined(m); });
+            break;
+        case MessageType::kInvitation:
+            Conference<voice::InvitationNotice>(
+                frame, [this](const auto& m) { return book_.OnInvitation(m); });
+            break;
+        case MessageType::kInvitationCancel:
+            Conference<voice::InvitationNotice>(
+                frame, [this](const auto& m) { return book_.OnInvitationCancel(m); });
+            break;
+        case MessageType::kAcceptedConference:
+            Conference<voice::AcceptedConference>(
+                frame, [this](const auto& m) { return book_.OnAccepted(m); });
+            break;
+        case MessageType::kMemberJoined:
+            Conference<voice::MemberJoined>(
+                frame, [this](const auto& m) { return book_.OnMemberJoined(m); });
+            break;
+        case MessageType::kMemberChanged:
+            Conference<voice::MemberChanged>(
+                frame, [this](const auto& m) { return book_.OnMemberChanged(m); });
+            break;
+        case MessageType::kMemberLeft:
+            Conference<voice::MemberLeft>(frame,
+                                          [this](const auto& m) { return book_.OnMemberLeft(m); });
+            break;
         default:
             // A second Welcome, our own message types, or a type this version does not know.
             ProtocolError();
@@ -356,6 +407,7 @@ void NetSession::OnWelcome(const voice::Welcome& welcome) {
         return;
     }
     welcomed_ = true;
+    protocol_ = welcome.protocol;
     welcomeTimer_.cancel();
     lastHeard_ = Clock::now();
     gate_.SetWelcomed();
@@ -370,6 +422,7 @@ void NetSession::OnWelcome(const voice::Welcome& welcome) {
 
 void NetSession::OnRegistered(const voice::Registered& registered) {
     registered_ = true;
+    book_.SetOwnId(registered.userId);
     std::deque<std::function<void()>> held;
     held.swap(held_);
     for (auto& send : held) {
@@ -383,6 +436,7 @@ void NetSession::OnRegistered(const voice::Registered& registered) {
 
 void NetSession::OnPong(const voice::Ping& pong) {
     meter_.Answered(pong.sequence, NowMicros());
+    book_.Fenced(pong.sequence);
     Publish();
 }
 
@@ -391,9 +445,7 @@ void NetSession::PingTick() {
         End(5, "Connection lost");
         return;
     }
-    const QualityMeter::Micros now = NowMicros();
-    const std::uint32_t sequence = meter_.Sent(now);
-    Send(voice::EncodePing(voice::Ping{sequence, now}));
+    SendPing();
     Publish();
     pingTimer_.expires_after(kPingInterval);
     pingTimer_.async_wait([this](const asio::error_code& error) {
@@ -401,6 +453,13 @@ void NetSession::PingTick() {
             PingTick();
         }
     });
+}
+
+std::uint32_t NetSession::SendPing() {
+    const QualityMeter::Micros now = NowMicros();
+    const std::uint32_t sequence = meter_.Sent(now);
+    Send(voice::EncodePing(voice::Ping{sequence, now}));
+    return sequence;
 }
 
 void NetSession::Publish() {

@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "ConferenceBook.h"
 #include "QualityMeter.h"
 #include "RegistrationGate.h"
 #include "SessionHost.h"
@@ -72,6 +73,12 @@ class NetSession {
     void RequestList(ListKind kind, std::uint8_t op, std::string list);
     // Raises groupListUpdate once welcomed.
     void RefreshGroups();
+    // The version the server welcomed the session with; 0 before.
+    std::uint16_t Protocol() const { return protocol_.load(); }
+    ConferenceBook& Conferences() { return book_; }
+    // After the book armed the leaving of a conference still to come: sends the fence that
+    // tells when it is not coming after all.
+    void FenceUnjoined();
 
   private:
     template <typename Work>
@@ -101,6 +108,11 @@ class NetSession {
     void Send(std::string frame);
     void WriteNext();
     void Raise(const SessionHost::Raise& raise);
+    // Decodes a conference frame of the negotiated version and acts on the book's answer.
+    template <typename Message, typename Apply>
+    void Conference(const voice::Frame& frame, Apply apply);
+    // Sends a ping now; its sequence.
+    std::uint32_t SendPing();
     // Ends the session with that connection event and closes the socket.
     void End(std::int16_t state, const std::string& text);
     void ProtocolError();
@@ -135,6 +147,8 @@ class NetSession {
     // Requests made before Registered, in order.
     std::deque<std::function<void()>> held_;
     QualityMeter meter_;
+    ConferenceBook book_;
+    std::atomic<std::uint16_t> protocol_{0};
     std::chrono::steady_clock::time_point lastHeard_{};
 
     std::atomic<bool> over_{false};

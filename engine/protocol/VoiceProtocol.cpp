@@ -125,6 +125,29 @@ std::string EncodePingLike(MessageType type, const Ping& m) {
     return Writer(type).U32(m.sequence).U64(m.sentMicros).Done();
 }
 
+std::string EncodeRequest(MessageType type, const ConferenceRequest& m) {
+    return Writer(type).I32(m.conference).I16(m.reason).Text(m.text).Done();
+}
+
+std::string EncodeNotice(MessageType type, const InvitationNotice& m) {
+    return Writer(type)
+        .I32(m.conference)
+        .Text(m.nickname)
+        .Text(m.userId)
+        .I16(m.number)
+        .Text(m.text)
+        .Done();
+}
+
+// A roster row's nickname and letters become fields of the engine's tab-separated user list.
+bool IsRowText(std::string_view text) {
+    return text.find_first_of("\t\r\n") == std::string_view::npos;
+}
+
+bool IsFlag(std::uint8_t v) {
+    return v <= 1;
+}
+
 }  // namespace
 
 std::string Encode(const Hello& m) {
@@ -206,6 +229,73 @@ std::string Encode(const UserMessage& m) {
         .Done();
 }
 
+std::string Encode(const InviteUser& m) {
+    return Writer(MessageType::kInviteUser).Text(m.alias).I16(m.kind).Text(m.text).Done();
+}
+std::string Encode(const AcceptConference& m) {
+    return Writer(MessageType::kAcceptConference).I32(m.conference).Done();
+}
+std::string EncodeDecline(const ConferenceRequest& m) {
+    return EncodeRequest(MessageType::kDeclineConference, m);
+}
+std::string EncodeLeave(const ConferenceRequest& m) {
+    return EncodeRequest(MessageType::kLeaveConference, m);
+}
+std::string EncodeHold(const ConferenceRequest& m) {
+    return EncodeRequest(MessageType::kHoldConference, m);
+}
+std::string Encode(const CancelInvitations& m) {
+    return Writer(MessageType::kCancelInvitations).Text(m.ids).I16(m.reason).Text(m.text).Done();
+}
+std::string Encode(const JoinedConference& m) {
+    return Writer(MessageType::kJoinedConference)
+        .I32(m.conference)
+        .U8(m.joined)
+        .U8(m.deleted)
+        .Done();
+}
+std::string EncodeInvitation(const InvitationNotice& m) {
+    return EncodeNotice(MessageType::kInvitation, m);
+}
+std::string EncodeInvitationCancel(const InvitationNotice& m) {
+    return EncodeNotice(MessageType::kInvitationCancel, m);
+}
+std::string Encode(const AcceptedConference& m) {
+    return Writer(MessageType::kAcceptedConference)
+        .I32(m.conference)
+        .U8(m.accepted)
+        .Text(m.nickname)
+        .Text(m.userId)
+        .I16(m.reason)
+        .Text(m.text)
+        .Done();
+}
+std::string Encode(const MemberJoined& m) {
+    return Writer(MessageType::kMemberJoined)
+        .I32(m.conversation)
+        .Text(m.nickname)
+        .Text(m.userId)
+        .Text(m.letters)
+        .U8(m.existing)
+        .Done();
+}
+std::string Encode(const MemberChanged& m) {
+    return Writer(MessageType::kMemberChanged)
+        .I32(m.conversation)
+        .Text(m.nickname)
+        .Text(m.userId)
+        .Text(m.letters)
+        .Done();
+}
+std::string Encode(const MemberLeft& m) {
+    return Writer(MessageType::kMemberLeft)
+        .I32(m.conversation)
+        .Text(m.nickname)
+        .Text(m.userId)
+        .U8(m.cause)
+        .Done();
+}
+
 bool Decode(std::string_view f, Hello& m) {
     return Reader(f).U16(m.protocol).U32(m.controlBuild).Done();
 }
@@ -276,6 +366,114 @@ bool Decode(std::string_view f, UserMessage& m) {
         .I16(m.parameter)
         .Text(m.text, kMaxMessageText)
         .Done();
+}
+
+bool Decode(std::string_view f, InviteUser& m) {
+    return Reader(f).Text(m.alias, kMaxAlias).I16(m.kind).Text(m.text, kMaxMessageText).Done();
+}
+bool Decode(std::string_view f, AcceptConference& m) {
+    return Reader(f).I32(m.conference).Done();
+}
+bool Decode(std::string_view f, ConferenceRequest& m) {
+    return Reader(f).I32(m.conference).I16(m.reason).Text(m.text, kMaxMessageText).Done();
+}
+bool Decode(std::string_view f, CancelInvitations& m) {
+    return Reader(f).Text(m.ids, kMaxCancelList).I16(m.reason).Text(m.text, kMaxMessageText).Done();
+}
+bool Decode(std::string_view f, JoinedConference& m) {
+    return Reader(f).I32(m.conference).U8(m.joined).U8(m.deleted).Done() && m.conference != 0 &&
+           IsFlag(m.joined) && IsFlag(m.deleted) && !(m.joined && m.deleted);
+}
+bool Decode(std::string_view f, InvitationNotice& m) {
+    return Reader(f)
+               .I32(m.conference)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.userId, kMaxUserId)
+               .I16(m.number)
+               .Text(m.text, kMaxMessageText)
+               .Done() &&
+           m.conference != 0 && (m.userId.empty() || IsUserId(m.userId));
+}
+bool Decode(std::string_view f, AcceptedConference& m) {
+    return Reader(f)
+               .I32(m.conference)
+               .U8(m.accepted)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.userId, kMaxUserId)
+               .I16(m.reason)
+               .Text(m.text, kMaxMessageText)
+               .Done() &&
+           m.conference != 0 && IsFlag(m.accepted) && IsUserId(m.userId);
+}
+bool Decode(std::string_view f, MemberJoined& m) {
+    return Reader(f)
+               .I32(m.conversation)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.userId, kMaxUserId)
+               .Text(m.letters, kMaxLetters)
+               .U8(m.existing)
+               .Done() &&
+           m.conversation != 0 && IsUserId(m.userId) && IsRowText(m.nickname) &&
+           IsRowText(m.letters) && IsFlag(m.existing);
+}
+bool Decode(std::string_view f, MemberChanged& m) {
+    return Reader(f)
+               .I32(m.conversation)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.userId, kMaxUserId)
+               .Text(m.letters, kMaxLetters)
+               .Done() &&
+           m.conversation != 0 && IsUserId(m.userId) && IsRowText(m.nickname) &&
+           IsRowText(m.letters);
+}
+bool Decode(std::string_view f, MemberLeft& m) {
+    return Reader(f)
+               .I32(m.conversation)
+               .Text(m.nickname, kMaxNickname)
+               .Text(m.userId, kMaxUserId)
+               .U8(m.cause)
+               .Done() &&
+           m.conversation != 0 && IsUserId(m.userId);
+}
+
+std::uint16_t TypeVersion(MessageType type) {
+    switch (type) {
+        case MessageType::kHello:
+        case MessageType::kRegister:
+        case MessageType::kSetStatus:
+        case MessageType::kSetWatchList:
+        case MessageType::kSetBlockList:
+        case MessageType::kSendUserMessage:
+        case MessageType::kPing:
+        case MessageType::kBye:
+        case MessageType::kWelcome:
+        case MessageType::kClose:
+        case MessageType::kRegistered:
+        case MessageType::kServerMessage:
+        case MessageType::kWatch:
+        case MessageType::kUserMessage:
+        case MessageType::kPong:
+            return 1;
+        case MessageType::kRegisterTicket:
+        case MessageType::kWatchListPart:
+        case MessageType::kBlockListPart:
+            return 2;
+        case MessageType::kInviteUser:
+        case MessageType::kAcceptConference:
+        case MessageType::kDeclineConference:
+        case MessageType::kLeaveConference:
+        case MessageType::kHoldConference:
+        case MessageType::kCancelInvitations:
+        case MessageType::kJoinedConference:
+        case MessageType::kInvitation:
+        case MessageType::kAcceptedConference:
+        case MessageType::kInvitationCancel:
+        case MessageType::kMemberJoined:
+        case MessageType::kMemberChanged:
+        case MessageType::kMemberLeft:
+            return 3;
+    }
+    return 0;
 }
 
 void FrameReader::Append(const char* data, std::size_t size) {

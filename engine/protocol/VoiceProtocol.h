@@ -1,6 +1,6 @@
 #pragma once
 
-// The voice server's wire protocol, versions 1 and 2 (docs/voice-protocol.md): length-prefixed
+// The voice server's wire protocol, versions 1 to 3 (docs/voice-protocol.md): length-prefixed
 // frames, each a 16-bit message type and its fields, every number big-endian and every text a
 // 16-bit length and its bytes. Both the networked engine and the voice server speak it through
 // these types; a frame that does not decode exactly is a protocol error and ends the connection.
@@ -16,10 +16,12 @@ namespace qv::voice {
 // The newest version this code speaks and the oldest a server still welcomes (to tell an engine
 // of that version that it is out of date). The server answers a Hello with the lower of the two
 // sides' versions; neither side then sends a type the negotiated version does not have.
-// Version 2 registers with a voice ticket and adds WatchListPart and BlockListPart.
-inline constexpr std::uint16_t kProtocolVersion = 2;
+// Version 2 registers with a voice ticket and adds WatchListPart and BlockListPart; version 3
+// adds conferences (calls) and their rosters.
+inline constexpr std::uint16_t kProtocolVersion = 3;
 inline constexpr std::uint16_t kMinProtocolVersion = 1;
 inline constexpr std::uint16_t kListPartsVersion = 2;
+inline constexpr std::uint16_t kConferenceVersion = 3;
 // The oldest version an engine of this build can register in (RegisterTicket).
 inline constexpr std::uint16_t kRegisterTicketVersion = 2;
 
@@ -41,6 +43,11 @@ inline constexpr std::size_t kMaxIdList = 60000;
 // A list sent in parts (version 2): what the parts hold together, and the longest list the
 // engine sends.
 inline constexpr std::size_t kMaxWholeList = 512 * 1024;
+// Version 3: the letters of a roster row (I invited, H held; forums add more later) and the id
+// list of one CancelInvitations (a call's invited ids pile up over its life, so as long as any
+// id list; a longer one goes in several frames).
+inline constexpr std::size_t kMaxLetters = 8;
+inline constexpr std::size_t kMaxCancelList = kMaxIdList;
 
 enum class MessageType : std::uint16_t {
     // engine -> server
@@ -52,9 +59,15 @@ enum class MessageType : std::uint16_t {
     kSendUserMessage = 0x0006,
     kPing = 0x0007,
     kBye = 0x0008,
-    kRegisterTicket = 0x0009,  // version 2
-    kWatchListPart = 0x000A,   // version 2
-    kBlockListPart = 0x000B,   // version 2
+    kRegisterTicket = 0x0009,     // version 2
+    kWatchListPart = 0x000A,      // version 2
+    kBlockListPart = 0x000B,      // version 2
+    kInviteUser = 0x0201,         // version 3
+    kAcceptConference = 0x0202,   // version 3
+    kDeclineConference = 0x0203,  // version 3
+    kLeaveConference = 0x0204,    // version 3
+    kHoldConference = 0x0205,     // version 3
+    kCancelInvitations = 0x0206,  // version 3
     // server -> engine
     kWelcome = 0x0101,
     kClose = 0x0102,
@@ -63,7 +76,22 @@ enum class MessageType : std::uint16_t {
     kWatch = 0x0105,
     kUserMessage = 0x0106,
     kPong = 0x0107,
+    kJoinedConference = 0x0281,    // version 3
+    kInvitation = 0x0282,          // version 3
+    kAcceptedConference = 0x0283,  // version 3
+    kInvitationCancel = 0x0284,    // version 3
+    kMemberJoined = 0x0401,        // version 3
+    kMemberChanged = 0x0402,       // version 3
+    kMemberLeft = 0x0403,          // version 3
 };
+
+// The version that brought a type in; 0 for a type no version has. A session of version v
+// sends and accepts only the types with 0 < TypeVersion(t) <= v.
+std::uint16_t TypeVersion(MessageType type);
+inline bool HasType(std::uint16_t version, MessageType type) {
+    const std::uint16_t since = TypeVersion(type);
+    return since != 0 && since <= version;
+}
 
 // The first frame of a connection.
 struct Hello {
@@ -157,6 +185,98 @@ struct UserMessage {
     std::string text;
 };
 
+// Version 3: conferences. The conference ids are the server's, never 0.
+
+// Invites a user (alias = user id) into the sender's active conference; the server creates one
+// when the sender has none. Kind and text reach the invitee's Invitation untouched.
+struct InviteUser {
+    std::string alias;
+    std::int16_t kind = 0;
+    std::string text;
+};
+
+// Answers a ringing invitation, or resumes a held conference.
+struct AcceptConference {
+    std::int32_t conference = 0;
+};
+
+// DeclineConference, LeaveConference and HoldConference: a conference and the reason and text
+// the engine method carries (a decline's reach the inviter; the others' are kept for logs).
+struct ConferenceRequest {
+    std::int32_t conference = 0;
+    std::int16_t reason = 0;
+    std::string text;
+};
+
+// Withdraws the sender's pending invitations to these ids (decimal, each ended by a line feed),
+// in whichever conferences they were made.
+struct CancelInvitations {
+    std::string ids;
+    std::int16_t reason = 0;
+    std::string text;
+};
+
+// The local user's state in a conference changed: joined = now active in it (created,
+// accepted or resumed); neither = held; deleted = no longer a member.
+struct JoinedConference {
+    std::int32_t conference = 0;
+    std::uint8_t joined = 0;
+    std::uint8_t deleted = 0;
+};
+
+// Invitation and InvitationCancel: a conference and who invites (or withdrew the invitation),
+// with the number and text of the InviteUser or CancelInvitations.
+struct InvitationNotice {
+    std::int32_t conference = 0;
+    std::string nickname;
+    std::string userId;
+    std::int16_t number = 0;
+    std::string text;
+};
+
+// To the inviter: the invitee answered. accepted 0 = declined (reason and text as the invitee
+// or, for reason 3, the server gave them), 1 = accepted.
+struct AcceptedConference {
+    std::int32_t conference = 0;
+    std::uint8_t accepted = 0;
+    std::string nickname;
+    std::string userId;
+    std::int16_t reason = 0;
+    std::string text;
+};
+
+// Roster changes of a conversation the session is an active or held member of. existing = the
+// member was there before the session entered (part of the roster it is sent on entering).
+struct MemberJoined {
+    std::int32_t conversation = 0;
+    std::string nickname;
+    std::string userId;
+    std::string letters;
+    std::uint8_t existing = 0;
+};
+
+struct MemberChanged {
+    std::int32_t conversation = 0;
+    std::string nickname;
+    std::string userId;
+    std::string letters;
+};
+
+// Why a member left a roster.
+enum class LeaveCause : std::uint8_t {
+    kLeft = 0,       // LeaveConference
+    kDeclined = 1,   // declined, by the invitee or for it (an AcceptedConference 0 came first)
+    kCancelled = 2,  // its invitation was withdrawn
+    kEnded = 3,      // its connection ended
+};
+
+struct MemberLeft {
+    std::int32_t conversation = 0;
+    std::string nickname;
+    std::string userId;
+    std::uint8_t cause = 0;
+};
+
 // One whole frame (header included) for a message.
 std::string Encode(const Hello& m);
 std::string Encode(const Register& m);
@@ -176,6 +296,19 @@ std::string Encode(const Registered& m);
 std::string Encode(const ServerMessage& m);
 std::string Encode(const Watch& m);
 std::string Encode(const UserMessage& m);
+std::string Encode(const InviteUser& m);
+std::string Encode(const AcceptConference& m);
+std::string EncodeDecline(const ConferenceRequest& m);
+std::string EncodeLeave(const ConferenceRequest& m);
+std::string EncodeHold(const ConferenceRequest& m);
+std::string Encode(const CancelInvitations& m);
+std::string Encode(const JoinedConference& m);
+std::string EncodeInvitation(const InvitationNotice& m);
+std::string EncodeInvitationCancel(const InvitationNotice& m);
+std::string Encode(const AcceptedConference& m);
+std::string Encode(const MemberJoined& m);
+std::string Encode(const MemberChanged& m);
+std::string Encode(const MemberLeft& m);
 
 // The fields of a frame's body (after the type); false when they do not decode exactly.
 bool Decode(std::string_view fields, Hello& m);
@@ -193,6 +326,16 @@ bool Decode(std::string_view fields, Registered& m);
 bool Decode(std::string_view fields, ServerMessage& m);
 bool Decode(std::string_view fields, Watch& m);
 bool Decode(std::string_view fields, UserMessage& m);
+bool Decode(std::string_view fields, InviteUser& m);
+bool Decode(std::string_view fields, AcceptConference& m);
+bool Decode(std::string_view fields, ConferenceRequest& m);
+bool Decode(std::string_view fields, CancelInvitations& m);
+bool Decode(std::string_view fields, JoinedConference& m);
+bool Decode(std::string_view fields, InvitationNotice& m);
+bool Decode(std::string_view fields, AcceptedConference& m);
+bool Decode(std::string_view fields, MemberJoined& m);
+bool Decode(std::string_view fields, MemberChanged& m);
+bool Decode(std::string_view fields, MemberLeft& m);
 
 // A frame taken off the stream.
 struct Frame {

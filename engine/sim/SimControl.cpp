@@ -314,6 +314,7 @@ Bool32 SimControl::Disconnect() {
     registered_ = false;
     group_.clear();
     conference_ = 0;
+    conferences_.clear();
     watchList_.clear();
     return IntResult(id::kDisconnect, 1);
 }
@@ -396,8 +397,14 @@ float SimControl::GetPacketLoss() {
 std::string SimControl::GetUserList() {
     std::lock_guard lock(mutex_);
     Record(CallText("GetUserList"));
-    const bool inConversation = !group_.empty() || conference_ != 0;
-    return TextResult(id::kGetUserList, inConversation ? OwnRow() : std::string());
+    std::string list;
+    if (!group_.empty()) {
+        list = OwnRow();
+    } else if (auto it = conferences_.find(conference_);
+               conference_ != 0 && it != conferences_.end()) {
+        list = ConferenceRows(it->second);
+    }
+    return TextResult(id::kGetUserList, list);
 }
 
 std::string SimControl::GetGroupList() {
@@ -597,25 +604,190 @@ Bool32 SimControl::RenameGroup(const std::string& newName) {
 
 // ---- Calls ----
 
+std::string SimControl::ConferenceRows(const Conference& conference) const {
+    std::string others;
+    for (const Member& m : conference.members) {
+        others +=
+            m.nickname + "\t" + m.id + "\t" + (m.held ? "H" : "") + (m.invited ? "I" : "") + "\n";
+    }
+    const std::string own = userName_ + "\t" + userId_ + "\t\n";
+    return conference.ownRowFirst ? own + others : others + own;
+}
+
+SimControl::Conference* SimControl::FindMember(const std::string& userId, std::int32_t& conference,
+                                               std::vector<Member>::iterator& member) {
+    for (auto& [number, c] : conferences_) {
+        auto it = std::find_if(c.members.begin(), c.members.end(),
+                               [&](const Member& m) { return m.id == userId; });
+        if (it != c.members.end()) {
+            conference = number;
+            member = it;
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+void SimControl::ScriptCallee(const std::string& userId, const SimCallee& callee) {
+    std::lock_guard lock(mutex_);
+    callees_[userId] = callee;
+}
+
+std::int32_t SimControl::RingIn(const std::string& userId, const std::string& nickname) {
+    std::lock_guard lock(mutex_);
+    if (!connected_ || !Automatic() || userId.empty()) {
+        return 0;
+    }
+    const std::int32_t conference = nextConference_++;
+    Conference& c = conferences_[conference];
+    c.standing = Standing::Ringing;
+    c.ownRowFirst = false;
+    c.members.push_back(Member{userId, nickname, false, false});
+    Reply([this, conference, userId, nickname] {
+        sink_.Invitation(conference, nickname, userId, 0, "");
+    });
+    return conference;
+}
+
+bool SimControl::RemoteAnswer(const std::string& userId) {
+    std::lock_guard lock(mutex_);
+    std::int32_t conference = 0;
+    std::vector<Member>::iterator member;
+    Conference* c = FindMember(userId, conference, member);
+    if (c == nullptr || !member->invited) {
+        return false;
+    }
+    member->invited = false;
+    const std::string nickname = member->nickname;
+    const bool active = conference == conference_;
+    Reply([this, userId, nickname, active] {
+        sink_.AcceptedConference(1, nickname, userId, 0, "");
+        sink_.UserChange(nickname, userId, 1, 0);
+        if (active) {
+            sink_.userListUpdate();
+        }
+    });
+    return true;
+}
+
+bool SimControl::RemoteDecline(const std::string& userId, std::int16_t reason,
+                               const std::string& text) {
+    std::lock_guard lock(mutex_);
+    std::int32_t conference = 0;
+    std::vector<Member>::iterator member;
+    Conference* c = FindMember(userId, conference, member);
+    if (c == nullptr || !member->invited) {
+        return false;
+    }
+    const std::string nickname = member->nickname;
+    c->members.erase(member);
+    const bool active = conference == conference_;
+    Reply([this, userId, nickname, reason, text, active] {
+        // The decline first, so its reason is known when the callee drops out.
+        sink_.AcceptedConference(0, nickname, userId, reason, text);
+        sink_.UserChange(nickname, userId, 0, 0);
+        if (active) {
+            sink_.userListUpdate();
+        }
+    });
+    return true;
+}
+
+bool SimControl::RemoteHold(const std::string& userId, bool hold) {
+    std::lock_guard lock(mutex_);
+    std::int32_t conference = 0;
+    std::vector<Member>::iterator member;
+    Conference* c = FindMember(userId, conference, member);
+    if (c == nullptr || member->invited || c->standing == Standing::Ringing) {
+        return false;
+    }
+    member->held = hold;
+    if (conference == conference_) {
+        Reply([this] { sink_.userListUpdate(); });
+    }
+    return true;
+}
+
+bool SimControl::RemoteLeave(const std::string& userId) {
+    std::lock_guard lock(mutex_);
+    std::int32_t conference = 0;
+    std::vector<Member>::iterator member;
+    Conference* c = FindMember(userId, conference, member);
+    if (c == nullptr) {
+        return false;
+    }
+    const std::string nickname = member->nickname;
+    if (c->standing == Standing::Ringing) {
+        // The caller gave up before we answered.
+        conferences_.erase(conference);
+        Reply([this, conference, nickname, userId] {
+            sink_.InvitationCancel(conference, nickname, userId, 0, "");
+        });
+        return true;
+    }
+    // The conference stays, with us alone in it when this was the last other member.
+    c->members.erase(member);
+    const bool active = conference == conference_;
+    Reply([this, nickname, userId, active] {
+        sink_.UserChange(nickname, userId, 0, 0);
+        if (active) {
+            sink_.userListUpdate();
+        }
+    });
+    return true;
+}
+
 Bool32 SimControl::InviteUser(const std::string& alias, std::int16_t kind,
                               const std::string& text) {
     std::lock_guard lock(mutex_);
     Record(CallText("InviteUser", alias, kind, text));
     const Bool32 ok = IntResult(id::kInviteUser, connected_ && !alias.empty() ? 1 : 0);
-    if (ok == 0 || !connected_ || !Automatic()) {
+    if (ok == 0 || !connected_ || !Automatic() || alias.empty()) {
         return ok;
     }
     const bool created = conference_ == 0;
     if (created) {
         conference_ = nextConference_++;
+        conferences_[conference_] = Conference{};
     }
     const std::int32_t conference = conference_;
-    Reply([this, created, conference, alias] {
+    Conference& c = conferences_[conference];
+    const auto known = callees_.find(alias);
+    const SimCallee callee = known != callees_.end() ? known->second : SimCallee{};
+    const bool present =
+        alias == userId_ || std::any_of(c.members.begin(), c.members.end(),
+                                        [&](const Member& m) { return m.id == alias; });
+    CalleeAnswer answer = callee.answer;
+    if (present) {
+        answer = CalleeAnswer::Offline;  // nothing to ring; only the list is sent again
+    } else if (answer == CalleeAnswer::Ringing || answer == CalleeAnswer::Answering) {
+        c.members.push_back(Member{alias, callee.nickname, answer == CalleeAnswer::Ringing, false});
+    }
+    Reply([this, created, present, conference, alias, callee, answer] {
+        // Only a new conference is joined: a callee invited into a call joins that call.
         if (created) {
             sink_.JoinedConference(conference, 1, 0);
         }
         sink_.userListUpdate();
-        sink_.serverMessage(kTypeInformation, 5, kOffline + alias);
+        switch (answer) {
+            case CalleeAnswer::Offline:
+                if (!present) {
+                    sink_.serverMessage(kTypeInformation, 5, kOffline + alias);
+                }
+                break;
+            case CalleeAnswer::Ringing:
+                break;
+            case CalleeAnswer::Answering:
+                sink_.AcceptedConference(1, callee.nickname, alias, 0, "");
+                sink_.UserChange(callee.nickname, alias, 1, 0);
+                sink_.userListUpdate();
+                break;
+            case CalleeAnswer::Declining:
+                sink_.AcceptedConference(0, callee.nickname, alias, callee.reason, callee.text);
+                sink_.UserChange(callee.nickname, alias, 0, 0);
+                sink_.userListUpdate();
+                break;
+        }
     });
     return ok;
 }
@@ -623,27 +795,65 @@ Bool32 SimControl::InviteUser(const std::string& alias, std::int16_t kind,
 Bool32 SimControl::AcceptConference(std::int32_t conference) {
     std::lock_guard lock(mutex_);
     Record(CallText("AcceptConference", conference));
-    return IntResult(id::kAcceptConference, conference != 0 && conference == conference_ ? 1 : 0);
+    auto it = conferences_.find(conference);
+    const bool possible = it != conferences_.end() && it->second.standing != Standing::Active;
+    const Bool32 ok = IntResult(id::kAcceptConference, possible ? 1 : 0);
+    if (ok == 0 || !possible || !Automatic()) {
+        return ok;
+    }
+    if (conference_ != 0) {
+        // Only one conference is active: the one we were in waits on hold.
+        conferences_[conference_].standing = Standing::Held;
+    }
+    const bool answered = it->second.standing == Standing::Ringing;
+    it->second.standing = Standing::Active;
+    conference_ = conference;
+    std::vector<Member> present;
+    if (answered) {
+        present = it->second.members;
+    }
+    Reply([this, conference, present] {
+        sink_.JoinedConference(conference, 1, 0);
+        for (const Member& m : present) {
+            sink_.UserChange(m.nickname, m.id, 1, 1);
+        }
+        sink_.userListUpdate();
+    });
+    return ok;
 }
 
 Bool32 SimControl::DeclineConference(std::int32_t conference, std::int16_t reason,
                                      const std::string& text) {
     std::lock_guard lock(mutex_);
     Record(CallText("DeclineConference", conference, reason, text));
-    return IntResult(id::kDeclineConference, conference != 0 ? 1 : 0);
+    // An invitation the test raised itself is unknown here and declined all the same.
+    const Bool32 ok = IntResult(id::kDeclineConference, conference != 0 ? 1 : 0);
+    if (ok != 0 && Automatic()) {
+        auto it = conferences_.find(conference);
+        if (it != conferences_.end() && it->second.standing == Standing::Ringing) {
+            conferences_.erase(it);
+        }
+    }
+    return ok;
 }
 
 Bool32 SimControl::LeaveConference(std::int32_t conference, std::int16_t reason,
                                    const std::string& text) {
     std::lock_guard lock(mutex_);
     Record(CallText("LeaveConference", conference, reason, text));
-    const bool mine = conference != 0 && conference == conference_;
-    const Bool32 ok = IntResult(id::kLeaveConference, mine ? 1 : 0);
-    if (ok != 0 && mine && Automatic()) {
-        conference_ = 0;
-        Reply([this, conference] {
+    const bool known = conference != 0 && conferences_.count(conference) != 0;
+    const Bool32 ok = IntResult(id::kLeaveConference, known ? 1 : 0);
+    if (ok != 0 && known && Automatic()) {
+        const bool active = conference == conference_;
+        conferences_.erase(conference);
+        if (active) {
+            conference_ = 0;
+        }
+        Reply([this, conference, active] {
             sink_.JoinedConference(conference, 0, 1);
-            sink_.userListUpdate();
+            if (active) {
+                sink_.userListUpdate();
+            }
         });
     }
     return ok;
@@ -653,14 +863,42 @@ Bool32 SimControl::HoldConference(std::int32_t conference, std::int16_t reason,
                                   const std::string& text) {
     std::lock_guard lock(mutex_);
     Record(CallText("HoldConference", conference, reason, text));
-    return IntResult(id::kHoldConference, conference != 0 && conference == conference_ ? 1 : 0);
+    const bool active = conference != 0 && conference == conference_;
+    const Bool32 ok = IntResult(id::kHoldConference, active ? 1 : 0);
+    if (ok != 0 && active && Automatic()) {
+        conferences_[conference].standing = Standing::Held;
+        conference_ = 0;
+        Reply([this] { sink_.userListUpdate(); });
+    }
+    return ok;
 }
 
 Bool32 SimControl::CancelInvitations(const std::string& aliases, std::int16_t reason,
                                      const std::string& text) {
     std::lock_guard lock(mutex_);
     Record(CallText("CancelInvitations", aliases, reason, text));
-    return IntResult(id::kCancelInvitations, aliases.empty() ? 0 : 1);
+    const Bool32 ok = IntResult(id::kCancelInvitations, aliases.empty() ? 0 : 1);
+    if (ok == 0 || !Automatic()) {
+        return ok;
+    }
+    for (const std::string& who : Lines(aliases)) {
+        std::int32_t conference = 0;
+        std::vector<Member>::iterator member;
+        Conference* c = FindMember(who, conference, member);
+        if (c == nullptr || !member->invited) {
+            continue;  // answered already, or never invited: nothing to withdraw
+        }
+        const std::string nickname = member->nickname;
+        c->members.erase(member);
+        const bool active = conference == conference_;
+        Reply([this, nickname, who, active] {
+            sink_.UserChange(nickname, who, 0, 0);
+            if (active) {
+                sink_.userListUpdate();
+            }
+        });
+    }
+    return ok;
 }
 
 // ---- Voice mail ----

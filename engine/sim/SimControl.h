@@ -33,6 +33,13 @@ class SimControl final : public SonaroControl, public SonaroSimulation {
     SonaroEventSink& Raise() override { return sink_; }
     void WaitIdle() override { worker_.WaitIdle(); }
     std::uint32_t Build() const override { return build_; }
+    void ScriptCallee(const std::string& userId, const SimCallee& callee) override;
+    std::int32_t RingIn(const std::string& userId, const std::string& nickname) override;
+    bool RemoteAnswer(const std::string& userId) override;
+    bool RemoteDecline(const std::string& userId, std::int16_t reason,
+                       const std::string& text) override;
+    bool RemoteHold(const std::string& userId, bool hold) override;
+    bool RemoteLeave(const std::string& userId) override;
 
     // SonaroControl
     void* QueryExtension(const char* name) override;
@@ -92,6 +99,20 @@ class SimControl final : public SonaroControl, public SonaroSimulation {
         bool owned = false;  // made by this user
     };
 
+    // Another user in one of our conferences.
+    struct Member {
+        std::string id;
+        std::string nickname;
+        bool invited = false;  // rings and has not answered
+        bool held = false;     // has us on hold
+    };
+    enum class Standing { Ringing, Active, Held };
+    struct Conference {
+        Standing standing = Standing::Active;
+        std::vector<Member> members;
+        bool ownRowFirst = true;  // our call; an incoming one lists the caller first
+    };
+
     void Record(std::string entry);
     // The scripted result if one is queued, else automatic (in automatic mode) or the default.
     std::int32_t IntResult(int id, std::int32_t automatic);
@@ -103,6 +124,10 @@ class SimControl final : public SonaroControl, public SonaroSimulation {
     std::int16_t OwnStatus() const;
     bool Watched(const std::string& id) const;
     std::string OwnRow() const;
+    std::string ConferenceRows(const Conference& conference) const;
+    // The conference that has that user as a member, with the member; null when none.
+    Conference* FindMember(const std::string& userId, std::int32_t& conference,
+                           std::vector<Member>::iterator& member);
 
     SonaroEventSink& sink_;
     const std::uint32_t build_;
@@ -125,7 +150,9 @@ class SimControl final : public SonaroControl, public SonaroSimulation {
     std::int32_t localEcho_ = 0;
     std::string group_;
     std::map<std::string, Forum> forums_;
-    std::int32_t conference_ = 0;
+    std::int32_t conference_ = 0;  // the active one
+    std::map<std::int32_t, Conference> conferences_;
+    std::map<std::string, SimCallee> callees_;
     std::int32_t nextConference_ = 1000;
     std::int16_t nextPlayHandle_ = 1;
     std::set<std::int16_t> playHandles_;

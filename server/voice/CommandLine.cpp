@@ -74,7 +74,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             argument == "--idle-timeout-ms" || argument == "--register-timeout-ms" ||
             argument == "--certificate" || argument == "--private-key" ||
             argument == "--plain-listen" || argument == "--list-ids-per-second" ||
-            argument == "--list-ids-burst";
+            argument == "--list-ids-burst" || argument == "--invitation-lifetime-ms" ||
+            argument == "--blocked-invitation-ms";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -128,9 +129,12 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             if (!number) {
                 return fail(argument + " wants a number of milliseconds");
             }
-            auto& limit = argument == "--hello-timeout-ms"  ? options.limits.helloTimeout
-                          : argument == "--idle-timeout-ms" ? options.limits.idleTimeout
-                                                            : options.limits.registerTimeout;
+            auto& limit =
+                argument == "--hello-timeout-ms"         ? options.limits.helloTimeout
+                : argument == "--idle-timeout-ms"        ? options.limits.idleTimeout
+                : argument == "--invitation-lifetime-ms" ? options.limits.invitationLifetime
+                : argument == "--blocked-invitation-ms"  ? options.limits.blockedInvitationLifetime
+                                                         : options.limits.registerTimeout;
             limit = std::chrono::milliseconds(*number);
         }
     }

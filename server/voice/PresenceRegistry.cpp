@@ -53,6 +53,29 @@ std::int16_t PresenceRegistry::Seen(SessionId watcher, const std::string& userId
     return user.mode == kInvisible ? kInvisible : static_cast<std::int16_t>(user.mode | 1);
 }
 
+const std::string* PresenceRegistry::UserIdOf(SessionId session) const {
+    const auto found = members_.find(session);
+    return found == members_.end() ? nullptr : &found->second.userId;
+}
+
+const std::string* PresenceRegistry::NicknameOf(SessionId session) const {
+    const auto found = members_.find(session);
+    return found == members_.end() ? nullptr : &found->second.nickname;
+}
+
+std::optional<SessionId> PresenceRegistry::SessionOf(const std::string& userId) const {
+    const auto found = byUser_.find(userId);
+    if (found == byUser_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+bool PresenceRegistry::Blocks(SessionId session, const std::string& userId) const {
+    const auto found = members_.find(session);
+    return found != members_.end() && found->second.blockList.count(userId) != 0;
+}
+
 template <typename Change>
 void PresenceRegistry::ChangeUser(const std::string& userId, Change change, Deliveries& out) {
     const auto watching = watchers_.find(userId);

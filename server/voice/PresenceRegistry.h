@@ -4,6 +4,7 @@
 // every call says what must be sent to which session, and the sessions send it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -31,6 +32,13 @@ class PresenceRegistry {
     void Remove(SessionId session, Deliveries& out);
 
     bool IsRegistered(SessionId session) const { return members_.count(session) != 0; }
+    // The user id and nickname a session registered with; null when it is not registered.
+    const std::string* UserIdOf(SessionId session) const;
+    const std::string* NicknameOf(SessionId session) const;
+    // The session registered as that user.
+    std::optional<SessionId> SessionOf(const std::string& userId) const;
+    // The session's user has that user id on its block list.
+    bool Blocks(SessionId session, const std::string& userId) const;
     std::size_t Size() const { return members_.size(); }
     // What the watcher sees of the user: 0 offline or blocked, mode | 1, or 32 when invisible.
     std::int16_t Seen(SessionId watcher, const std::string& userId) const;

@@ -38,6 +38,11 @@ struct ServerLimits {
     // A ticket valid for longer than this is refused: the directory issues 5-minute tickets, so
     // more means a clock far off.
     std::int64_t maxTicketLifetimeSeconds = 900;
+    // An invitation nobody answers is declined by the server after invitationLifetime (the
+    // callee's client gives up after 60 s; this is for one that vanished), one to a callee that
+    // blocks the caller after blockedInvitationLifetime (when the client would have given up).
+    std::chrono::milliseconds invitationLifetime{75000};
+    std::chrono::milliseconds blockedInvitationLifetime{60000};
     // How long a closing session may take to read its last frames.
     std::chrono::milliseconds closeLinger{5000};
 };

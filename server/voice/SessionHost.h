@@ -12,6 +12,7 @@
 
 namespace qv::voicesvc {
 
+class ConversationRegistry;
 class PresenceRegistry;
 
 class SessionHost {
@@ -21,6 +22,9 @@ class SessionHost {
     virtual const ServerConfig& Config() const = 0;
     virtual const ServerLimits& Limits() const = 0;
     virtual PresenceRegistry& Registry() = 0;
+    virtual ConversationRegistry& Conversations() = 0;
+    // Invitations were made or ended: the server's timer follows the next deadline.
+    virtual void ConversationsChanged() = 0;
     // Checks a voice ticket for that user offline and uses it up; the nickname it names on
     // kNone. Logs and counts every refusal.
     virtual ticket::Fault CheckTicket(SessionId session, const std::string& userId,

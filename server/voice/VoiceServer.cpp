@@ -10,12 +10,25 @@
 
 namespace qv::voicesvc {
 
+namespace {
+
+ConversationRegistry::Limits ConversationLimits(const ServerLimits& limits) {
+    ConversationRegistry::Limits conversation;
+    conversation.invitationLifetime = limits.invitationLifetime;
+    conversation.blockedInvitationLifetime = limits.blockedInvitationLifetime;
+    return conversation;
+}
+
+}  // namespace
+
 VoiceServer::VoiceServer(VoiceServerOptions options)
     : options_(std::move(options)),
       log_(options_.logSink ? nullptr : std::make_unique<LogQueue>(STDERR_FILENO)),
       tls_(asio::ssl::context::tls_server),
       acceptor_(io_),
       plainAcceptor_(io_),
+      conversations_(registry_, ConversationLimits(options_.limits)),
+      invitationTimer_(io_),
       usedTickets_(options_.limits.maxRememberedTickets) {}
 
 VoiceServer::~VoiceServer() {
@@ -201,6 +214,30 @@ void VoiceServer::Deliver(Deliveries deliveries) {
             session->Send(delivery.frame);
         }
     }
+}
+
+void VoiceServer::ConversationsChanged() {
+    const auto next = conversations_.NextDeadline();
+    // A timer set for earlier is left alone: when it fires it finds nothing due and sets
+    // itself for the next deadline.
+    if (!next || (invitationTimerDue_ && *invitationTimerDue_ <= *next)) {
+        return;
+    }
+    invitationTimerDue_ = *next;
+    invitationTimer_.expires_at(*next);
+    invitationTimer_.async_wait([this](asio::error_code ec) {
+        if (!ec) {
+            OnInvitationTimer();
+        }
+    });
+}
+
+void VoiceServer::OnInvitationTimer() {
+    invitationTimerDue_.reset();
+    Deliveries out;
+    conversations_.Expire(ConversationRegistry::Clock::now(), out);
+    Deliver(std::move(out));
+    ConversationsChanged();
 }
 
 bool VoiceServer::TakeSlot() {

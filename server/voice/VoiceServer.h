@@ -13,9 +13,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
+#include "ConversationRegistry.h"
 #include "LogQueue.h"
 #include "PresenceRegistry.h"
 #include "ServerConfig.h"
@@ -69,6 +71,9 @@ class VoiceServer : private SessionHost {
     const ServerConfig& Config() const override { return options_.config; }
     const ServerLimits& Limits() const override { return options_.limits; }
     PresenceRegistry& Registry() override { return registry_; }
+    ConversationRegistry& Conversations() override { return conversations_; }
+    void ConversationsChanged() override;
+    void OnInvitationTimer();
     ticket::Fault CheckTicket(SessionId session, const std::string& userId, const std::string& text,
                               std::string& nickname) override;
     bool TakeUnregisteredSlot(const std::string& address) override;
@@ -89,6 +94,10 @@ class VoiceServer : private SessionHost {
     int plainBound_ = -1;
     std::unique_ptr<asio::signal_set> signals_;
     PresenceRegistry registry_;
+    ConversationRegistry conversations_;
+    // Wakes the server for the next invitation deadline; due is what it is set for.
+    asio::steady_timer invitationTimer_;
+    std::optional<ConversationRegistry::Clock::time_point> invitationTimerDue_;
     std::unordered_map<SessionId, std::shared_ptr<VoiceSession>> sessions_;
     SessionId nextId_ = 1;
     std::size_t registered_ = 0;

@@ -4,6 +4,7 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
+#include "ConversationRegistry.h"
 #include "IdLines.h"
 #include "PresenceRegistry.h"
 #include "SessionHost.h"
@@ -243,6 +244,10 @@ bool VoiceSession::HandleRegisterTicket(const voice::Frame& frame) {
         return false;
     }
     state_ = State::kRegistered;
+    // Only a session that speaks conferences can be invited into one.
+    if (version_ >= voice::kConferenceVersion) {
+        host_.Conversations().AddSession(id_);
+    }
     reader_.SetMaxBody(voice::kMaxFrameBody);
     host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
     ArmTimer();  // the registration deadline no longer applies
@@ -251,6 +256,9 @@ bool VoiceSession::HandleRegisterTicket(const voice::Frame& frame) {
 
 bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
     using voice::MessageType;
+    if (!voice::HasType(version_, frame.type)) {
+        return ProtocolError("unexpected message type");
+    }
     PresenceRegistry& registry = host_.Registry();
     Deliveries out;
     switch (frame.type) {
@@ -279,10 +287,14 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
             return HandleList(frame);
         case MessageType::kWatchListPart:
         case MessageType::kBlockListPart:
-            if (version_ < voice::kListPartsVersion) {
-                return ProtocolError("unexpected message type");
-            }
             return HandleListPart(frame);
+        case MessageType::kInviteUser:
+        case MessageType::kAcceptConference:
+        case MessageType::kDeclineConference:
+        case MessageType::kLeaveConference:
+        case MessageType::kHoldConference:
+        case MessageType::kCancelInvitations:
+            return HandleConference(frame);
         case MessageType::kSendUserMessage: {
             voice::SendUserMessage message;
             if (!voice::Decode(frame.fields, message)) {
@@ -351,6 +363,55 @@ bool VoiceSession::HandleListPart(const voice::Frame& frame) {
     return true;
 }
 
+bool VoiceSession::HandleConference(const voice::Frame& frame) {
+    using voice::MessageType;
+    ConversationRegistry& conversations = host_.Conversations();
+    Deliveries out;
+    switch (frame.type) {
+        case MessageType::kInviteUser: {
+            voice::InviteUser request;
+            if (!voice::Decode(frame.fields, request)) {
+                return ProtocolError("malformed InviteUser");
+            }
+            conversations.InviteUser(id_, request, Clock::now(), out);
+            break;
+        }
+        case MessageType::kAcceptConference: {
+            voice::AcceptConference request;
+            if (!voice::Decode(frame.fields, request)) {
+                return ProtocolError("malformed AcceptConference");
+            }
+            conversations.Accept(id_, request.conference, out);
+            break;
+        }
+        case MessageType::kCancelInvitations: {
+            voice::CancelInvitations request;
+            if (!voice::Decode(frame.fields, request)) {
+                return ProtocolError("malformed CancelInvitations");
+            }
+            conversations.CancelInvitations(id_, request, out);
+            break;
+        }
+        default: {
+            voice::ConferenceRequest request;
+            if (!voice::Decode(frame.fields, request)) {
+                return ProtocolError("malformed conference request");
+            }
+            if (frame.type == MessageType::kDeclineConference) {
+                conversations.Decline(id_, request, out);
+            } else if (frame.type == MessageType::kLeaveConference) {
+                conversations.Leave(id_, request, out);
+            } else {
+                conversations.Hold(id_, request, out);
+            }
+            break;
+        }
+    }
+    host_.ConversationsChanged();
+    Deliver(std::move(out));
+    return state_ != State::kEnded;
+}
+
 void VoiceSession::Deliver(Deliveries deliveries) {
     if (!deliveries.empty()) {
         host_.Deliver(std::move(deliveries));
@@ -365,6 +426,19 @@ bool VoiceSession::ProtocolError(const char* what) {
 void VoiceSession::Send(const std::string& frame) {
     if (state_ == State::kEnded || overflowed_) {
         return;
+    }
+    // Never a type the session's version lacks: its engine would take it for a broken server.
+    // (The registries do not address such sessions; this keeps a slip from costing a user the
+    // connection.)
+    if (version_ != 0 && frame.size() >= voice::kFrameHeaderSize + 2) {
+        const auto type = static_cast<voice::MessageType>(
+            (static_cast<unsigned char>(frame[voice::kFrameHeaderSize]) << 8) |
+            static_cast<unsigned char>(frame[voice::kFrameHeaderSize + 1]));
+        if (!voice::HasType(version_, type)) {
+            host_.Log("session " + std::to_string(id_) + ": not sent a frame of type " +
+                      std::to_string(static_cast<int>(type)) + ", which its version lacks");
+            return;
+        }
     }
     if (pending_.size() + writing_.size() + frame.size() > host_.Limits().maxBacklog) {
         // Not from inside whatever is delivering to this session.
@@ -415,6 +489,9 @@ void VoiceSession::End(const std::string& reason, bool flush) {
     }
     state_ = State::kEnded;
     Deliveries out;
+    // Conversations first: they still need to know who the session was.
+    host_.Conversations().Remove(id_, out);
+    host_.ConversationsChanged();
     host_.Registry().Remove(id_, out);
     if (slot_) {
         host_.ReleaseSlot();

@@ -1,7 +1,8 @@
 #pragma once
 
 // One engine's connection: reads frames, answers the handshake, checks the voice ticket, hands
-// everything else to the presence registry and writes what the server owes the engine.
+// everything else to the presence and conversation registries and writes what the server owes
+// the engine.
 // Lives on the io thread only.
 
 #include <array>
@@ -54,6 +55,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     bool HandleRegistered(const voice::Frame& frame);
     bool HandleList(const voice::Frame& frame);
     bool HandleListPart(const voice::Frame& frame);
+    bool HandleConference(const voice::Frame& frame);
     void Deliver(Deliveries deliveries);
     // Ends the session; with flush the queued frames go out before the socket closes.
     void End(const std::string& reason, bool flush);

@@ -86,7 +86,7 @@ TEST_F(NetEventsTest, AServerThatFallsSilentCountsAsLost) {
     EXPECT_EQ(Engine().GetPing(), 0);
 }
 
-TEST_F(NetEventsTest, AudioAndConversationsAreNotInThisVersion) {
+TEST_F(NetEventsTest, AudioForumsAndCallsDoNothingWithoutASession) {
     SonaroControl& e = Engine();
     EXPECT_EQ(e.StartAudio(), 0);
     EXPECT_NE(e.StopAudio(), 0);

@@ -114,6 +114,8 @@ TEST(CommandLineTest, OptionsAndDefaults) {
     EXPECT_EQ(line.options.limits.maxUnregisteredPerAddress, 64u);
     EXPECT_EQ(line.options.limits.idleTimeout.count(), 20000);
     EXPECT_EQ(line.options.limits.helloTimeout.count(), 10000);
+    EXPECT_EQ(line.options.limits.invitationLifetime.count(), 75000);
+    EXPECT_EQ(line.options.limits.blockedInvitationLifetime.count(), 60000);
 
     line = CommandLine::Parse({"--listen", "0.0.0.0:0", "--ticket-public-key", "k.pub", "--config",
                                "x.conf", "--max-sessions", "3", "--idle-timeout-ms", "250",
@@ -127,6 +129,11 @@ TEST(CommandLineTest, OptionsAndDefaults) {
     EXPECT_EQ(line.configPath, "x.conf");
     EXPECT_EQ(line.options.limits.maxSessions, 3u);
     EXPECT_EQ(line.options.limits.idleTimeout.count(), 250);
+    line =
+        CommandLine::Parse({"--invitation-lifetime-ms", "900", "--blocked-invitation-ms", "600"});
+    ASSERT_EQ(line.action, CommandLine::Action::kRun) << line.error;
+    EXPECT_EQ(line.options.limits.invitationLifetime.count(), 900);
+    EXPECT_EQ(line.options.limits.blockedInvitationLifetime.count(), 600);
     EXPECT_EQ(CommandLine::Parse({"--help"}).action, CommandLine::Action::kHelp);
 }
 
@@ -141,6 +148,8 @@ TEST(CommandLineTest, BadOptionsAreErrors) {
         {"--max-sessions", "0"},
         {"--max-sessions", "ten"},
         {"--hello-timeout-ms", "0"},
+        {"--invitation-lifetime-ms", "-1"},
+        {"--blocked-invitation-ms"},
     };
     for (const auto& args : cases) {
         const CommandLine line = CommandLine::Parse(args);

@@ -158,8 +158,10 @@ std::optional<voice::Welcome> RawVoiceClient::Handshake(std::uint16_t protocol) 
 }
 
 std::optional<voice::Registered> RawVoiceClient::Login(const std::string& userId,
-                                                       const std::string& ticket) {
-    if (!Handshake() || !Send(voice::Encode(voice::RegisterTicket{userId, "nick", ticket}))) {
+                                                       const std::string& ticket,
+                                                       std::uint16_t protocol) {
+    if (!Handshake(protocol) ||
+        !Send(voice::Encode(voice::RegisterTicket{userId, "nick", ticket}))) {
         return std::nullopt;
     }
     return Expect<voice::Registered>(voice::MessageType::kRegistered);

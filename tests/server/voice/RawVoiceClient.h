@@ -45,7 +45,8 @@ class RawVoiceClient {
     // Hello (the newest protocol unless told) and the Welcome that answers it.
     std::optional<voice::Welcome> Handshake(std::uint16_t protocol = voice::kProtocolVersion);
     // Handshake, RegisterTicket and its Registered.
-    std::optional<voice::Registered> Login(const std::string& userId, const std::string& ticket);
+    std::optional<voice::Registered> Login(const std::string& userId, const std::string& ticket,
+                                           std::uint16_t protocol = voice::kProtocolVersion);
     // A Ping answered by its Pong, frames in between ignored.
     bool RoundTrip(std::uint32_t sequence = 77);
     bool Closed() const { return closed_; }

@@ -202,6 +202,8 @@ TEST_F(VoiceServerLimitsTest, ALongBlockListIsAppliedWhole) {
     auto a = LoggedIn(ann);
     auto b = LoggedIn(bob);
     ASSERT_TRUE(a->Send(voice::Encode(voice::SetStatus{0})));
+    // Two sessions' frames have no order between them: Ann's status must be in first.
+    ASSERT_TRUE(a->RoundTrip());
     ASSERT_TRUE(b->Send(voice::EncodeWatchList({0, ann.id + "\n"})));
     const auto online = b->Expect<voice::Watch>(MessageType::kWatch);
     ASSERT_TRUE(online.has_value());
