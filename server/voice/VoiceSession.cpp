@@ -492,7 +492,7 @@ void VoiceSession::End(const std::string& reason, bool flush) {
     }
     state_ = State::kEnded;
     Deliveries out;
-    // Conversations first: they still need to know who the session was.
+    // Its calls first: the others see it leave them before it goes offline to them.
     host_.Conversations().Remove(id_, out);
     host_.ConversationsChanged();
     host_.Registry().Remove(id_, out);
