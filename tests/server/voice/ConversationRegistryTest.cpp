@@ -478,6 +478,19 @@ TEST_F(ConversationRegistryTest, AUserIsInAtMostFourCalls) {
     EXPECT_EQ(Accept(1, 5).back(), "1 MemberJoined 5 Ann 100 [] 0");
 }
 
+TEST_F(ConversationRegistryTest, ANicknameThatWouldBreakTheUserListIsMadeSafe) {
+    Deliveries ignored;
+    presence.Admit(7, "700", "Tab\tCr\rLf\n" + std::string(80, 'x'), "10.0.0.7", ignored);
+    calls.AddSession(7);
+    const std::string safe = "Tab Cr Lf " + std::string(54, 'x');
+    EXPECT_EQ(Invite(7, "100"), (Lines{
+                                    "7 Joined 1 1 0",
+                                    "7 MemberJoined 1 " + safe + " 700 [] 0",
+                                    "7 MemberJoined 1 Ann 100 [I] 0",
+                                    "1 Invitation 1 " + safe + " 700 0 ",
+                                }));
+}
+
 TEST_F(ConversationRegistryTest, RequestsForCallsOneIsNotInChangeNothing) {
     AnnAndBobTalk();
     for (std::int32_t c : {0, -1, 1, 77}) {
