@@ -201,7 +201,7 @@ struct AcceptConference {
 };
 
 // DeclineConference, LeaveConference and HoldConference: a conference and the reason and text
-// the engine method carries (a decline's reach the inviter; the others' are kept for logs).
+// the engine method carries (a decline's reach the inviter; the server uses no others yet).
 struct ConferenceRequest {
     std::int32_t conference = 0;
     std::int16_t reason = 0;

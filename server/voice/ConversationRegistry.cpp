@@ -34,7 +34,14 @@ void ConversationRegistry::AddSession(SessionId session) {
     }
     Participant& participant = participants_[session];
     participant.userId = *userId;
-    participant.nickname = *nickname;
+    // A row's nickname is a field of the engine's tab-separated user list, and the frames limit
+    // it: the directory's nicknames always fit, but a ticket would carry anything.
+    participant.nickname = nickname->substr(0, voice::kMaxNickname);
+    for (char& c : participant.nickname) {
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
 }
 
 ConversationRegistry::Conference* ConversationRegistry::Find(std::int32_t conference) {

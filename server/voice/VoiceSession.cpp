@@ -144,6 +144,7 @@ bool VoiceSession::CostsListWork(const voice::Frame& frame) const {
         case MessageType::kWatchListPart:
         case MessageType::kBlockListPart:
         case MessageType::kSetStatus:
+        case MessageType::kCancelInvitations:
             return true;
         default:
             return false;
@@ -390,6 +391,8 @@ bool VoiceSession::HandleConference(const voice::Frame& frame) {
                 return ProtocolError("malformed CancelInvitations");
             }
             conversations.CancelInvitations(id_, request, out);
+            // An id list like the others: reading it is list work.
+            budget_.Charge(LineCount(request.ids), Clock::now());
             break;
         }
         default: {
@@ -489,7 +492,7 @@ void VoiceSession::End(const std::string& reason, bool flush) {
     }
     state_ = State::kEnded;
     Deliveries out;
-    // Conversations first: they still need to know who the session was.
+    // Its calls first: the others see it leave them before it goes offline to them.
     host_.Conversations().Remove(id_, out);
     host_.ConversationsChanged();
     host_.Registry().Remove(id_, out);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -475,6 +478,19 @@ TEST_F(ConversationRegistryTest, AUserIsInAtMostFourCalls) {
     EXPECT_EQ(Accept(1, 5).back(), "1 MemberJoined 5 Ann 100 [] 0");
 }
 
+TEST_F(ConversationRegistryTest, ANicknameThatWouldBreakTheUserListIsMadeSafe) {
+    Deliveries ignored;
+    presence.Admit(7, "700", "Tab\tCr\rLf\n" + std::string(80, 'x'), "10.0.0.7", ignored);
+    calls.AddSession(7);
+    const std::string safe = "Tab Cr Lf " + std::string(54, 'x');
+    EXPECT_EQ(Invite(7, "100"), (Lines{
+                                    "7 Joined 1 1 0",
+                                    "7 MemberJoined 1 " + safe + " 700 [] 0",
+                                    "7 MemberJoined 1 Ann 100 [I] 0",
+                                    "1 Invitation 1 " + safe + " 700 0 ",
+                                }));
+}
+
 TEST_F(ConversationRegistryTest, RequestsForCallsOneIsNotInChangeNothing) {
     AnnAndBobTalk();
     for (std::int32_t c : {0, -1, 1, 77}) {
@@ -492,6 +508,229 @@ TEST_F(ConversationRegistryTest, RequestsForCallsOneIsNotInChangeNothing) {
     EXPECT_EQ(Invite(9, "100"), Lines{});
     EXPECT_EQ(Accept(9, 1), Lines{});
     EXPECT_EQ(Accept(3, 0), Lines{});
+}
+
+// What an engine would make of the frames it gets: the conferences it is in, the one it is
+// active in, their rows, and what rings. Any frame that does not fit is a fault.
+struct ClientModel {
+    std::string userId;
+    std::set<std::int32_t> member;
+    std::int32_t active = 0;
+    std::map<std::int32_t, std::map<std::string, std::string>> rows;
+    std::set<std::int32_t> ringing;
+    std::vector<std::string> faults;
+
+    void Take(const std::string& frame) {
+        voice::FrameReader reader;
+        reader.Append(frame.data(), frame.size());
+        voice::Frame f;
+        if (reader.Next(f) != voice::FrameReader::Result::kFrame) {
+            faults.push_back("bad frame");
+            return;
+        }
+        const std::string text = test::FrameText(f);
+        auto fault = [&](const char* what) { faults.push_back(std::string(what) + ": " + text); };
+        switch (f.type) {
+            case voice::MessageType::kJoinedConference: {
+                voice::JoinedConference m;
+                voice::Decode(f.fields, m);
+                if (m.joined) {
+                    if (active != 0 && active != m.conference) {
+                        fault("active in two");
+                    }
+                    active = m.conference;
+                    member.insert(m.conference);
+                    ringing.erase(m.conference);
+                } else if (m.deleted) {
+                    if (member.erase(m.conference) == 0) {
+                        fault("left what it was not in");
+                    }
+                    rows.erase(m.conference);
+                    if (active == m.conference) {
+                        active = 0;
+                    }
+                } else {
+                    if (active != m.conference) {
+                        fault("held what was not active");
+                    }
+                    active = 0;
+                }
+                break;
+            }
+            case voice::MessageType::kMemberJoined: {
+                voice::MemberJoined m;
+                voice::Decode(f.fields, m);
+                if (member.count(m.conversation) == 0) {
+                    fault("row of a conference it is not in");
+                }
+                if (!rows[m.conversation].emplace(m.userId, m.letters).second) {
+                    fault("row twice");
+                }
+                break;
+            }
+            case voice::MessageType::kMemberChanged: {
+                voice::MemberChanged m;
+                voice::Decode(f.fields, m);
+                auto& row = rows[m.conversation];
+                if (row.count(m.userId) == 0) {
+                    fault("change of a missing row");
+                }
+                row[m.userId] = m.letters;
+                break;
+            }
+            case voice::MessageType::kMemberLeft: {
+                voice::MemberLeft m;
+                voice::Decode(f.fields, m);
+                if (rows[m.conversation].erase(m.userId) == 0) {
+                    fault("a missing row left");
+                }
+                break;
+            }
+            case voice::MessageType::kInvitation: {
+                voice::InvitationNotice m;
+                voice::Decode(f.fields, m);
+                if (member.count(m.conference) != 0) {
+                    fault("invited into its own conference");
+                }
+                ringing.insert(m.conference);
+                break;
+            }
+            case voice::MessageType::kInvitationCancel: {
+                voice::InvitationNotice m;
+                voice::Decode(f.fields, m);
+                ringing.erase(m.conference);
+                break;
+            }
+            case voice::MessageType::kAcceptedConference: {
+                voice::AcceptedConference m;
+                voice::Decode(f.fields, m);
+                if (member.count(m.conference) == 0) {
+                    fault("an answer for a conference it is not in");
+                }
+                break;
+            }
+            case voice::MessageType::kServerMessage:
+            case voice::MessageType::kWatch:
+                break;
+            default:
+                fault("unexpected type");
+        }
+        if (text.starts_with("undecodable")) {
+            fault("undecodable");
+        }
+    }
+};
+
+// Random requests of six users, some logging out and in again: every frame fits what the
+// engine knows, all members of a conference see the same rows, and nothing is left at the end.
+TEST(ConversationRegistryRandomTest, EveryoneSeesTheSameRowsAndNothingIsLeftOver) {
+    PresenceRegistry presence;
+    ConversationRegistry calls(presence);
+    std::mt19937 random(20261210);
+    auto pick = [&random](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    const std::vector<std::string> users = {"11", "12", "13", "14", "15", "16"};
+    std::map<std::string, SessionId> sessionOf;
+    std::map<SessionId, ClientModel> clients;
+    SessionId nextSession = 1;
+    auto login = [&](const std::string& user) {
+        Deliveries ignored;
+        const SessionId s = nextSession++;
+        presence.Admit(s, user, "N" + user, "10.0.0.1", ignored);
+        calls.AddSession(s);
+        sessionOf[user] = s;
+        clients[s].userId = user;
+    };
+    for (const std::string& user : users) {
+        login(user);
+    }
+    Clock::time_point now = Clock::time_point{} + std::chrono::hours(1);
+    auto deliver = [&](const Deliveries& out) {
+        for (const Delivery& d : out) {
+            const auto client = clients.find(d.to);
+            ASSERT_NE(client, clients.end()) << "a frame for a session that is gone";
+            client->second.Take(d.frame);
+        }
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const std::string user = users[pick(users.size())];
+        const SessionId s = sessionOf.at(user);
+        ClientModel& me = clients.at(s);
+        // A conference it knows of most of the time, any id now and then.
+        auto someConference = [&]() -> std::int32_t {
+            std::vector<std::int32_t> known(me.member.begin(), me.member.end());
+            known.insert(known.end(), me.ringing.begin(), me.ringing.end());
+            if (known.empty() || pick(10) == 0) {
+                return static_cast<std::int32_t>(pick(40));
+            }
+            return known[pick(known.size())];
+        };
+        Deliveries out;
+        switch (pick(9)) {
+            case 0:
+            case 1:
+                calls.InviteUser(s, {pick(12) == 0 ? "99" : users[pick(users.size())], 0, ""}, now,
+                                 out);
+                break;
+            case 2:
+                calls.Accept(s, someConference(), out);
+                break;
+            case 3:
+                calls.Decline(s, {someConference(), 1, "no"}, out);
+                break;
+            case 4:
+                calls.Hold(s, {someConference(), 0, ""}, out);
+                break;
+            case 5:
+                calls.Leave(s, {someConference(), 0, ""}, out);
+                break;
+            case 6:
+                calls.CancelInvitations(s, {users[pick(users.size())] + "\n", 0, ""}, out);
+                break;
+            case 7:
+                now += std::chrono::milliseconds(pick(40000));
+                calls.Expire(now, out);
+                break;
+            case 8:
+                if (pick(4) == 0) {
+                    calls.Remove(s, out);
+                    presence.Remove(s, out);
+                    clients.erase(s);
+                    deliver(out);
+                    login(user);
+                    continue;
+                }
+                break;
+        }
+        deliver(out);
+        // Every member of a conference holds the same rows, but for its own: a member is not
+        // told of its own holding, so its own row is plain while it holds the conference.
+        std::map<std::int32_t, const ClientModel*> seen;
+        for (const auto& [session, client] : clients) {
+            ASSERT_TRUE(client.faults.empty()) << "step " << step << ": " << client.faults[0];
+            for (const std::int32_t c : client.member) {
+                auto rows = client.rows.at(c);
+                ASSERT_EQ(rows.count(client.userId), 1u) << "step " << step << ": no own row";
+                EXPECT_EQ(rows.at(client.userId), "") << "step " << step;
+                const auto first = seen.emplace(c, &client);
+                auto other = first.first->second->rows.at(c);
+                for (const std::string& id : {client.userId, first.first->second->userId}) {
+                    rows.erase(id);
+                    other.erase(id);
+                }
+                ASSERT_EQ(other, rows) << "step " << step << ", conference " << c;
+            }
+        }
+    }
+    for (const std::string& user : users) {
+        Deliveries out;
+        calls.Remove(sessionOf.at(user), out);
+        presence.Remove(sessionOf.at(user), out);
+    }
+    EXPECT_EQ(calls.ConferenceCount(), 0u);
+    EXPECT_EQ(calls.InvitationCount(), 0u);
+    EXPECT_EQ(calls.NextDeadline(), std::nullopt);
 }
 
 }  // namespace

@@ -191,6 +191,10 @@ TEST_F(VoiceServerConferenceTest, CallWaitingHoldAndSwitch) {
     EXPECT_EQ(Take(*b, 2), (Lines{"Joined 2 0 0", "Joined 1 1 0"}));
     EXPECT_EQ(Take(*a, 1), (Lines{Row("MemberChanged", 1, bob, "[]")}));
     EXPECT_EQ(Take(*c, 1), (Lines{Row("MemberChanged", 2, bob, "[H]")}));
+    // His connection breaks: he leaves both calls, the active and the held one.
+    b.reset();
+    EXPECT_EQ(Take(*a, 1), (Lines{Row("MemberLeft", 1, bob, "3")}));
+    EXPECT_EQ(Take(*c, 1), (Lines{Row("MemberLeft", 2, bob, "3")}));
 }
 
 TEST_F(VoiceServerConferenceTest, AConnectionThatEndsLeavesItsCalls) {
