@@ -70,13 +70,13 @@ std::vector<UserListRow> ParseUserList(const std::string& text, bool moderationE
         const std::size_t tab2 = line.find('\t', tab1 + 1);
         UserListRow row;
         row.nickname = line.substr(0, tab1);
-        row.userId = line.substr(tab1 + 1, tab2 == std::string::npos ? std::string::npos
-                                                                     : tab2 - tab1 - 1);
+        row.userId =
+            line.substr(tab1 + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab1 - 1);
         if (row.userId.empty() || !seen.insert(row.userId).second) {
             continue;
         }
-        row.flags = FlagsFromLetters(tab2 == std::string::npos ? std::string() : line.substr(tab2 + 1),
-                                     moderationEnabled);
+        row.flags = FlagsFromLetters(
+            tab2 == std::string::npos ? std::string() : line.substr(tab2 + 1), moderationEnabled);
         rows.push_back(std::move(row));
     }
     return rows;

@@ -120,15 +120,14 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
         parts_.scheduler, [this](bool lit) { CallPaneImages::PaintBlink(*textChat_, lit); },
         call_pane::kBlinkPeriodMs);
     if (parts_.scheduler != nullptr) {
-        secondEntry_ = parts_.scheduler->Add(
-            [this](const std::string&, std::uintptr_t) { OnSecondTick(); }, 0,
-            call_pane::kTimeInCallPeriodMs, TimerScheduler::kRepeat);
+        secondEntry_ =
+            parts_.scheduler->Add([this](const std::string&, std::uintptr_t) { OnSecondTick(); }, 0,
+                                  call_pane::kTimeInCallPeriodMs, TimerScheduler::kRepeat);
     }
     if (CSonaroManager* m = parts_.manager) {
         m->Subscribe<engine_event::userListUpdate>(&CActiveCallPane::UserListThunk, this);
         m->Subscribe<engine_event::userTalking>(&CActiveCallPane::UserTalkingThunk, this);
-        m->Subscribe<engine_event::JoinedConference>(&CActiveCallPane::JoinedConferenceThunk,
-                                                     this);
+        m->Subscribe<engine_event::JoinedConference>(&CActiveCallPane::JoinedConferenceThunk, this);
         m->Subscribe<engine_event::JoinedGroup>(&CActiveCallPane::JoinedGroupThunk, this);
         m->Subscribe<engine_event::ConnectionState>(&CActiveCallPane::ConnectionStateThunk, this);
     }
@@ -142,8 +141,7 @@ CActiveCallPane::~CActiveCallPane() {
         m->Unsubscribe<engine_event::JoinedConference>(&CActiveCallPane::JoinedConferenceThunk,
                                                        this);
         m->Unsubscribe<engine_event::JoinedGroup>(&CActiveCallPane::JoinedGroupThunk, this);
-        m->Unsubscribe<engine_event::ConnectionState>(&CActiveCallPane::ConnectionStateThunk,
-                                                      this);
+        m->Unsubscribe<engine_event::ConnectionState>(&CActiveCallPane::ConnectionStateThunk, this);
     }
     if (parts_.scheduler != nullptr) {
         parts_.scheduler->Remove(secondEntry_);
@@ -340,8 +338,8 @@ void CActiveCallPane::OnUserTalking(const std::string& name, bool start) {
         if (p.userId != name && p.nickname != name) {
             continue;
         }
-        p.flags = start ? p.flags | participant_flag::kTalking
-                        : p.flags & ~participant_flag::kTalking;
+        p.flags =
+            start ? p.flags | participant_flag::kTalking : p.flags & ~participant_flag::kTalking;
         if (QTreeWidgetItem* item = ItemOf(p.userId)) {
             Decorate(item, p.flags);
         }

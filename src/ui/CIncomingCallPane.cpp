@@ -91,8 +91,9 @@ CIncomingCallPane::CIncomingCallPane(const CallPaneParts& parts, QWidget* parent
 
     SetLight(StatusLight::kIdle);
     if (parts_.scheduler != nullptr) {
-        tickEntry_ = parts_.scheduler->Add([this](const std::string&, std::uintptr_t) { OnRingTick(); },
-                                           0, call_pane::kRingTickMs, TimerScheduler::kRepeat);
+        tickEntry_ =
+            parts_.scheduler->Add([this](const std::string&, std::uintptr_t) { OnRingTick(); }, 0,
+                                  call_pane::kRingTickMs, TimerScheduler::kRepeat);
     }
 }
 
@@ -122,7 +123,7 @@ void CIncomingCallPane::ShowSecond(CallRecord* record) {
     title_->setText(QString::fromStdString(view.title));
     caller_->setText(record_ != nullptr ? QString::fromStdString(record_->nickname) : QString());
     caller_->setToolTip(record_ != nullptr ? QString::fromStdString(record_->nickname + " (" +
-                                                                     record_->userId + ")")
+                                                                    record_->userId + ")")
                                            : QString());
     SetLight(view.light);
     for (QPushButton* button : {info_, hangUp_, pickUp_}) {

@@ -149,9 +149,9 @@ TEST(CallPaneTimingTest, TimeInCall) {
     struct Row {
         std::int64_t seconds;
         const char* text;
-    } rows[] = {{0, "00:00"},          {59, "00:59"},          {61, "01:01"},
-                {3599, "59:59"},       {3600, "01:00:00"},     {3661, "01:01:01"},
-                {36000, "10:00:00"},   {360000, "100:00:00"},  {-5, "00:00"}};
+    } rows[] = {{0, "00:00"},        {59, "00:59"},         {61, "01:01"},
+                {3599, "59:59"},     {3600, "01:00:00"},    {3661, "01:01:01"},
+                {36000, "10:00:00"}, {360000, "100:00:00"}, {-5, "00:00"}};
     for (const Row& row : rows) {
         EXPECT_EQ(FormatTimeInCall(row.seconds), row.text) << row.seconds;
     }
@@ -179,7 +179,11 @@ TEST(CallPaneTimingTest, RingSoundsAndTheirPeriods) {
         const char* sound;
         std::vector<std::uint32_t> ticks;
     } rows[] = {
-        {S::kRinging, false, false, "IncomingCall", {0, 64, 128, 192}},
+        {S::kRinging,
+         false,
+         false,
+         "IncomingCall",
+         {0, 64, 128, 192, 256, 320, 384, 448, 512, 576}},
         {S::kRinging, true, false, "CallWaiting", {0, 512}},
         {S::kHeld, false, false, "HoldReminder", {512}},
         {S::kHeld, true, false, "HoldReminder", {512}},
@@ -213,9 +217,9 @@ TEST(CallPaneTimingTest, RingTimeoutIsStrictlyMoreThanSixtySeconds) {
         S second;
         std::int64_t elapsedMs;
         bool timedOut;
-    } rows[] = {{S::kRinging, 0, false},      {S::kRinging, 59999, false},
-                {S::kRinging, 60000, false},  {S::kRinging, 60001, true},
-                {S::kRinging, 600000, true},  {S::kHeld, 600000, false},
+    } rows[] = {{S::kRinging, 0, false},     {S::kRinging, 59999, false},
+                {S::kRinging, 60000, false}, {S::kRinging, 60001, true},
+                {S::kRinging, 600000, true}, {S::kHeld, 600000, false},
                 {S::kEmpty, 600000, false}};
     for (const Row& row : rows) {
         RingTicker t;
@@ -266,7 +270,10 @@ TEST(CallPaneTimingTest, AloneForMoreThanOneSecond) {
         // Alone: hung up once more than a second has passed.
         {{0, true, 1, false}, {1000, true, 1, false}, {1001, true, 1, true}},
         // Somebody comes back in time: the grace starts again.
-        {{0, true, 1, false}, {900, true, 2, false}, {1500, true, 1, false}, {2400, true, 1, false},
+        {{0, true, 1, false},
+         {900, true, 2, false},
+         {1500, true, 1, false},
+         {2400, true, 1, false},
          {2501, true, 1, true}},
         // Not connected yet, or a forum (not a call): never.
         {{0, false, 1, false}, {5000, false, 1, false}},
@@ -288,8 +295,8 @@ TEST(ButtonBlinkerTest, FlipsEverySecondAndStopsPlain) {
     ManualTickClock clock(1000);
     TimerScheduler scheduler(clock);
     std::vector<bool> painted;
-    ButtonBlinker blinker(&scheduler, [&](bool lit) { painted.push_back(lit); },
-                          call_pane::kBlinkPeriodMs);
+    ButtonBlinker blinker(
+        &scheduler, [&](bool lit) { painted.push_back(lit); }, call_pane::kBlinkPeriodMs);
     blinker.Start();
     blinker.Start();  // already blinking: nothing new
     EXPECT_EQ(painted, (std::vector<bool>{true}));
