@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <unordered_map>
 
 #include "app/TimerScheduler.h"
@@ -59,7 +60,6 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
     lightLabel_->setFixedSize(CallPaneImages::kLightSize, CallPaneImages::kLightSize);
     status_->setObjectName("status");
     status_->setToolTip("Active Call Status");
-    status_->setWordWrap(true);
     status_->setMinimumWidth(10);
     QFont bold = status_->font();
     bold.setBold(true);
@@ -79,7 +79,8 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
     list_->header()->setSectionResizeMode(0, QHeaderView::Fixed);
     list_->header()->resizeSection(0, CallPaneImages::kMarkSize + 10);
     list_->header()->setSectionsMovable(false);
-    list_->setMinimumHeight(60);
+    // A header and three rows at least.
+    list_->setMinimumHeight(list_->fontMetrics().height() * 4 + 12);
     time_->setObjectName("timeInCall");
     talk_->setCheckable(true);
 
@@ -155,8 +156,22 @@ ActiveSlotKind CActiveCallPane::Kind() const {
     return record_->IsForum() ? ActiveSlotKind::kForum : ActiveSlotKind::kCall;
 }
 
+void CActiveCallPane::SetCompactWhenEmpty(bool on) {
+    compactWhenEmpty_ = on;
+    ApplyCompact();
+}
+
+void CActiveCallPane::ApplyCompact() {
+    const bool full = !compactWhenEmpty_ || record_ != nullptr;
+    list_->setVisible(full);
+    time_->setVisible(full);
+    // Empty, the pane takes no more room than its buttons need.
+    setSizePolicy(QSizePolicy::Preferred, full ? QSizePolicy::Preferred : QSizePolicy::Fixed);
+}
+
 void CActiveCallPane::ShowActive(CallRecord* record) {
     record_ = record;
+    ApplyCompact();
     list_->clear();
     FillList();
     alone_.Reset();
@@ -165,7 +180,7 @@ void CActiveCallPane::ShowActive(CallRecord* record) {
     talk_->setChecked(false);
     const ActivePaneButtons b =
         ActiveButtonsFor(Kind(), incoming_ ? incoming_->Kind() : SecondSlotKind::kEmpty);
-    status_->setText(Q(b.statusWhenShown));
+    SetStatus(Q(b.statusWhenShown));
     UpdateButtons();
     ShowTime();
 }
@@ -214,11 +229,29 @@ void CActiveCallPane::StopPickupBlink() {
 }
 
 QString CActiveCallPane::StatusText() const {
-    return status_->text();
+    return statusText_;
 }
 
 QString CActiveCallPane::TimeText() const {
     return time_->text();
+}
+
+void CActiveCallPane::SetStatus(const QString& text) {
+    statusText_ = text;
+    ElideStatus();
+}
+
+void CActiveCallPane::ElideStatus() {
+    // A long forum name is cut at the pane's width rather than pushing the buttons down; the
+    // whole of it is in the participant list's tooltip.
+    const int width = std::max(20, status_->width());
+    status_->setText(status_->fontMetrics().elidedText(statusText_, Qt::ElideRight, width));
+    list_->setToolTip(statusText_ != status_->text() ? statusText_ : QString());
+}
+
+void CActiveCallPane::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    ElideStatus();
 }
 
 void CActiveCallPane::SetLight(StatusLight light) {
@@ -349,13 +382,13 @@ void CActiveCallPane::OnUserTalking(const std::string& name, bool start) {
 
 void CActiveCallPane::OnJoinedConference(std::int32_t, bool joined, bool) {
     if (joined && record_ != nullptr && record_->IsCall()) {
-        status_->setText("Active Call");
+        SetStatus("Active Call");
     }
 }
 
 void CActiveCallPane::OnJoinedGroup(const std::string& name) {
     if (!name.empty() && record_ != nullptr && record_->IsForum()) {
-        status_->setText(QString("In %1 Forum").arg(Q(name)));
+        SetStatus(QString("In %1 Forum").arg(Q(name)));
     }
 }
 

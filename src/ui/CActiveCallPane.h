@@ -33,6 +33,8 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     ~CActiveCallPane() override;
 
     void SetIncomingPane(CIncomingCallPane* incoming) { incoming_ = incoming; }
+    // In the narrow main window the participant list and time are hidden while nothing is shown.
+    void SetCompactWhenEmpty(bool on);
     CPickupPane* Pickup() const { return pickup_; }
 
     // ActiveCallPane
@@ -66,7 +68,13 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     QPushButton* TextChatButton() const { return textChat_; }
     bool TextChatBlinking() const;
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    void ApplyCompact();
+    void SetStatus(const QString& text);
+    void ElideStatus();
     void SetLight(StatusLight light);
     void FillList();
     void ShowTime();
@@ -86,6 +94,8 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     StatusLight light_ = StatusLight::kIdle;
     bool muted_ = false;
     std::uint32_t secondEntry_ = 0;
+    bool compactWhenEmpty_ = false;
+    QString statusText_;
 
     QLabel* lightLabel_;
     QLabel* status_;

@@ -1,7 +1,6 @@
 #include "ui/CIncomingCallPane.h"
 
 #include <QContextMenuEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -61,15 +60,15 @@ CIncomingCallPane::CIncomingCallPane(const CallPaneParts& parts, QWidget* parent
     top->setSpacing(4);
     top->addWidget(lightLabel_);
     top->addWidget(title_, 1);
-    // Info is the least needed: it takes the short end of the row below.
-    auto* buttons = new QGridLayout;
+    auto* buttons = new QHBoxLayout;
     buttons->setSpacing(2);
-    buttons->addWidget(pickUp_, 0, 0);
-    buttons->addWidget(hangUp_, 0, 1);
-    buttons->addWidget(info_, 1, 0, 1, 2);
+    buttons->addWidget(pickUp_, 3);
+    buttons->addWidget(hangUp_, 3);
+    // Info is the least needed: it takes the short end of the row.
+    buttons->addWidget(info_, 2);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
+    layout->setContentsMargins(4, 3, 4, 3);
+    layout->setSpacing(2);
     layout->addLayout(top);
     layout->addWidget(caller_);
     layout->addLayout(buttons);
@@ -108,6 +107,11 @@ void CIncomingCallPane::SetPanes(CActiveCallPane* active, CPickupPane* pickup) {
     pickup_ = pickup;
 }
 
+void CIncomingCallPane::SetHiddenWhenEmpty(bool on) {
+    hiddenWhenEmpty_ = on;
+    setVisible(!hiddenWhenEmpty_ || record_ != nullptr);
+}
+
 SecondSlotKind CIncomingCallPane::Kind() const {
     if (record_ == nullptr) {
         return SecondSlotKind::kEmpty;
@@ -128,6 +132,9 @@ void CIncomingCallPane::ShowSecond(CallRecord* record) {
     SetLight(view.light);
     for (QPushButton* button : {info_, hangUp_, pickUp_}) {
         button->setEnabled(view.buttonsEnabled);
+    }
+    if (hiddenWhenEmpty_) {
+        setVisible(record_ != nullptr);
     }
     if (pickup_ != nullptr && kind == SecondSlotKind::kRinging) {
         pickup_->StartBlink();

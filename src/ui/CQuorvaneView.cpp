@@ -61,6 +61,9 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     status_->setWordWrap(true);
     status_->setFrameShape(QFrame::StyledPanel);
     status_->setMargin(4);
+    // Wrapped text does not count in the layout's minimum: keep room for the longest state
+    // (three lines at the default width), or the panes above would be drawn over.
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3 + 2 * 4 + 4);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     // The contact list fills the view above the status line; it is there before the session
@@ -73,13 +76,13 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
                     return session_ ? static_cast<std::uint16_t>(session_->PresenceMode()) : 0;
                 }},
             this);
-        layout->addWidget(contactList_, 1);
+        layout->addWidget(contactList_, 3);
     } else {
         layout->addStretch(1);
     }
     MakeCallPanes();
-    layout->addWidget(activePane_);
-    layout->addWidget(incomingPane_);
+    layout->addWidget(activePane_, 2);
+    layout->addWidget(incomingPane_, 0);
     layout->addWidget(status_);
 
     dialUp_ = MakePppDialUp();
@@ -186,6 +189,9 @@ void CQuorvaneView::MakeCallPanes() {
     incomingPane_ = new CIncomingCallPane(paneParts_, this);
     activePane_->SetIncomingPane(incomingPane_);
     incomingPane_->SetPanes(activePane_, activePane_->Pickup());
+    // The window is narrow and not tall: what is not in use leaves its room to the contacts.
+    activePane_->SetCompactWhenEmpty(true);
+    incomingPane_->SetHiddenWhenEmpty(true);
 }
 
 void CQuorvaneView::UseCallManager(CallManager* calls) {

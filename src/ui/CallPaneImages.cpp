@@ -118,9 +118,14 @@ void CallPaneImages::PaintBlink(QPushButton& button, bool lit) {
         button.setAutoFillBackground(false);
         return;
     }
+    // The active title bar's colours, also while the window is in the background.
     QPalette p = button.palette();
-    p.setColor(QPalette::Button, p.color(QPalette::Highlight));
-    p.setColor(QPalette::ButtonText, p.color(QPalette::HighlightedText));
+    const QColor back = p.color(QPalette::Active, QPalette::Highlight);
+    const QColor text = p.color(QPalette::Active, QPalette::HighlightedText);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Button, back);
+        p.setColor(group, QPalette::ButtonText, text);
+    }
     button.setPalette(p);
     button.setAutoFillBackground(true);
 }
