@@ -335,12 +335,13 @@ void CallManager::PickUp() {
         }
     }
     std::swap(active_, second_);
-    Impl::ShowActive(*this);
-    Impl::ShowSecond(*this);
+    // Connected before the panes see it, so that they show it as the call it now is.
     if (!active_->connected) {
         active_->connected = true;
         active_->startTime = clock_.Now();
     }
+    Impl::ShowActive(*this);
+    Impl::ShowSecond(*this);
     engine_.AcceptConference(active_->conferenceId);
 }
 
