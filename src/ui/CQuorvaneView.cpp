@@ -131,6 +131,8 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
         };
     }
 
+    UseCallManager(app_.GetCallManager());
+
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
     }
