@@ -87,7 +87,7 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     static void JoinedGroupThunk(const std::string& name, void* self);
     static void ConnectionStateThunk(std::int32_t state, void* self);
 
-    const CallPaneParts& parts_;
+    CallPaneParts parts_;
     CIncomingCallPane* incoming_ = nullptr;
     CallRecord* record_ = nullptr;
     AloneWatch alone_;

@@ -59,7 +59,7 @@ class CIncomingCallPane : public QFrame, public IncomingCallPane {
     void SetLight(StatusLight light);
     bool Silent() const;
 
-    const CallPaneParts& parts_;
+    CallPaneParts parts_;
     CActiveCallPane* active_ = nullptr;
     CPickupPane* pickup_ = nullptr;
     CallRecord* record_ = nullptr;

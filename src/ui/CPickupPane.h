@@ -30,7 +30,7 @@ class CPickupPane : public QWidget {
   private:
     void Paint(bool lit);
 
-    const CallPaneParts& parts_;
+    CallPaneParts parts_;
     QPushButton* button_;
     std::unique_ptr<ButtonBlinker> blinker_;
 };

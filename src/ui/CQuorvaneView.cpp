@@ -21,6 +21,7 @@
 #include "ui/CActiveCallPane.h"
 #include "ui/CIncomingCallPane.h"
 #include "ui/CPickupPane.h"
+#include "ui/CallPaneParts.h"
 #include "ui/ProgramSubsystems.h"
 
 namespace qv {
@@ -148,7 +149,7 @@ CQuorvaneView::~CQuorvaneView() {
 }
 
 void CQuorvaneView::MakeCallPanes() {
-    CallPaneParts& p = paneParts_;
+    CallPaneParts p;
     p.manager = app_.SonaroManager();
     p.scheduler = app_.Scheduler();
     p.clock = &app_.Clock();
@@ -187,8 +188,8 @@ void CQuorvaneView::MakeCallPanes() {
             manager->SetTalk(muted);
         }
     };
-    activePane_ = new CActiveCallPane(paneParts_, this);
-    incomingPane_ = new CIncomingCallPane(paneParts_, this);
+    activePane_ = new CActiveCallPane(p, this);
+    incomingPane_ = new CIncomingCallPane(p, this);
     activePane_->SetIncomingPane(incomingPane_);
     incomingPane_->SetPanes(activePane_, activePane_->Pickup());
     // The window is narrow and not tall: what is not in use leaves its room to the contacts.

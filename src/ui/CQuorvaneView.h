@@ -9,8 +9,6 @@
 #include <QWidget>
 #include <memory>
 
-#include "ui/CallPaneParts.h"
-
 namespace qv {
 
 class CActiveCallPane;
@@ -58,7 +56,6 @@ class CQuorvaneView : public QWidget {
     QLabel* status_;
     CContactListWindow* contactList_ = nullptr;
     CallManager* calls_ = nullptr;
-    CallPaneParts paneParts_;
     CActiveCallPane* activePane_ = nullptr;
     CIncomingCallPane* incomingPane_ = nullptr;
     QTimer timer_;

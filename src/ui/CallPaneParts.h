@@ -2,6 +2,7 @@
 
 // What the three call panes are given: the engine manager whose events they follow (may be
 // null), the scheduler and clock of their timed rules, and the operations their buttons run.
+// Each pane keeps its own copy: the objects pointed at outlive the panes.
 
 #include <cstdint>
 #include <functional>
