@@ -131,6 +131,8 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
         m->Subscribe<engine_event::JoinedConference>(&CActiveCallPane::JoinedConferenceThunk, this);
         m->Subscribe<engine_event::JoinedGroup>(&CActiveCallPane::JoinedGroupThunk, this);
         m->Subscribe<engine_event::ConnectionState>(&CActiveCallPane::ConnectionStateThunk, this);
+        m->Subscribe<engine_event::mikeActive>(&CActiveCallPane::MikeActiveThunk, this);
+        m->Subscribe<engine_event::canTalkEvent>(&CActiveCallPane::CanTalkThunk, this);
     }
     ShowActive(nullptr);
 }
@@ -143,6 +145,8 @@ CActiveCallPane::~CActiveCallPane() {
                                                        this);
         m->Unsubscribe<engine_event::JoinedGroup>(&CActiveCallPane::JoinedGroupThunk, this);
         m->Unsubscribe<engine_event::ConnectionState>(&CActiveCallPane::ConnectionStateThunk, this);
+        m->Unsubscribe<engine_event::mikeActive>(&CActiveCallPane::MikeActiveThunk, this);
+        m->Unsubscribe<engine_event::canTalkEvent>(&CActiveCallPane::CanTalkThunk, this);
     }
     if (parts_.scheduler != nullptr) {
         parts_.scheduler->Remove(secondEntry_);
@@ -175,8 +179,10 @@ void CActiveCallPane::ShowActive(CallRecord* record) {
     list_->clear();
     FillList();
     alone_.Reset();
-    // A new conversation starts with the microphone as the mode leaves it.
+    // A new conversation starts with the microphone as the mode leaves it; a forum tells its
+    // speaking privileges after the join.
     muted_ = false;
+    canTalk_ = true;
     talk_->setChecked(false);
     const ActivePaneButtons b =
         ActiveButtonsFor(Kind(), incoming_ ? incoming_->Kind() : SecondSlotKind::kEmpty);
@@ -403,6 +409,17 @@ void CActiveCallPane::OnConnectionState(std::int32_t state) {
     talk_->setEnabled(false);
 }
 
+void CActiveCallPane::OnMikeActive(std::int16_t state) {
+    if (record_ == nullptr || parts_.manager == nullptr) {
+        return;
+    }
+    OnUserTalking(parts_.manager->UserId(), state == 1 && canTalk_);
+}
+
+void CActiveCallPane::OnCanTalk(bool on) {
+    canTalk_ = on;
+}
+
 void CActiveCallPane::ShowTime() {
     if (record_ == nullptr || !record_->connected || parts_.clock == nullptr) {
         time_->setText("Time In Call:");
@@ -424,6 +441,14 @@ void CActiveCallPane::OnSecondTick() {
             parts_.playSound("RemovedFromCall");
         }
     }
+}
+
+void CActiveCallPane::MikeActiveThunk(std::int16_t state, void* self) {
+    static_cast<CActiveCallPane*>(self)->OnMikeActive(state);
+}
+
+void CActiveCallPane::CanTalkThunk(bool on, void* self) {
+    static_cast<CActiveCallPane*>(self)->OnCanTalk(on);
 }
 
 void CActiveCallPane::UserListThunk(const std::string& text, void* self) {

@@ -53,6 +53,10 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void OnJoinedConference(std::int32_t id, bool joined, bool deleted);
     void OnJoinedGroup(const std::string& name);
     void OnConnectionState(std::int32_t state);
+    // The microphone is open (state 1) or closed: the user's own row talks while the user may.
+    void OnMikeActive(std::int16_t state);
+    // Speaking privileges in a forum.
+    void OnCanTalk(bool on);
     // The one-second tick (the scheduler runs it).
     void OnSecondTick();
 
@@ -86,6 +90,8 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     static void JoinedConferenceThunk(std::int32_t id, bool joined, bool deleted, void* self);
     static void JoinedGroupThunk(const std::string& name, void* self);
     static void ConnectionStateThunk(std::int32_t state, void* self);
+    static void MikeActiveThunk(std::int16_t state, void* self);
+    static void CanTalkThunk(bool on, void* self);
 
     CallPaneParts parts_;
     CIncomingCallPane* incoming_ = nullptr;
@@ -93,6 +99,7 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     AloneWatch alone_;
     StatusLight light_ = StatusLight::kIdle;
     bool muted_ = false;
+    bool canTalk_ = true;
     std::uint32_t secondEntry_ = 0;
     bool compactWhenEmpty_ = false;
     QString statusText_;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineTestSupport.h"
 #include "app/TimerScheduler.h"
 #include "calls/CallRecord.h"
 #include "platform/TickClock.h"
@@ -42,7 +43,7 @@ std::unique_ptr<CallRecord> Forum(const std::string& name) {
 }
 
 class CallPanesTest : public ::testing::Test {
-  protected:
+  public:
     static void SetUpTestSuite() {
         static int argc = 1;
         static char name[] = "qv_call_panes_test";
@@ -53,6 +54,7 @@ class CallPanesTest : public ::testing::Test {
         }
     }
 
+  protected:
     CallPanesTest() {
         parts.scheduler = &scheduler;
         parts.clock = &clock;
@@ -379,6 +381,39 @@ TEST_F(CallPanesTest, AloneForOverASecondHangsUpWithTheSound) {
     active->OnUserList("alice\t1001\t\n");
     Run(5000);
     EXPECT_EQ(Take(), Lines{});
+}
+
+// The engine's events reach the pane through the manager's subscriptions.
+TEST(CallPanesEngineTest, EventsFromTheEngineManager) {
+    CallPanesTest::SetUpTestSuite();
+    test::EngineHarness h;
+    h.LogIn();  // the user is "nick" (42)
+    ManualTickClock clock(1000);
+    TimerScheduler scheduler(clock);
+    CallPaneParts parts;
+    parts.manager = h.manager.get();
+    parts.scheduler = &scheduler;
+    parts.clock = &clock;
+    auto pane = std::make_unique<CActiveCallPane>(parts);
+    auto call = Call("7", "seven", true, clock.Now());
+    pane->ShowActive(call.get());
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.JoinedConference(3, 1, 0); });
+    EXPECT_EQ(pane->StatusText(), "Active Call");
+    pane->OnUserList("nick\t42\t\nseven\t7\t\n");
+    ASSERT_EQ(pane->Participants()->topLevelItemCount(), 2);
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.userTalking("7", "", 1); });
+    EXPECT_EQ(pane->Participants()->topLevelItem(1)->toolTip(0), "Talking");
+    // The microphone opens: the user's own row talks, unless a forum took the privilege.
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.mikeActive(1); });
+    EXPECT_EQ(pane->Participants()->topLevelItem(0)->toolTip(0), "Talking");
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.mikeActive(0); });
+    EXPECT_EQ(pane->Participants()->topLevelItem(0)->toolTip(0), "In the call");
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.canTalkEvent(0); });
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.mikeActive(1); });
+    EXPECT_EQ(pane->Participants()->topLevelItem(0)->toolTip(0), "In the call");
+    pane.reset();
+    // Unsubscribed: later events reach nobody.
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.mikeActive(1); });
 }
 
 }  // namespace
