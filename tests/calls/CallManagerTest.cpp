@@ -56,6 +56,31 @@ TEST_F(CallManagerTest, APlacedCallRingsThenConnectsOnTheFirstJoin) {
     EXPECT_EQ(rig.chat.lines, (Lines{"joined Bob 7"}));
 }
 
+TEST_F(CallManagerTest, CallsAreLoggedOnlyWithLoggingOnAndTheLogOpen) {
+    struct Case {
+        int logEvents;
+        bool open;
+        Lines records;
+    };
+    const Case cases[] = {
+        {0, true, {}},
+        {1, false, {}},
+        {1, true, {"out 1700000000 7 Bob", "in 1700000000 8 Cid"}},
+    };
+    for (const Case& c : cases) {
+        rig.h.options.SetLogEvents(c.logEvents);
+        rig.eventLog.open = c.open;
+        rig.eventLog.records.clear();
+        ASSERT_TRUE(calls->PlaceCall("7", "Bob"));
+        rig.RingIn("8", "Cid");
+        EXPECT_EQ(rig.eventLog.records, c.records) << c.logEvents << c.open;
+        calls->HangUp();
+        calls->HangUp();
+        rig.Pump();
+        EXPECT_TRUE(calls->IsIdle());
+    }
+}
+
 TEST_F(CallManagerTest, CallsThatCannotBePlacedSayWhy) {
     struct Case {
         std::string id;
