@@ -327,10 +327,12 @@ void CallManager::PickUp() {
     }
     Impl::VoiceLinkOff(*this);
     if (active_) {
-        if (active_->IsCall()) {
+        if (active_->IsCall() && active_->connected) {
             Impl::Hold(*this, *active_);
         } else {
-            // The answered call takes the slot right after.
+            // A forum is left; so is a call the engine never joined (there is nothing to hold,
+            // and held it would look like a call ringing in). The answered call takes the slot
+            // right after.
             Impl::EndActive(*this, false, false);
         }
     }
@@ -533,10 +535,21 @@ std::string CallManager::DeclineText(std::int32_t msgNum, const std::string& fro
 
 void CallManager::OnJoinedConference(std::int32_t id, bool joined, bool /*deleted*/) {
     Trace("CallManager", "OnJoinedConference");
-    // The first join after placing is the call's, whatever its id.
-    if (!joined || !active_ || !active_->IsCall() || active_->connected) {
+    if (!joined) {
         return;
     }
+    if (!active_ || !active_->IsCall() || active_->connected) {
+        // A conference no slot holds: the call placed for it was ended before the engine had
+        // joined it. Left, or the user would sit in it unseen.
+        const auto holds = [id](const std::unique_ptr<CallRecord>& r) {
+            return r && r->IsCall() && r->conferenceId == id;
+        };
+        if (id != 0 && !holds(active_) && !holds(second_)) {
+            engine_.LeaveConference(id, 0, "");
+        }
+        return;
+    }
+    // The first join after placing is the call's, whatever its id.
     active_->conferenceId = id;
     active_->connected = true;
     active_->startTime = clock_.Now();

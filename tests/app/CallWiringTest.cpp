@@ -174,7 +174,8 @@ TEST_F(CallWiringTest, NoFlashWhileTheMainWindowIsInFront) {
     Pump();
     ASSERT_TRUE(calls->IsRinging());
     EXPECT_TRUE(shell.screen.flashes.empty());
-    EXPECT_EQ(app->GetContactStore()->Find("8"), nullptr);  // nor added without AutoAddToContactList
+    EXPECT_EQ(app->GetContactStore()->Find("8"),
+              nullptr);  // nor added without AutoAddToContactList
 }
 
 }  // namespace

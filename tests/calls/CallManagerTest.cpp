@@ -56,6 +56,31 @@ TEST_F(CallManagerTest, APlacedCallRingsThenConnectsOnTheFirstJoin) {
     EXPECT_EQ(rig.chat.lines, (Lines{"joined Bob 7"}));
 }
 
+TEST_F(CallManagerTest, CallsAreLoggedOnlyWithLoggingOnAndTheLogOpen) {
+    struct Case {
+        int logEvents;
+        bool open;
+        Lines records;
+    };
+    const Case cases[] = {
+        {0, true, {}},
+        {1, false, {}},
+        {1, true, {"out 1700000000 7 Bob", "in 1700000000 8 Cid"}},
+    };
+    for (const Case& c : cases) {
+        rig.h.options.SetLogEvents(c.logEvents);
+        rig.eventLog.open = c.open;
+        rig.eventLog.records.clear();
+        ASSERT_TRUE(calls->PlaceCall("7", "Bob"));
+        rig.RingIn("8", "Cid");
+        EXPECT_EQ(rig.eventLog.records, c.records) << c.logEvents << c.open;
+        calls->HangUp();
+        calls->HangUp();
+        rig.Pump();
+        EXPECT_TRUE(calls->IsIdle());
+    }
+}
+
 TEST_F(CallManagerTest, CallsThatCannotBePlacedSayWhy) {
     struct Case {
         std::string id;
@@ -358,6 +383,44 @@ TEST_F(CallManagerTest, PickingUpInAForumLeavesTheForum) {
     EXPECT_TRUE(calls->ActiveIsCall());
     EXPECT_EQ(calls->Second(), nullptr);  // the forum is gone, not held
     EXPECT_EQ(rig.chat.lines, (Lines{"left forum Lobby", "no conversation"}));
+}
+
+TEST_F(CallManagerTest, PickingUpWhileTheOwnCallIsNotJoinedEndsThatCall) {
+    rig.Sim().ScriptCallee("7", sim::SimCallee{"Bob", sim::CalleeAnswer::Ringing, 0, ""});
+    const std::int32_t c = rig.RingIn("8", "Cid");
+    rig.TakeCalls();
+    ASSERT_TRUE(calls->PlaceCall("7", "Bob"));
+    // Before the engine's join arrives.
+    calls->PickUp();
+    EXPECT_EQ(test::Describe(calls->Active()), "call 8 Cid c=" + Conf(c) + " on");
+    EXPECT_EQ(calls->Second(), nullptr);
+    const Lines engine = rig.TakeCalls();
+    ASSERT_GE(engine.size(), 4u);
+    EXPECT_EQ(engine[2], "CancelInvitations(\"7\\n\", 0, \"\")");
+    EXPECT_NE(std::find(engine.begin(), engine.end(), "AcceptConference(" + Conf(c) + ")"),
+              engine.end());
+    // The conference the engine made for the ended call is left once its join comes.
+    EXPECT_EQ(engine.back().rfind("LeaveConference(", 0), 0u) << engine.back();
+    EXPECT_NE(engine.back(), "LeaveConference(" + Conf(c) + ", 0, \"\")");
+    EXPECT_EQ(rig.h.manager->ConferenceId(), c);
+    EXPECT_EQ(test::Describe(calls->Active()), "call 8 Cid c=" + Conf(c) + " on");
+    EXPECT_EQ(
+        std::count_if(engine.begin(), engine.end(),
+                      [](const std::string& call) { return call.rfind("HoldConference", 0) == 0; }),
+        0);
+}
+
+TEST_F(CallManagerTest, HangingUpBeforeTheEngineJoinedLeavesItsConferenceWhenItComes) {
+    rig.Sim().ScriptCallee("7", sim::SimCallee{"Bob", sim::CalleeAnswer::Ringing, 0, ""});
+    ASSERT_TRUE(calls->PlaceCall("7", "Bob"));
+    calls->HangUp();
+    EXPECT_TRUE(calls->IsIdle());
+    const Lines engine = rig.TakeCalls();
+    ASSERT_FALSE(engine.empty());
+    EXPECT_EQ(engine.back().rfind("LeaveConference(", 0), 0u) << engine.back();
+    EXPECT_NE(engine.back(), "LeaveConference(0, 0, \"\")");
+    EXPECT_EQ(rig.h.manager->ConferenceId(), 0);
+    EXPECT_EQ(rig.h.manager->GetUserList(), "");
 }
 
 TEST_F(CallManagerTest, PickingUpWithNothingWaitingOnlyClosesTheNotice) {
