@@ -160,22 +160,8 @@ ActiveSlotKind CActiveCallPane::Kind() const {
     return record_->IsForum() ? ActiveSlotKind::kForum : ActiveSlotKind::kCall;
 }
 
-void CActiveCallPane::SetCompactWhenEmpty(bool on) {
-    compactWhenEmpty_ = on;
-    ApplyCompact();
-}
-
-void CActiveCallPane::ApplyCompact() {
-    const bool full = !compactWhenEmpty_ || record_ != nullptr;
-    list_->setVisible(full);
-    time_->setVisible(full);
-    // Empty, the pane takes no more room than its buttons need.
-    setSizePolicy(QSizePolicy::Preferred, full ? QSizePolicy::Preferred : QSizePolicy::Fixed);
-}
-
 void CActiveCallPane::ShowActive(CallRecord* record) {
     record_ = record;
-    ApplyCompact();
     list_->clear();
     FillList();
     alone_.Reset();

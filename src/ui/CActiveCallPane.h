@@ -33,8 +33,6 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     ~CActiveCallPane() override;
 
     void SetIncomingPane(CIncomingCallPane* incoming) { incoming_ = incoming; }
-    // In the narrow main window the participant list and time are hidden while nothing is shown.
-    void SetCompactWhenEmpty(bool on);
     CPickupPane* Pickup() const { return pickup_; }
 
     // ActiveCallPane
@@ -76,7 +74,6 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void ApplyCompact();
     void SetStatus(const QString& text);
     void ElideStatus();
     void SetLight(StatusLight light);
@@ -101,7 +98,6 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     bool muted_ = false;
     bool canTalk_ = true;
     std::uint32_t secondEntry_ = 0;
-    bool compactWhenEmpty_ = false;
     QString statusText_;
 
     QLabel* lightLabel_;

@@ -107,11 +107,6 @@ void CIncomingCallPane::SetPanes(CActiveCallPane* active, CPickupPane* pickup) {
     pickup_ = pickup;
 }
 
-void CIncomingCallPane::SetHiddenWhenEmpty(bool on) {
-    hiddenWhenEmpty_ = on;
-    setVisible(!hiddenWhenEmpty_ || record_ != nullptr);
-}
-
 SecondSlotKind CIncomingCallPane::Kind() const {
     if (record_ == nullptr) {
         return SecondSlotKind::kEmpty;
@@ -132,9 +127,6 @@ void CIncomingCallPane::ShowSecond(CallRecord* record) {
     SetLight(view.light);
     for (QPushButton* button : {info_, hangUp_, pickUp_}) {
         button->setEnabled(view.buttonsEnabled);
-    }
-    if (hiddenWhenEmpty_) {
-        setVisible(record_ != nullptr);
     }
     if (pickup_ != nullptr && kind == SecondSlotKind::kRinging) {
         pickup_->StartBlink();

@@ -30,8 +30,6 @@ class CIncomingCallPane : public QFrame, public IncomingCallPane {
 
     // The panes it updates when its slot changes.
     void SetPanes(CActiveCallPane* active, CPickupPane* pickup);
-    // In the narrow main window the pane is hidden while its slot is empty.
-    void SetHiddenWhenEmpty(bool on);
 
     // IncomingCallPane
     void ShowSecond(CallRecord* record) override;
@@ -66,7 +64,6 @@ class CIncomingCallPane : public QFrame, public IncomingCallPane {
     RingTicker ticker_;
     StatusLight light_ = StatusLight::kIdle;
     std::uint32_t tickEntry_ = 0;
-    bool hiddenWhenEmpty_ = false;
 
     QLabel* lightLabel_;
     QLabel* title_;

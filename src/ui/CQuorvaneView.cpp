@@ -192,9 +192,6 @@ void CQuorvaneView::MakeCallPanes() {
     incomingPane_ = new CIncomingCallPane(p, this);
     activePane_->SetIncomingPane(incomingPane_);
     incomingPane_->SetPanes(activePane_, activePane_->Pickup());
-    // The window is narrow and not tall: what is not in use leaves its room to the contacts.
-    activePane_->SetCompactWhenEmpty(true);
-    incomingPane_->SetHiddenWhenEmpty(true);
 }
 
 void CQuorvaneView::UseCallManager(CallManager* calls) {
