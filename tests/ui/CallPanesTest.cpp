@@ -245,6 +245,23 @@ TEST_F(CallPanesTest, PickUpStopsThePickupBlinking) {
     EXPECT_FALSE(active->Pickup()->Lit());
 }
 
+TEST_F(CallPanesTest, TheLightOfARingingCallBlinks) {
+    auto s = Call("1003", "carol", false, clock.Now());
+    incoming->ShowSecond(s.get());
+    std::vector<StatusLight> seen;
+    for (int i = 0; i < 10; ++i) {
+        incoming->OnRingTick();
+        seen.push_back(incoming->Light());
+    }
+    using L = StatusLight;
+    EXPECT_EQ(seen,
+              (std::vector<L>{L::kWaiting, L::kWaitingB, L::kWaiting, L::kWaitingB, L::kWaiting,
+                              L::kWaitingB, L::kWaiting, L::kWaitingB, L::kWaiting, L::kWaiting}));
+    incoming->ShowSecond(nullptr);
+    EXPECT_EQ(incoming->Light(), L::kIdle);
+    EXPECT_EQ(incoming->RingCounter(), 0u);
+}
+
 TEST_F(CallPanesTest, RightClickMenuHangsUpTheSecondSlot) {
     auto s = Call("1003", "carol", false, clock.Now());
     incoming->ShowSecond(s.get());
