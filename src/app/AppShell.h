@@ -28,6 +28,8 @@ class AppShell {
     virtual void ShowMainWindow(bool minimized) = 0;
     // Shows the main window normally and brings it to the front.
     virtual void ActivateMainWindow() = 0;
+    // Whether the main window is the foreground window.
+    virtual bool MainWindowInFront() const { return false; }
     virtual void DestroyMainWindow() = 0;
     // The view connects (start-up's auto-connect, a command file that waits for the session).
     virtual void Connect() {}

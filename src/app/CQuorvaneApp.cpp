@@ -12,9 +12,11 @@
 #include "app/AppShell.h"
 #include "app/FileTypeRegistration.h"
 #include "app/PartnerNumber.h"
+#include "app/ProgramCallSurroundings.h"
 #include "app/SingleInstance.h"
 #include "app/SonaroStoreLink.h"
 #include "app/TimerScheduler.h"
+#include "calls/CallManager.h"
 #include "directory/DirectoryClient.h"
 #include "directory/JobScheduler.h"
 #include "directory/PartnerRequests.h"
@@ -225,13 +227,19 @@ bool CQuorvaneApp::InitInstance() {
     sonaroManager_->SetSystemNotices(notices_.get());
     sonaroManager_->SetUi(shell_.GetEngineUi());
     Created("SonaroManager");
-    // The status line and call manager follow here as they come.
+    // The status line comes here as it comes.
+    callManager_ = std::make_unique<CallManager>(*sonaroManager_, *options_, *notices_,
+                                                 shell_.GetScreen(), clock_);
+    Created("CallManager");
     contactStore_ =
         std::make_unique<ContactStore>(directory_.get(), nullptr, shell_.GetScreen(), *notices_);
     blockStore_->SetContactStore(contactStore_.get());
     storeLink_ =
         std::make_unique<SonaroStoreLink>(*sonaroManager_, contactStore_.get(), blockStore_.get());
     Created("ContactStore");
+    callSurroundings_ = std::make_unique<ProgramCallSurroundings>(
+        shell_, *options_, blockStore_.get(), contactStore_.get());
+    callManager_->SetSurroundings(callSurroundings_.get());
 
     directory_->Start(
         serverSettings_->GetString("Server", "WebServer", DirectoryClient::kDefaultWebServer),
@@ -455,7 +463,16 @@ int CQuorvaneApp::ExitInstance() {
 }
 
 void CQuorvaneApp::DestroyObjects() {
-    // Call manager, status line and offline queue go here as they come.
+    // Calls end with the program: whatever the call manager holds is left or declined while
+    // the engine still stands.
+    if (callManager_) {
+        callManager_->SetSurroundings(nullptr);
+        callManager_->EndSecond(CallManager::kDeclined, "");
+        callManager_->EndActive(false);
+    }
+    callSurroundings_.reset();
+    Destroy(callManager_, "CallManager");
+    // The status line and offline queue go here as they come.
     if (sonaroManager_) {
         sonaroManager_->DestroyControl();
     }

@@ -18,6 +18,8 @@ namespace qv {
 
 class AppShell;
 class BlockStore;
+class CallManager;
+class ProgramCallSurroundings;
 class ContactStore;
 class SonaroStoreLink;
 class CSonaroManager;
@@ -91,6 +93,7 @@ class CQuorvaneApp {
     DirectoryClient* Directory() { return directory_.get(); }
     SystemNoticeList* Notices() { return notices_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
+    CallManager* GetCallManager() { return callManager_.get(); }
     BlockStore* GetBlockStore() { return blockStore_.get(); }
     ContactStore* GetContactStore() { return contactStore_.get(); }
     Mixer& GetMixer() { return *mixer_; }
@@ -155,9 +158,12 @@ class CQuorvaneApp {
     std::unique_ptr<SystemNoticeList> notices_;      // 10 (until the alerts store lands)
     std::unique_ptr<BlockStore> blockStore_;         // 15
     std::unique_ptr<CSonaroManager> sonaroManager_;  // 16
+    std::unique_ptr<CallManager> callManager_;       // 18
     std::unique_ptr<ContactStore> contactStore_;     // 19
     // The stores' way to the engine: after both, gone before the manager.
     std::unique_ptr<SonaroStoreLink> storeLink_;
+    // The call manager's way to the stores and the main window: after the contact store.
+    std::unique_ptr<ProgramCallSurroundings> callSurroundings_;
     bool mainWindowCreated_ = false;
     bool startingUp_ = false;     // InitInstance opens the command line's file
     bool connectWanted_ = false;  // that file wants a connection once start-up is done

@@ -29,9 +29,10 @@ CSystemNoticeWindow::CSystemNoticeWindow(SystemNoticeList& notices, QWidget* par
 
 void CSystemNoticeWindow::Refresh() {
     list_->clear();
-    for (const auto& n : notices_.Notices()) {
+    // A call that no longer rings has nothing to show.
+    for (const auto& n : notices_.OpenNotices()) {
         const QString when = QDateTime::fromSecsSinceEpoch(n.time).toString("yyyy-MM-dd HH:mm:ss");
-        list_->addItem(when + "\n" + QString::fromUtf8(n.text.c_str()));
+        list_->addItem(when + "\n" + QString::fromUtf8(SystemNoticeList::TextOf(n).c_str()));
     }
     list_->scrollToBottom();
     notices_.MarkAllShown();

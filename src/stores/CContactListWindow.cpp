@@ -122,8 +122,10 @@ CContactListWindow::CContactListWindow(Parts parts, QWidget* parent)
     connect(tree_, &QTreeWidget::itemCollapsed, this, [this] { SaveExpansion(); });
     connect(tree_, &QTreeWidget::customContextMenuRequested, this,
             &CContactListWindow::ShowContextMenu);
+    // A double-click calls a contact who can answer; an offline one is only selected.
     connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-        if (ContactOf(item) != nullptr) {
+        if (const UserProfile* contact = ContactOf(item);
+            contact != nullptr && IsShownOnline(contact->presenceFlags)) {
             OnCommand(cmd::kCallContact);
         }
     });

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
@@ -285,9 +286,12 @@ void CMainFrame::Place() {
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect work = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const int menu = menuBar()->sizeHint().height();
-    // Wide enough for the menu bar; tall enough for the panes.
+    // Wide enough for the menu bar.
     const int width = std::max(180, menuBar()->sizeHint().width() + 8);
-    const int minHeight = menu + 380;
+    // Tall enough for the panes: never less than what the view's controls need, or the window
+    // would grow past the bottom of the work area when it is first shown.
+    layout()->activate();
+    const int minHeight = std::max(menu + 380, minimumSizeHint().height());
     int left = machine ? machine->GetInt(kWindowRect, "Left", work.right() - width) : 0;
     int top = machine ? machine->GetInt(kWindowRect, "Top", work.bottom() - minHeight) : 0;
     int height = machine ? machine->GetInt(kWindowRect, "Height", minHeight) : minHeight;

@@ -7,6 +7,7 @@
 
 #include "app/CQuorvaneApp.h"
 #include "app/TimerScheduler.h"
+#include "calls/CallManager.h"
 #include "engine/CSonaroManager.h"
 #include "login/LoginForm.h"
 #include "login/QtSessionUi.h"
@@ -17,6 +18,10 @@
 #include "settings/Customization.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactStore.h"
+#include "ui/CActiveCallPane.h"
+#include "ui/CIncomingCallPane.h"
+#include "ui/CPickupPane.h"
+#include "ui/CallPaneParts.h"
 #include "ui/ProgramSubsystems.h"
 
 namespace qv {
@@ -57,6 +62,9 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     status_->setWordWrap(true);
     status_->setFrameShape(QFrame::StyledPanel);
     status_->setMargin(4);
+    // Wrapped text does not count in the layout's minimum: keep room for the longest state
+    // (three lines at the default width), or the panes above would be drawn over.
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3 + 2 * 4 + 4);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     // The contact list fills the view above the status line; it is there before the session
@@ -69,10 +77,13 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
                     return session_ ? static_cast<std::uint16_t>(session_->PresenceMode()) : 0;
                 }},
             this);
-        layout->addWidget(contactList_, 1);
+        layout->addWidget(contactList_, 3);
     } else {
         layout->addStretch(1);
     }
+    MakeCallPanes();
+    layout->addWidget(activePane_, 2);
+    layout->addWidget(incomingPane_, 0);
     layout->addWidget(status_);
 
     dialUp_ = MakePppDialUp();
@@ -121,6 +132,8 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
         };
     }
 
+    UseCallManager(app_.GetCallManager());
+
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
     }
@@ -131,7 +144,91 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
 
 CQuorvaneView::~CQuorvaneView() {
     timer_.stop();
+    UseCallManager(nullptr);
     session_.reset();
+}
+
+void CQuorvaneView::MakeCallPanes() {
+    CallPaneParts p;
+    p.manager = app_.SonaroManager();
+    p.scheduler = app_.Scheduler();
+    p.clock = &app_.Clock();
+    p.playSound = [this](const std::string& name) {
+        if (CSonaroManager* manager = app_.SonaroManager()) {
+            manager->PlaySoundEvent(name);
+        }
+    };
+    p.ownMode = [this]() -> std::uint16_t {
+        return session_ ? static_cast<std::uint16_t>(session_->PresenceMode()) : 0;
+    };
+    p.moderationEnabled =
+        app_.GetCustomization() != nullptr && app_.GetCustomization()->Get().enableModeration != 0;
+    p.hangUp = [this] {
+        if (calls_ != nullptr) {
+            calls_->HangUp();
+        }
+    };
+    p.holdOrSwitch = [this] {
+        if (calls_ != nullptr) {
+            calls_->HoldOrSwitch();
+        }
+    };
+    p.pickUp = [this] {
+        if (calls_ != nullptr) {
+            calls_->PickUp();
+        }
+    };
+    p.endSecond = [this](std::int16_t reason, const std::string& text) {
+        if (calls_ != nullptr) {
+            calls_->EndSecond(reason, text);
+        }
+    };
+    p.setTalk = [this](bool muted) {
+        if (CSonaroManager* manager = app_.SonaroManager()) {
+            manager->SetTalk(muted);
+        }
+    };
+    activePane_ = new CActiveCallPane(p, this);
+    incomingPane_ = new CIncomingCallPane(p, this);
+    activePane_->SetIncomingPane(incomingPane_);
+    incomingPane_->SetPanes(activePane_, activePane_->Pickup());
+}
+
+void CQuorvaneView::UseCallManager(CallManager* calls) {
+    if (calls_ != nullptr) {
+        calls_->SetActivePane(nullptr);
+        calls_->SetIncomingPane(nullptr);
+    }
+    calls_ = calls;
+    if (calls_ != nullptr) {
+        calls_->SetActivePane(activePane_);
+        calls_->SetIncomingPane(incomingPane_);
+        activePane_->ShowActive(calls_->Active());
+        incomingPane_->ShowSecond(calls_->Second());
+    } else {
+        activePane_->ShowActive(nullptr);
+        incomingPane_->ShowSecond(nullptr);
+    }
+    if (contactList_ != nullptr) {
+        if (calls_ != nullptr) {
+            contactList_->SetCallHandler([this](const std::string& id) { PlaceCallTo(id); });
+        } else {
+            contactList_->SetCallHandler(nullptr);
+        }
+    }
+}
+
+void CQuorvaneView::PlaceCallTo(const std::string& loginId) {
+    if (calls_ == nullptr) {
+        return;
+    }
+    std::string nickname = loginId;
+    if (ContactStore* contacts = app_.GetContactStore()) {
+        if (const UserProfile* contact = contacts->Find(loginId)) {
+            nickname = contact->NickName;
+        }
+    }
+    calls_->PlaceCall(loginId, nickname);
 }
 
 void CQuorvaneView::ShowState(int state) {

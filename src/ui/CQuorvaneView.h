@@ -11,6 +11,9 @@
 
 namespace qv {
 
+class CActiveCallPane;
+class CIncomingCallPane;
+class CallManager;
 class CContactListWindow;
 class CQuorvaneApp;
 class DialUp;
@@ -34,16 +37,27 @@ class CQuorvaneView : public QWidget {
     QtSessionUi* GetSessionUi() const { return ui_.get(); }
     // Null when the program has no contact store or user settings.
     CContactListWindow* ContactList() const { return contactList_; }
+    // The call panes, there for the whole run.
+    CActiveCallPane* ActivePane() const { return activePane_; }
+    CIncomingCallPane* IncomingPane() const { return incomingPane_; }
+    // The panes show the slots of this call manager and their buttons run its operations; the
+    // contact list's Call command places its calls. Null detaches them.
+    void UseCallManager(CallManager* calls);
 
     // The connection state changed: the status text follows it.
     void ShowState(int state);
 
   private:
     void OnTimer();
+    void MakeCallPanes();
+    void PlaceCallTo(const std::string& loginId);
 
     CQuorvaneApp& app_;
     QLabel* status_;
     CContactListWindow* contactList_ = nullptr;
+    CallManager* calls_ = nullptr;
+    CActiveCallPane* activePane_ = nullptr;
+    CIncomingCallPane* incomingPane_ = nullptr;
     QTimer timer_;
     std::unique_ptr<DialUp> dialUp_;
     std::unique_ptr<SessionSubsystems> subsystems_;

@@ -1,6 +1,8 @@
 #include "ui/ProgramSubsystems.h"
 
 #include "app/CQuorvaneApp.h"
+#include "calls/CallManager.h"
+#include "directory/UserProfile.h"
 #include "engine/CSonaroManager.h"
 #include "settings/LoginKey.h"
 #include "settings/RegistryKey.h"
@@ -14,8 +16,29 @@ void ProgramSubsystems::RequestPartnerParameters() {
 }
 
 bool ProgramSubsystems::CallOrForumInProgress() const {
+    if (CallManager* calls = app_.GetCallManager()) {
+        return !calls->IsIdle();
+    }
     CSonaroManager* manager = app_.SonaroManager();
     return manager != nullptr && manager->IsInGroupOrConference();
+}
+
+void ProgramSubsystems::HangUp() {
+    if (CallManager* calls = app_.GetCallManager()) {
+        calls->HangUp();
+    }
+}
+
+void ProgramSubsystems::DeclineRingingCall(std::int16_t reason, const std::string& text) {
+    if (CallManager* calls = app_.GetCallManager()) {
+        calls->DeclineRingingCall(reason, text);
+    }
+}
+
+void ProgramSubsystems::CallUser(const UserProfile& user) {
+    if (CallManager* calls = app_.GetCallManager()) {
+        calls->PlaceCall(user.LoginId, user.NickName);
+    }
 }
 
 std::uint32_t ProgramSubsystems::LoggedInId() const {

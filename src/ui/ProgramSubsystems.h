@@ -17,7 +17,11 @@ class ProgramSubsystems final : public SessionSubsystems {
     explicit ProgramSubsystems(CQuorvaneApp& app) : app_(app) {}
 
     void RequestPartnerParameters() override;
+    // Calls and forums go to the call manager.
     bool CallOrForumInProgress() const override;
+    void HangUp() override;
+    void DeclineRingingCall(std::int16_t reason, const std::string& text) override;
+    void CallUser(const UserProfile& user) override;
 
     // The stores of the user: pointed at the logged-in user's folder (saving what they held),
     // emptied when nobody is logged in, synchronised by the versions of the login reply.

@@ -61,6 +61,10 @@ void QtAppShell::ActivateMainWindow() {
     frame_->activateWindow();
 }
 
+bool QtAppShell::MainWindowInFront() const {
+    return frame_ && frame_->isVisible() && !frame_->isMinimized() && frame_->isActiveWindow();
+}
+
 void QtAppShell::Connect() {
     if (frame_ && frame_->View()->GetSession() != nullptr) {
         // After start-up has finished: the login dialogs must not run inside it.

@@ -31,6 +31,7 @@ class QtAppShell final : public AppShell {
     bool CreateMainWindow() override;
     void ShowMainWindow(bool minimized) override;
     void ActivateMainWindow() override;
+    bool MainWindowInFront() const override;
     void DestroyMainWindow() override;
 
     CMainFrame* MainFrame() const { return frame_.get(); }

@@ -452,6 +452,24 @@ TEST_F(ContactListWindowTest, CallIsDisabledUntilSomethingPlacesCalls) {
     EXPECT_EQ(called, (std::vector<std::string>{"1004"}));
 }
 
+TEST_F(ContactListWindowTest, DoubleClickCallsAnOnlineContactOnly) {
+    UseGroups(false);
+    FillFromServer();
+    Open();
+    std::vector<std::string> called;
+    window->SetCallHandler([&](const std::string& id) { called.push_back(id); });
+    Presence("1004", 0x01);
+    Presence("1003", 0x05);  // online in do-not-disturb mode: still called (it declines)
+    Presence("1002", 0x21);  // online but hidden: shown offline
+    for (const char* id : {"1004", "1003", "1002", "1001"}) {
+        QTreeWidgetItem* item = window->ItemOf(id);
+        ASSERT_NE(item, nullptr) << id;
+        window->Tree()->setCurrentItem(item);
+        Q_EMIT window->Tree()->itemDoubleClicked(item, 0);
+    }
+    EXPECT_EQ(called, (std::vector<std::string>{"1004", "1003"}));
+}
+
 TEST_F(ContactListWindowTest, SynchronizingDisablesTreeAndButtons) {
     DirectoryClient& client = Directory();
     const std::string S(1, reply::kItemSeparator);

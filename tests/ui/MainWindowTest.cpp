@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <memory>
 
+#include <QPushButton>
+#include <QTreeWidget>
 #include "app/AppShell.h"
 #include "app/CQuorvaneApp.h"
 #include "app/CommandIds.h"
 #include "app/TimerScheduler.h"
+#include "calls/CallManager.h"
 #include "login/Session.h"
 #include "platform/Mixer.h"
 #include "platform/TickClock.h"
@@ -22,9 +25,13 @@
 #include "stores/CBlockListWindow.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactListCommands.h"
+#include "stores/ContactStore.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
+#include "ui/CActiveCallPane.h"
+#include "ui/CIncomingCallPane.h"
 #include "ui/CMainFrame.h"
+#include "ui/CPickupPane.h"
 #include "ui/CQuorvaneView.h"
 
 namespace qv {
@@ -231,8 +238,56 @@ TEST_F(MainWindowTest, TheViewShowsTheContactListAndTheViewMenuTheBlockList) {
     EXPECT_EQ(app->UserSettings()->GetInt("ContactList", "EnableGroups", 0), 1);
     ASSERT_TRUE(shell.frame->OnCommand(cmd::kViewOnlineOnly));
     EXPECT_EQ(app->UserSettings()->GetInt("ContactList", "ShowOnlineOnly", 0), 1);
-    // Call waits for the calls to come.
+    // Nothing selected: nobody to call.
     EXPECT_FALSE(shell.frame->Commands().IsEnabled(cmd::kCallContact));
+}
+
+TEST_F(MainWindowTest, TheCallPanesShowTheCallManagersSlots) {
+    Start();
+    CQuorvaneView& view = *shell.frame->View();
+    CActiveCallPane* active = view.ActivePane();
+    CIncomingCallPane* incoming = view.IncomingPane();
+    ASSERT_NE(active, nullptr);
+    ASSERT_NE(incoming, nullptr);
+    CallManager* calls = app->GetCallManager();
+    ASSERT_NE(calls, nullptr);
+    // Between the contact list and the status line, in the order of the slots.
+    QWidget* status = view.findChild<QWidget*>("ConnectionStatus");
+    EXPECT_LT(view.ContactList()->geometry().bottom(), active->geometry().top());
+    EXPECT_LT(active->geometry().bottom(), status->geometry().top());
+    EXPECT_TRUE(active->isVisible());
+    EXPECT_LT(active->geometry().bottom(), incoming->geometry().top());
+    EXPECT_LT(incoming->geometry().bottom(), status->geometry().top());
+    EXPECT_EQ(active->StatusText(), "Ready");
+    EXPECT_EQ(incoming->Title(), "Ready");
+    // The window is placed tall enough for all of it: the panes never grow it.
+    const int height = shell.frame->height();
+    EXPECT_GE(height, shell.frame->minimumSizeHint().height());
+
+    // A call rings: the manager tells the panes.
+    const CallManager::Offer offer = calls->OfferIncoming(7, "1002", "bob");
+    ASSERT_TRUE(offer.registered);
+    QApplication::processEvents();
+    EXPECT_EQ(incoming->Title(), "Incoming Call");
+    EXPECT_EQ(incoming->Caller(), "bob");
+    EXPECT_TRUE(active->Pickup()->Blinking());
+    EXPECT_EQ(shell.frame->height(), height);
+    // Its Hang Up declines it (the engine is not connected: only the slot empties).
+    incoming->HangUpButton()->click();
+    EXPECT_EQ(calls->Second(), nullptr);
+    EXPECT_EQ(incoming->Title(), "Ready");
+    EXPECT_FALSE(active->Pickup()->Blinking());
+
+    // The contact list's Call command goes to the call manager.
+    app->UserSettings()->SetPath(root.File("Options.ini"));
+    UserProfile bob;
+    bob.LoginId = "1002";
+    bob.NickName = "bob";
+    bob.group = "General";
+    app->GetContactStore()->ReplaceFromServer(root.File("Addressbook.dat"), 1, {"General"}, {bob});
+    CContactListWindow* list = view.ContactList();
+    list->Tree()->setCurrentItem(list->ItemOf("1002"));
+    EXPECT_TRUE(shell.frame->Commands().IsEnabled(cmd::kCallContact));
 }
 
 TEST_F(MainWindowTest, ExitClosesTheWindow) {

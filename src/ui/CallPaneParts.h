@@ -1,0 +1,37 @@
+#pragma once
+
+// What the three call panes are given: the engine manager whose events they follow (may be
+// null), the scheduler and clock of their timed rules, and the operations their buttons run.
+// Each pane keeps its own copy: the objects pointed at outlive the panes.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qv {
+
+class CSonaroManager;
+class TickClock;
+class TimerScheduler;
+
+struct CallPaneParts {
+    CSonaroManager* manager = nullptr;
+    TimerScheduler* scheduler = nullptr;
+    const TickClock* clock = nullptr;
+    // Sound events by name.
+    std::function<void(const std::string&)> playSound;
+    // The user's presence mode: no sound rings in Do Not Disturb or Occupied.
+    std::function<std::uint16_t()> ownMode;
+    // The EnableModeration switch: the letter O makes an owner.
+    bool moderationEnabled = false;
+
+    // The CallManager's operations.
+    std::function<void()> hangUp;
+    std::function<void()> holdOrSwitch;
+    std::function<void()> pickUp;
+    std::function<void(std::int16_t reason, const std::string& text)> endSecond;
+    // Voice-activated Talk/Mute: true closes the microphone.
+    std::function<void(bool muted)> setTalk;
+};
+
+}  // namespace qv
