@@ -1,5 +1,7 @@
 #include "messaging/SystemNoticeList.h"
 
+#include "messaging/AlertQueue.h"
+
 #include <algorithm>
 #include <iterator>
 
