@@ -7,12 +7,14 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "app/AppShell.h"
 #include "app/FileTypeRegistration.h"
 #include "app/PartnerNumber.h"
 #include "app/ProgramCallSurroundings.h"
+#include "app/ProgramMessageLinks.h"
 #include "app/SingleInstance.h"
 #include "app/SonaroStoreLink.h"
 #include "app/TimerScheduler.h"
@@ -240,6 +242,12 @@ bool CQuorvaneApp::InitInstance() {
     callSurroundings_ = std::make_unique<ProgramCallSurroundings>(
         shell_, *options_, blockStore_.get(), contactStore_.get());
     callManager_->SetSurroundings(callSurroundings_.get());
+    messageLinks_ = std::make_unique<ProgramMessageLinks>(
+        *notices_, *sonaroManager_, contactStore_.get(), directory_.get(), *options_,
+        shell_.GetScreen(), clock_,
+        std::make_unique<OfflineQueue>(folders_.ProgramFolder() + "Outgoing/", [] {
+            return static_cast<std::uint32_t>(std::time(nullptr));
+        }));
 
     directory_->Start(
         serverSettings_->GetString("Server", "WebServer", DirectoryClient::kDefaultWebServer),
@@ -283,6 +291,16 @@ bool CQuorvaneApp::InitInstance() {
         shell_.Connect();
     }
     return true;
+}
+
+AlertQueue* CQuorvaneApp::GetAlertQueue() {
+    return notices_.get();
+}
+
+void CQuorvaneApp::SetTraySurface(TraySurface* tray) {
+    if (notices_) {
+        notices_->SetTraySurface(tray);
+    }
 }
 
 void CQuorvaneApp::RequestPartnerParameters() {
@@ -472,6 +490,11 @@ void CQuorvaneApp::DestroyObjects() {
     }
     callSurroundings_.reset();
     Destroy(callManager_, "CallManager");
+    // Unseen messages are kept for the next login of this user.
+    if (notices_) {
+        notices_->Detach();
+    }
+    messageLinks_.reset();
     // The status line and offline queue go here as they come.
     if (sonaroManager_) {
         sonaroManager_->DestroyControl();

@@ -20,6 +20,9 @@ class AppShell;
 class BlockStore;
 class CallManager;
 class ProgramCallSurroundings;
+class ProgramMessageLinks;
+class AlertQueue;
+class TraySurface;
 class ContactStore;
 class SonaroStoreLink;
 class CSonaroManager;
@@ -93,6 +96,11 @@ class CQuorvaneApp {
     RunKey* GetRunKey() { return runKey_.get(); }
     DirectoryClient* Directory() { return directory_.get(); }
     SystemNoticeList* Notices() { return notices_.get(); }
+    // The messages' alerts as the tray and the status line read them; null before start-up.
+    AlertQueue* GetAlertQueue();
+    // The tray, once it exists (null: none); the alerts blink it.
+    void SetTraySurface(TraySurface* tray);
+    ProgramMessageLinks* MessageLinks() { return messageLinks_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
     CallManager* GetCallManager() { return callManager_.get(); }
     BlockStore* GetBlockStore() { return blockStore_.get(); }
@@ -165,6 +173,9 @@ class CQuorvaneApp {
     std::unique_ptr<SonaroStoreLink> storeLink_;
     // The call manager's way to the stores and the main window: after the contact store.
     std::unique_ptr<ProgramCallSurroundings> callSurroundings_;
+    // The MessageCenter's way to the engine, the stores and the directory: after the contact
+    // store, gone before the manager.
+    std::unique_ptr<ProgramMessageLinks> messageLinks_;
     bool mainWindowCreated_ = false;
     bool startingUp_ = false;     // InitInstance opens the command line's file
     bool connectWanted_ = false;  // that file wants a connection once start-up is done
