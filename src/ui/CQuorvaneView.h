@@ -12,6 +12,7 @@
 namespace qv {
 
 class CActiveCallPane;
+class CAlertWindowHost;
 class CIncomingCallPane;
 class CallManager;
 class CContactListWindow;
@@ -47,14 +48,20 @@ class CQuorvaneView : public QWidget {
     // The connection state changed: the status text follows it.
     void ShowState(int state);
 
+    // Opens "Send Instant Message" to one user (contact list, call panes, replies).
+    void SendMessageTo(const std::string& id, const std::string& nickname);
+
   private:
     void OnTimer();
     void MakeCallPanes();
     void PlaceCallTo(const std::string& loginId);
+    // The message windows and the contact list's marks of waiting alerts.
+    void UseMessageCenter(bool use);
 
     CQuorvaneApp& app_;
     QLabel* status_;
     CContactListWindow* contactList_ = nullptr;
+    std::unique_ptr<CAlertWindowHost> alertWindows_;
     CallManager* calls_ = nullptr;
     CActiveCallPane* activePane_ = nullptr;
     CIncomingCallPane* incomingPane_ = nullptr;
