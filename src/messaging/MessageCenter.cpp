@@ -255,8 +255,19 @@ void MessageCenter::AddObserver(std::function<void()> changed) {
 }
 
 std::string MessageCenter::ReceiptText(const std::string& received) {
-    return "Your message: \"" + received.substr(0, std::min(received.size(), kReceiptQuote)) +
-           "...\" received.";
+    // Characters, not bytes: a UTF-8 character is never cut in two.
+    std::size_t end = 0;
+    std::size_t characters = 0;
+    while (end < received.size()) {
+        if ((static_cast<unsigned char>(received[end]) & 0xC0u) != 0x80u) {
+            if (characters == kReceiptQuote) {
+                break;
+            }
+            ++characters;
+        }
+        ++end;
+    }
+    return "Your message: \"" + received.substr(0, end) + "...\" received.";
 }
 
 void MessageCenter::SendStored(const std::string& id, const std::string& text,

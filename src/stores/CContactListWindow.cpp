@@ -122,10 +122,15 @@ CContactListWindow::CContactListWindow(Parts parts, QWidget* parent)
     connect(tree_, &QTreeWidget::itemCollapsed, this, [this] { SaveExpansion(); });
     connect(tree_, &QTreeWidget::customContextMenuRequested, this,
             &CContactListWindow::ShowContextMenu);
-    // A double-click calls a contact who can answer; an offline one is only selected.
+    // A double-click opens the contact's waiting alert, else calls a contact who can answer; an
+    // offline one is only selected.
     connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
-        if (const UserProfile* contact = ContactOf(item);
-            contact != nullptr && IsShownOnline(contact->presenceFlags)) {
+        const UserProfile* contact = ContactOf(item);
+        if (contact != nullptr && alerts_.count(contact->LoginId) != 0 && openAlert_ &&
+            openAlert_(contact->LoginId)) {
+            return;
+        }
+        if (contact != nullptr && IsShownOnline(contact->presenceFlags)) {
             OnCommand(cmd::kCallContact);
         }
     });
@@ -245,6 +250,10 @@ void CContactListWindow::ShowContextMenu(const QPoint& at) {
         connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
     }
     menu.exec(tree_->viewport()->mapToGlobal(at));
+}
+
+void CContactListWindow::SetOpenAlertHandler(std::function<bool(const std::string&)> open) {
+    openAlert_ = std::move(open);
 }
 
 void CContactListWindow::SetMessageHandler(

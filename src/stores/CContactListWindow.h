@@ -84,6 +84,8 @@ class CContactListWindow : public QWidget, public ContactListUi {
 
     // The Call command places a call to the selected contact; without a handler it is disabled.
     void SetCallHandler(std::function<void(const std::string& loginId)> call);
+    // Opens the waiting alert from a contact (double-click); false when none was opened.
+    void SetOpenAlertHandler(std::function<bool(const std::string& loginId)> open);
     // "Send Instant Message" on the selected contact (null: the command is disabled).
     void SetMessageHandler(
         std::function<void(const std::string& loginId, const std::string& nickname)> message);
@@ -151,6 +153,7 @@ class CContactListWindow : public QWidget, public ContactListUi {
     CommandMap commands_;
     std::function<void(const std::string&)> call_;
     std::function<void(const std::string&, const std::string&)> message_;
+    std::function<bool(const std::string&)> openAlert_;
     QPointer<CAddContactDialog> addContact_;
     QPointer<CAddGroupDialog> addGroup_;
 

@@ -285,6 +285,7 @@ void CQuorvaneView::UseMessageCenter(bool use) {
         }
         if (contactList_ != nullptr) {
             contactList_->SetMessageHandler(nullptr);
+            contactList_->SetOpenAlertHandler(nullptr);
         }
         alertWindows_.reset();
         return;
@@ -304,6 +305,8 @@ void CQuorvaneView::UseMessageCenter(bool use) {
     if (contactList_ != nullptr) {
         contactList_->SetMessageHandler(
             [this](const std::string& id, const std::string& nick) { SendMessageTo(id, nick); });
+        contactList_->SetOpenAlertHandler(
+            [center](const std::string& id) { return center->OpenFromSender(id); });
         if (links != nullptr) {
             links->onWaitingAlert = [this](const std::string& id, std::int32_t kind,
                                            std::uint16_t flags) {

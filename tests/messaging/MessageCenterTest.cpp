@@ -433,6 +433,12 @@ TEST(MessageCenterAlertTest, ReceiptTextQuotesTwentyCharacters) {
     EXPECT_EQ(MessageCenter::ReceiptText("short"), "Your message: \"short...\" received.");
     EXPECT_EQ(MessageCenter::ReceiptText(std::string(50, 'a')),
               "Your message: \"" + std::string(20, 'a') + "...\" received.");
+    std::string accents;
+    for (int i = 0; i < 25; ++i) {
+        accents += "\xC3\xA9";
+    }
+    EXPECT_EQ(MessageCenter::ReceiptText(accents),
+              "Your message: \"" + accents.substr(0, 40) + "...\" received.");
 }
 
 }  // namespace
