@@ -470,6 +470,40 @@ TEST_F(ContactListWindowTest, DoubleClickCallsAnOnlineContactOnly) {
     EXPECT_EQ(called, (std::vector<std::string>{"1004", "1003"}));
 }
 
+TEST_F(ContactListWindowTest, SendInstantMessageAndWaitingAlertsOpenFromTheList) {
+    UseGroups(false);
+    FillFromServer();
+    Open();
+    Select("1004");
+    EXPECT_FALSE(window->Commands().IsEnabled(cmd::kSendMessage));
+    std::vector<std::string> messaged;
+    window->SetMessageHandler([&](const std::string& id, const std::string& nick) {
+        messaged.push_back(id + " " + nick);
+    });
+    EXPECT_TRUE(window->OnCommand(cmd::kSendMessage));
+    ASSERT_EQ(messaged.size(), 1u);
+    EXPECT_EQ(messaged[0].substr(0, 5), "1004 ");
+    // A double-click on a contact with a waiting alert opens the alert instead of calling.
+    std::vector<std::string> called;
+    std::vector<std::string> opened;
+    window->SetCallHandler([&](const std::string& id) { called.push_back(id); });
+    window->SetOpenAlertHandler([&](const std::string& id) {
+        opened.push_back(id);
+        return true;
+    });
+    Presence("1004", 0x01);
+    Presence("1003", 0x01);
+    window->ShowWaitingAlert("1004", 174, 0);
+    for (const char* id : {"1004", "1003"}) {
+        QTreeWidgetItem* item = window->ItemOf(id);
+        ASSERT_NE(item, nullptr) << id;
+        window->Tree()->setCurrentItem(item);
+        Q_EMIT window->Tree()->itemDoubleClicked(item, 0);
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"1004"}));
+    EXPECT_EQ(called, (std::vector<std::string>{"1003"}));
+}
+
 TEST_F(ContactListWindowTest, SynchronizingDisablesTreeAndButtons) {
     DirectoryClient& client = Directory();
     const std::string S(1, reply::kItemSeparator);
