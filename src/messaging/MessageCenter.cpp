@@ -94,6 +94,10 @@ void MessageCenter::NotifyChanged() {
         std::lock_guard lock(mutex_);
         observers = observers_;
     }
+    if (tray_ != nullptr) {
+        const std::optional<PendingAlert> oldest = OldestPending();
+        tray_->SetTip(oldest ? oldest->tip : std::string("Quorvane"));
+    }
     for (const auto& observer : observers) {
         observer();
     }

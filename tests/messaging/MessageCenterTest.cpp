@@ -90,8 +90,9 @@ class FakeWindows final : public AlertWindows {
 class FakeTray final : public TraySurface {
   public:
     void ShowAlertIcon(std::int32_t icon, bool on) override { phases.emplace_back(icon, on); }
-    void SetTip(const std::string&) override {}
+    void SetTip(const std::string& text) override { tip = text; }
     std::vector<std::pair<std::int32_t, bool>> phases;
+    std::string tip;
 };
 
 struct Rig {
@@ -321,6 +322,7 @@ TEST(MessageCenterAlertTest, MessageWaitsSoundsBlinksAndOpensWithAReceipt) {
     ASSERT_TRUE(rig.center.OldestPending());
     EXPECT_EQ(rig.center.OldestPending()->tip, "Instant Message from Bob (1002)");
     EXPECT_EQ(rig.center.OldestPending()->kind, 174);
+    EXPECT_EQ(rig.tray.tip, "Instant Message from Bob (1002)");
     rig.center.SoundTick();
     rig.center.SoundTick();
     EXPECT_EQ(rig.links.sounds, (std::vector<std::string>{"IncomingInstantMessage"}));
@@ -342,6 +344,7 @@ TEST(MessageCenterAlertTest, MessageWaitsSoundsBlinksAndOpensWithAReceipt) {
               (SentUserMessage{"1002", "Bob", 8, 4,
                                "Your message: \"01234567890123456789...\" received."}));
     EXPECT_FALSE(rig.center.OldestPending());
+    EXPECT_EQ(rig.tray.tip, "Quorvane");
     rig.center.TrayTick();
     EXPECT_EQ(rig.tray.phases.back(), (std::pair<std::int32_t, bool>{0, false}));
     rig.center.AlertWindowClosed(rig.windows.opened[0]);
