@@ -184,8 +184,10 @@ void ProgramMessageLinks::PollStoredMessages() {
             if (!links || *links == nullptr || status != 1 || records == nullptr) {
                 return;
             }
+            // A text read but still kept was not deleted: the program may have stopped before
+            // it was shown or saved, so it is fetched again (a repeat is recognised).
             for (const StoredMessage& record : *records) {
-                if (record.MessageType == "Voice" || !record.read) {
+                if (record.MessageType == "Voice" || record.MessageType == "Text" || !record.read) {
                     (*links)->ReadStored(record);
                 }
             }
@@ -204,7 +206,7 @@ void ProgramMessageLinks::ReadStored(const StoredMessage& record) {
             }
             ProgramMessageLinks& self = **links;
             if (record.MessageType == "Text") {
-                self.center_.ReceiveInstantMessage(
+                self.center_.ReceiveStoredMessage(
                     record.senderId, record.senderNickname, record.text,
                     static_cast<std::uint16_t>(record.flags), record.time);
                 if (self.directory_ != nullptr) {

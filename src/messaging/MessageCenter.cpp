@@ -422,6 +422,22 @@ void MessageCenter::ReceiveInstantMessage(const std::string& id, const std::stri
     AddAlert(std::move(alert), false);
 }
 
+bool MessageCenter::ReceiveStoredMessage(const std::string& id, const std::string& nickname,
+                                         const std::string& text, std::uint16_t flags,
+                                         std::uint32_t time) {
+    {
+        std::lock_guard lock(mutex_);
+        for (const Notice& n : alerts_) {
+            if (n.kind == notice_kind::kIncomingMessage && n.senderId == id && n.time == time &&
+                n.text == text) {
+                return false;
+            }
+        }
+    }
+    ReceiveInstantMessage(id, nickname, text, flags, time);
+    return true;
+}
+
 void MessageCenter::AddInvitation(const std::string& id, const std::string& nickname,
                                   std::int32_t kind, std::int32_t icon, const char* sound,
                                   const std::string& text) {

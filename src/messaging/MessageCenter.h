@@ -204,6 +204,12 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     void ReceiveInstantMessage(const std::string& id, const std::string& nickname,
                                const std::string& text, std::uint16_t flags, std::uint32_t time);
 
+    // A text kept on the directory service arrived: as ReceiveInstantMessage, unless an alert for
+    // the same message (sender, time, text) is already held, as after a restart that came
+    // before the service deleted it. False for such a repeat.
+    bool ReceiveStoredMessage(const std::string& id, const std::string& nickname,
+                              const std::string& text, std::uint16_t flags, std::uint32_t time);
+
     // Alerts and their windows.
     std::optional<Notice> Find(std::uint64_t alertId) const;
     void ShowAlert(std::uint64_t alertId, bool forced);

@@ -432,6 +432,15 @@ TEST(MessageCenterAlertTest, LostConnectionClosesRingingCalls) {
     EXPECT_EQ(rig.center.OldestPending()->kind, 174);
 }
 
+TEST(MessageCenterAlertTest, AStoredMessageHeldAlreadyIsNotShownTwice) {
+    Rig rig;
+    EXPECT_TRUE(rig.center.ReceiveStoredMessage("1002", "Bob", "hi", 0, 500));
+    EXPECT_FALSE(rig.center.ReceiveStoredMessage("1002", "Bob", "hi", 0, 500));
+    EXPECT_TRUE(rig.center.ReceiveStoredMessage("1002", "Bob", "hi", 0, 501));
+    EXPECT_TRUE(rig.center.ReceiveStoredMessage("1003", "Cid", "hi", 0, 500));
+    EXPECT_EQ(rig.center.Notices().size(), 3u);
+}
+
 TEST(MessageCenterAlertTest, ReceiptTextQuotesTwentyCharacters) {
     EXPECT_EQ(MessageCenter::ReceiptText("short"), "Your message: \"short...\" received.");
     EXPECT_EQ(MessageCenter::ReceiptText(std::string(50, 'a')),

@@ -16,6 +16,7 @@
 #include "app/SonaroStoreLink.h"
 #include "directory/AccountRequests.h"
 #include "directory/DirectoryClient.h"
+#include "directory/StoredMessages.h"
 #include "engine/CSonaroManager.h"
 #include "messaging/MessageCenter.h"
 #include "platform/TickClock.h"
@@ -243,6 +244,52 @@ TEST(MessagesTest, AnOfflineContactGetsTheMessageAtItsNextLogin) {
     // Delivered messages are deleted on the service.
     ASSERT_TRUE(
         MessagesProgram::Drive({&b}, [&] { return b.directory_.client.PendingDeletions() == 0; }));
+}
+
+TEST(MessagesTest, AStoredTextReadButNotDeletedIsStillDelivered) {
+    test::VoiceRig rig;
+    ASSERT_TRUE(rig.Ready()) << "a server did not start";
+    const test::Account ann = rig.Register("Ann");
+    const test::Account bob = rig.Register("Bob");
+    test::TempFolder annRoot;
+    test::TempFolder bobRoot;
+    MessagesProgram a(rig, ann, annRoot);
+    ASSERT_TRUE(a.LogInToDirectory());
+    ASSERT_TRUE(a.contacts.AddContact(Profile(bob)));
+    ASSERT_TRUE(a.LogInToVoiceServer());
+    a.center.Send(bob.id, bob.nick, "kept for you", 0);
+    ASSERT_TRUE(MessagesProgram::Drive({&a}, [&] {
+        const auto s = a.directory_.client.Sizes();
+        return s.held == 0 && s.ready == 0 && s.inFlight == 0 && s.completed == 0;
+    }));
+
+    MessagesProgram b(rig, bob, bobRoot);
+    ASSERT_TRUE(b.LogInToDirectory());
+    // An earlier run read it and stopped before it was shown or deleted.
+    std::vector<StoredMessage> listed;
+    bool done = false;
+    GetMessagesEx(
+        b.directory_.client,
+        [&](const std::vector<StoredMessage>* records, const std::string&, int, RequestContext) {
+            if (records != nullptr) {
+                listed = *records;
+            }
+            done = true;
+        },
+        nullptr);
+    ASSERT_TRUE(MessagesProgram::Drive({&b}, [&] { return done; }));
+    ASSERT_EQ(listed.size(), 1u);
+    int read = 0;
+    ReadMessage(
+        b.directory_.client, listed[0].MessageId,
+        [&](const std::string&, const std::string&, int status, RequestContext) { read = status; },
+        nullptr);
+    ASSERT_TRUE(MessagesProgram::Drive({&b}, [&] { return read != 0; }));
+    ASSERT_EQ(read, 1);
+
+    ASSERT_TRUE(b.LogInToVoiceServer());
+    ASSERT_TRUE(MessagesProgram::Drive({&b}, [&] { return !b.Alerts(174).empty(); }));
+    EXPECT_EQ(b.Alerts(174)[0].text, "kept for you");
 }
 
 TEST(MessagesTest, WrittenWhileDisconnectedGoesOutAtTheNextLogin) {
