@@ -16,6 +16,7 @@ CStatusLine::CStatusLine(QWidget* parent)
     picture_->setFixedSize(16, 16);
     layout->addWidget(picture_, 0, Qt::AlignTop);
     text_->setWordWrap(true);
+    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     text_->setObjectName("ConnectionStatusText");
     layout->addWidget(text_, 1);
     // Wrapped text does not count in the layout's minimum: keep room for the longest state
