@@ -15,6 +15,7 @@
 #include "pages/BlockPages.h"
 #include "pages/ContactPages.h"
 #include "pages/LoginPages.h"
+#include "pages/MessagePages.h"
 #include "pages/PartnerPages.h"
 #include "pages/ProfilePages.h"
 #include "pages/ReplayCache.h"
@@ -24,6 +25,7 @@
 #include "store/BlockListStore.h"
 #include "store/ContactListStore.h"
 #include "store/Database.h"
+#include "store/MessageStore.h"
 #include "store/PartnerStore.h"
 #include "store/SessionStore.h"
 #include "util/Clock.h"
@@ -77,6 +79,7 @@ struct DirectoryService::Parts {
           partners(*database),
           contacts(*database),
           blocks(*database),
+          messages(*database),
           hasher(options.hashCost, options.hashSlots),
           throttle(clock, options.throttle),
           replays(clock),
@@ -91,6 +94,7 @@ struct DirectoryService::Parts {
           partnerPages(services),
           contactPages(services),
           blockPages(services),
+          messagePages(services, messages),
           log(std::move(seams.logSink)),
           front(router, log, clock, options.http) {
         accountPages.Register(router);
@@ -99,6 +103,7 @@ struct DirectoryService::Parts {
         partnerPages.Register(router);
         contactPages.Register(router);
         blockPages.Register(router);
+        messagePages.Register(router);
     }
 
     std::unique_ptr<Clock> ownClock;
@@ -111,6 +116,7 @@ struct DirectoryService::Parts {
     PartnerStore partners;
     ContactListStore contacts;
     BlockListStore blocks;
+    MessageStore messages;
     PasswordHasher hasher;
     LoginThrottle throttle;
     ReplayCache replays;
@@ -124,6 +130,7 @@ struct DirectoryService::Parts {
     PartnerPages partnerPages;
     ContactPages contactPages;
     BlockPages blockPages;
+    MessagePages messagePages;
     PageRouter router;
     RequestLog log;
     HttpFront front;
@@ -193,6 +200,10 @@ ContactListStore& DirectoryService::Contacts() {
 
 BlockListStore& DirectoryService::Blocks() {
     return parts_->blocks;
+}
+
+MessageStore& DirectoryService::Messages() {
+    return parts_->messages;
 }
 
 PartnerStore& DirectoryService::Partners() {

@@ -14,6 +14,7 @@ namespace qv::dirsvc {
 
 class AccountStore;
 class BlockListStore;
+class MessageStore;
 class ContactListStore;
 class PartnerStore;
 class Clock;
@@ -42,6 +43,7 @@ class DirectoryService {
     AccountStore& Accounts();
     ContactListStore& Contacts();
     BlockListStore& Blocks();
+    MessageStore& Messages();
     PartnerStore& Partners();
 
     struct Parts;

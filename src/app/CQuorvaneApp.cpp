@@ -7,12 +7,14 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "app/AppShell.h"
 #include "app/FileTypeRegistration.h"
 #include "app/PartnerNumber.h"
 #include "app/ProgramCallSurroundings.h"
+#include "app/ProgramMessageLinks.h"
 #include "app/SingleInstance.h"
 #include "app/SonaroStoreLink.h"
 #include "app/TimerScheduler.h"
@@ -247,6 +249,12 @@ bool CQuorvaneApp::InitInstance() {
     callSurroundings_ = std::make_unique<ProgramCallSurroundings>(
         shell_, *options_, blockStore_.get(), contactStore_.get());
     callManager_->SetSurroundings(callSurroundings_.get());
+    messageLinks_ = std::make_unique<ProgramMessageLinks>(
+        *notices_, *sonaroManager_, contactStore_.get(), directory_.get(), *options_,
+        shell_.GetScreen(), clock_,
+        std::make_unique<OfflineQueue>(folders_.ProgramFolder() + "Outgoing/", [] {
+            return static_cast<std::uint32_t>(std::time(nullptr));
+        }));
 
     directory_->Start(
         serverSettings_->GetString("Server", "WebServer", DirectoryClient::kDefaultWebServer),
@@ -290,6 +298,16 @@ bool CQuorvaneApp::InitInstance() {
         shell_.Connect();
     }
     return true;
+}
+
+AlertQueue* CQuorvaneApp::GetAlertQueue() {
+    return notices_.get();
+}
+
+void CQuorvaneApp::SetTraySurface(TraySurface* tray) {
+    if (notices_) {
+        notices_->SetTraySurface(tray);
+    }
 }
 
 void CQuorvaneApp::RequestPartnerParameters() {
@@ -511,6 +529,11 @@ void CQuorvaneApp::DestroyObjects() {
         statusSource_->SetCallManager(nullptr);
     }
     Destroy(callManager_, "CallManager");
+    // Unseen messages are kept for the next login of this user.
+    if (notices_) {
+        notices_->Detach();
+    }
+    messageLinks_.reset();
     if (statusSource_) {
         statusSource_->SetLine(nullptr);
     }

@@ -22,6 +22,9 @@ class CallManager;
 class ConnectionStatusLine;
 class ProgramStatusSource;
 class ProgramCallSurroundings;
+class ProgramMessageLinks;
+class AlertQueue;
+class TraySurface;
 class ContactStore;
 class SonaroStoreLink;
 class CSonaroManager;
@@ -29,7 +32,8 @@ class Customization;
 class DirectoryClient;
 class JobScheduler;
 class SonaroFactory;
-class SystemNoticeList;
+class MessageCenter;
+using SystemNoticeList = MessageCenter;
 class IniFile;
 class Mixer;
 class Options;
@@ -97,6 +101,11 @@ class CQuorvaneApp {
     RunKey* GetRunKey() { return runKey_.get(); }
     DirectoryClient* Directory() { return directory_.get(); }
     SystemNoticeList* Notices() { return notices_.get(); }
+    // The messages' alerts as the tray and the status line read them; null before start-up.
+    AlertQueue* GetAlertQueue();
+    // The tray, once it exists (null: none); the alerts blink it.
+    void SetTraySurface(TraySurface* tray);
+    ProgramMessageLinks* MessageLinks() { return messageLinks_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
     CallManager* GetCallManager() { return callManager_.get(); }
     ConnectionStatusLine* StatusLine() { return statusLine_.get(); }
@@ -174,6 +183,9 @@ class CQuorvaneApp {
     // The connection status line (17, made after the engine manager) and what it reads.
     std::unique_ptr<ProgramStatusSource> statusSource_;
     std::unique_ptr<ConnectionStatusLine> statusLine_;
+    // The MessageCenter's way to the engine, the stores and the directory: after the contact
+    // store, gone before the manager.
+    std::unique_ptr<ProgramMessageLinks> messageLinks_;
     bool mainWindowCreated_ = false;
     bool startingUp_ = false;     // InitInstance opens the command line's file
     bool connectWanted_ = false;  // that file wants a connection once start-up is done

@@ -8,7 +8,8 @@ class QListWidget;
 
 namespace qv {
 
-class SystemNoticeList;
+class MessageCenter;
+using SystemNoticeList = MessageCenter;
 
 class CSystemNoticeWindow : public QDialog {
     Q_OBJECT

@@ -190,7 +190,15 @@ void CContactListWindow::BuildCommands() {
             })
         .On(
             cmd::kCallContact, [this] { OnCall(); },
-            [this] { return !synchronizing_ && call_ && SelectedContact() != nullptr; });
+            [this] { return !synchronizing_ && call_ && SelectedContact() != nullptr; })
+        .On(
+            cmd::kSendMessage,
+            [this] {
+                if (const UserProfile* contact = SelectedContact(); contact && message_) {
+                    message_(contact->LoginId, contact->NickName);
+                }
+            },
+            [this] { return message_ && SelectedContact() != nullptr; });
 }
 
 QPushButton* CContactListWindow::AddButton(int id, const char* text, const char* tip) {
@@ -229,7 +237,7 @@ void CContactListWindow::ShowContextMenu(const QPoint& at) {
     const std::pair<int, const char*> entries[] = {
         {cmd::kAddContact, "&Add Contact..."}, {cmd::kAddGroup, "Add &Group..."},
         {cmd::kRemoveFromList, "&Remove"},     {cmd::kBlockContact, "&Block"},
-        {cmd::kCallContact, "&Call"},
+        {cmd::kCallContact, "&Call"},          {cmd::kSendMessage, "Send &Instant Message"},
     };
     for (const auto& [id, text] : entries) {
         QAction* action = menu.addAction(text);
@@ -237,6 +245,12 @@ void CContactListWindow::ShowContextMenu(const QPoint& at) {
         connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
     }
     menu.exec(tree_->viewport()->mapToGlobal(at));
+}
+
+void CContactListWindow::SetMessageHandler(
+    std::function<void(const std::string&, const std::string&)> message) {
+    message_ = std::move(message);
+    RefreshButtons();
 }
 
 void CContactListWindow::SetCallHandler(std::function<void(const std::string&)> call) {

@@ -84,6 +84,9 @@ class CContactListWindow : public QWidget, public ContactListUi {
 
     // The Call command places a call to the selected contact; without a handler it is disabled.
     void SetCallHandler(std::function<void(const std::string& loginId)> call);
+    // "Send Instant Message" on the selected contact (null: the command is disabled).
+    void SetMessageHandler(
+        std::function<void(const std::string& loginId, const std::string& nickname)> message);
 
     const CommandMap& Commands() const { return commands_; }
     bool OnCommand(int id);
@@ -147,6 +150,7 @@ class CContactListWindow : public QWidget, public ContactListUi {
     std::map<int, QPushButton*> buttons_;
     CommandMap commands_;
     std::function<void(const std::string&)> call_;
+    std::function<void(const std::string&, const std::string&)> message_;
     QPointer<CAddContactDialog> addContact_;
     QPointer<CAddGroupDialog> addGroup_;
 

@@ -11,6 +11,7 @@ inline constexpr int kAddGroup = 33102;
 inline constexpr int kRemoveFromList = 33103;
 inline constexpr int kBlockContact = 33104;
 inline constexpr int kCallContact = 33105;
+inline constexpr int kSendMessage = 33106;
 
 // View menu
 inline constexpr int kViewBlockList = 33110;

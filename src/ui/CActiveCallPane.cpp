@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -66,6 +67,12 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
     status_->setFont(bold);
 
     list_->setObjectName("participants");
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = MakeParticipantMenu(list_->itemAt(at));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(list_->viewport()->mapToGlobal(at));
+    });
     list_->setColumnCount(2);
     list_->setHeaderLabels({"S", "Participant"});
     list_->headerItem()->setToolTip(0, "Participant's Status ( Talking, On Hold, Muted, etc. )");
@@ -467,6 +474,20 @@ void CActiveCallPane::TalkStop() {
     if (parts_.setTalk) {
         parts_.setTalk(true);
     }
+}
+
+QMenu* CActiveCallPane::MakeParticipantMenu(QTreeWidgetItem* item) {
+    auto* menu = new QMenu(this);
+    QAction* message = menu->addAction("Send &Instant Message");
+    const std::string id = item != nullptr ? item->data(0, kIdRole).toString().toStdString() : "";
+    const std::string nickname = item != nullptr ? item->text(1).toStdString() : "";
+    message->setEnabled(!id.empty() && parts_.sendMessage != nullptr);
+    connect(message, &QAction::triggered, this, [this, id, nickname] {
+        if (parts_.sendMessage) {
+            parts_.sendMessage(id, nickname);
+        }
+    });
+    return menu;
 }
 
 }  // namespace qv

@@ -16,6 +16,7 @@
 
 class QLabel;
 class QPushButton;
+class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -37,6 +38,8 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
 
     // ActiveCallPane
     void ShowActive(CallRecord* record) override;
+    // The participants' right-click menu for an item (null: none under the pointer).
+    QMenu* MakeParticipantMenu(QTreeWidgetItem* item);
     void UpdateButtons() override;
     void Refresh() override;
     void StopTextChatBlink() override;

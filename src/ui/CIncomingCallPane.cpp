@@ -190,6 +190,13 @@ QMenu* CIncomingCallPane::MakeContextMenu() {
             parts_.endSecond(0, std::string());
         }
     });
+    QAction* message = menu->addAction("Send &Instant Message");
+    message->setEnabled(record_ != nullptr && parts_.sendMessage != nullptr);
+    connect(message, &QAction::triggered, this, [this] {
+        if (record_ != nullptr && parts_.sendMessage) {
+            parts_.sendMessage(record_->userId, record_->nickname);
+        }
+    });
     return menu;
 }
 

@@ -47,7 +47,7 @@ class CIncomingCallPane : public QFrame, public IncomingCallPane {
     QPushButton* HangUpButton() const { return hangUp_; }
     QPushButton* PickUpButton() const { return pickUp_; }
     std::uint32_t RingCounter() const { return ticker_.Counter(); }
-    // The right-click menu's items, in order ("&Hang Up").
+    // The right-click menu's items, in order ("&Hang Up", "Send &Instant Message").
     QMenu* MakeContextMenu();
 
   protected:

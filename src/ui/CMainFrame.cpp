@@ -99,6 +99,8 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
     BuildCommands();
     BuildMenus();
     MakeTray();
+    // The tray follows the waiting alerts, and the alerts blink it.
+    app_.SetTraySurface(UseAlerts(app_.GetAlertQueue()));
     layout()->activate();
     collapsedMinimum_ = minimumSizeHint().width();
     if (CSonaroManager* manager = app_.SonaroManager()) {
@@ -141,6 +143,7 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
 
 CMainFrame::~CMainFrame() {
     FlushPlacement();
+    app_.SetTraySurface(nullptr);
     if (SystemNoticeList* notices = app_.Notices()) {
         notices->SetListener({});
     }

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/CQuorvaneApp.h"
+#include "app/ProgramMessageLinks.h"
 #include "app/TimerScheduler.h"
 #include "calls/CallManager.h"
 #include "engine/CSonaroManager.h"
@@ -13,6 +14,7 @@
 #include "login/QtSessionUi.h"
 #include "login/Session.h"
 #include "login/SessionSubsystems.h"
+#include "messaging/CMessageWindows.h"
 #include "messaging/SystemNoticeList.h"
 #include "platform/DialUp.h"
 #include "settings/Customization.h"
@@ -119,6 +121,7 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     }
 
     UseCallManager(app_.GetCallManager());
+    UseMessageCenter(true);
 
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
@@ -137,6 +140,7 @@ CQuorvaneView::~CQuorvaneView() {
     if (ConnectionStatusLine* line = app_.StatusLine()) {
         line->SetView(nullptr);
     }
+    UseMessageCenter(false);
     UseCallManager(nullptr);
     session_.reset();
 }
@@ -146,6 +150,9 @@ void CQuorvaneView::MakeCallPanes() {
     p.manager = app_.SonaroManager();
     p.scheduler = app_.Scheduler();
     p.clock = &app_.Clock();
+    p.sendMessage = [this](const std::string& id, const std::string& nickname) {
+        SendMessageTo(id, nickname);
+    };
     p.playSound = [this](const std::string& name) {
         if (CSonaroManager* manager = app_.SonaroManager()) {
             manager->PlaySoundEvent(name);
@@ -281,6 +288,65 @@ void CQuorvaneView::OnTimer() {
         ~Done() { flag = false; }
     } done{inTimer_};
     app_.OnViewTimer();
+}
+
+// ---- Messages
+
+void CQuorvaneView::SendMessageTo(const std::string& id, const std::string& nickname) {
+    MessageCenter* center = app_.Notices();
+    if (center == nullptr || id.empty()) {
+        return;
+    }
+    UserButtonActions actions;
+    actions.call = [this](const std::string& userId, const std::string&) { PlaceCallTo(userId); };
+    auto* dialog = new CSendMessageDialog(*center, id, nickname, std::move(actions),
+                                          app_.UserSettings(), this);
+    dialog->setWindowFlag(Qt::Window);
+    dialog->show();
+    dialog->raise();
+}
+
+void CQuorvaneView::UseMessageCenter(bool use) {
+    MessageCenter* center = app_.Notices();
+    ProgramMessageLinks* links = app_.MessageLinks();
+    if (center == nullptr) {
+        return;
+    }
+    if (!use) {
+        center->SetWindows(nullptr);
+        if (links != nullptr) {
+            links->onWaitingAlert = nullptr;
+        }
+        if (contactList_ != nullptr) {
+            contactList_->SetMessageHandler(nullptr);
+        }
+        alertWindows_.reset();
+        return;
+    }
+    CAlertWindowHost::Parts parts;
+    parts.settings = app_.UserSettings();
+    if (Customization* custom = app_.GetCustomization()) {
+        parts.imLabel = custom->Get().imLabel;
+    }
+    parts.actions.call = [this](const std::string& id, const std::string&) { PlaceCallTo(id); };
+    parts.reply = [this](const std::string& id, const std::string& nickname) {
+        SendMessageTo(id, nickname);
+    };
+    parts.parent = this;
+    alertWindows_ = std::make_unique<CAlertWindowHost>(std::move(parts));
+    center->SetWindows(alertWindows_.get());
+    if (contactList_ != nullptr) {
+        contactList_->SetMessageHandler(
+            [this](const std::string& id, const std::string& nick) { SendMessageTo(id, nick); });
+        if (links != nullptr) {
+            links->onWaitingAlert = [this](const std::string& id, std::int32_t kind,
+                                           std::uint16_t flags) {
+                if (contactList_ != nullptr) {
+                    contactList_->ShowWaitingAlert(id, kind, flags);
+                }
+            };
+        }
+    }
 }
 
 }  // namespace qv

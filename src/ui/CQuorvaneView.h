@@ -11,6 +11,7 @@
 namespace qv {
 
 class CActiveCallPane;
+class CAlertWindowHost;
 class CIncomingCallPane;
 class CallManager;
 class CContactListWindow;
@@ -48,16 +49,22 @@ class CQuorvaneView : public QWidget {
     // The connection state changed: the status text follows it.
     void ShowState(int state);
 
+    // Opens "Send Instant Message" to one user (contact list, call panes, replies).
+    void SendMessageTo(const std::string& id, const std::string& nickname);
+
   private:
     void OnTimer();
     void MakeCallPanes();
     void PlaceCallTo(const std::string& loginId);
     // The status line was clicked: connect, answer, hang up or leave, as its text offers.
     void OnStatusClick();
+    // The message windows and the contact list's marks of waiting alerts.
+    void UseMessageCenter(bool use);
 
     CQuorvaneApp& app_;
     CStatusLine* status_;
     CContactListWindow* contactList_ = nullptr;
+    std::unique_ptr<CAlertWindowHost> alertWindows_;
     CallManager* calls_ = nullptr;
     CActiveCallPane* activePane_ = nullptr;
     CIncomingCallPane* incomingPane_ = nullptr;

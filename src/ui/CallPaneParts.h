@@ -34,6 +34,8 @@ struct CallPaneParts {
     std::function<void(bool muted)> setTalk;
     // Whether push-to-talk is in effect: talk-stop then closes the microphone.
     std::function<bool()> pushToTalk;
+    // "Send Instant Message" to a participant or caller (null: the item is disabled).
+    std::function<void(const std::string& id, const std::string& nickname)> sendMessage;
 };
 
 }  // namespace qv

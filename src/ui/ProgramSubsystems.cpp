@@ -1,6 +1,7 @@
 #include "ui/ProgramSubsystems.h"
 
 #include "app/CQuorvaneApp.h"
+#include "app/ProgramMessageLinks.h"
 #include "calls/CallManager.h"
 #include "directory/UserProfile.h"
 #include "engine/CSonaroManager.h"
@@ -88,6 +89,22 @@ void ProgramSubsystems::ContactListVersion(long version) {
 void ProgramSubsystems::BlockListVersion(long version) {
     if (BlockStore* blocks = app_.GetBlockStore()) {
         blocks->SynchronizeWithServer(static_cast<std::uint32_t>(version));
+    }
+}
+
+void ProgramSubsystems::RestartAlerts(std::uint32_t userId) {
+    MessageCenter* center = app_.Notices();
+    if (center == nullptr) {
+        return;
+    }
+    // Saves the previous user's unseen messages, then loads this user's.
+    center->Attach(userId == 0 ? std::string() : app_.Folders().UserFolder(std::to_string(userId)),
+                   app_.Scheduler());
+}
+
+void ProgramSubsystems::SetOfflineQueueFolder(const std::string& folder) {
+    if (ProgramMessageLinks* links = app_.MessageLinks()) {
+        links->Queue().SetFolder(folder.empty() || folder.back() == '/' ? folder : folder + "/");
     }
 }
 

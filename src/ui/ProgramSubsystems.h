@@ -31,6 +31,10 @@ class ProgramSubsystems final : public SessionSubsystems {
     void ContactListVersion(long version) override;
     void BlockListVersion(long version) override;
 
+    // Messages: the alerts of the logged-in user, and where its offline queue lives.
+    void RestartAlerts(std::uint32_t userId) override;
+    void SetOfflineQueueFolder(const std::string& folder) override;
+
   private:
     std::uint32_t LoggedInId() const;
 

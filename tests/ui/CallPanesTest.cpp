@@ -266,8 +266,9 @@ TEST_F(CallPanesTest, RightClickMenuHangsUpTheSecondSlot) {
     auto s = Call("1003", "carol", false, clock.Now());
     incoming->ShowSecond(s.get());
     std::unique_ptr<QMenu> menu(incoming->MakeContextMenu());
-    ASSERT_EQ(menu->actions().size(), 1);
+    ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions()[0]->text(), "&Hang Up");
+    EXPECT_EQ(menu->actions()[1]->text(), "Send &Instant Message");
     Take();
     menu->actions()[0]->trigger();
     EXPECT_EQ(Take(), Lines{"EndSecond 0 []"});

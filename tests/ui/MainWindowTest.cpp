@@ -21,6 +21,7 @@
 #include "calls/CallManager.h"
 #include "login/Session.h"
 #include "messaging/AlertQueue.h"
+#include "messaging/MessageCenter.h"
 #include "messaging/SystemNotices.h"
 #include "platform/Mixer.h"
 #include "platform/Screen.h"
@@ -43,6 +44,7 @@
 #include "ui/CTrayIcon.h"
 #include "ui/ConnectionStatusLine.h"
 #include "ui/SetupWizard.h"
+#include "ui/TrayMenuModel.h"
 
 namespace qv {
 namespace {
@@ -557,6 +559,19 @@ TEST_F(MainWindowTest, TheTrayFollowsTheOldestAlert) {
     EXPECT_TRUE(shell.frame->isVisible());
     EXPECT_FALSE(shell.frame->isMinimized());
     shell.frame->UseAlerts(nullptr);
+}
+
+TEST_F(MainWindowTest, TheTrayFollowsTheProgramsOwnAlerts) {
+    Start();
+    CTrayIcon* tray = shell.frame->Tray();
+    EXPECT_EQ(tray->Tip(), "Quorvane");
+    // A system notice that is not shown at once waits in the tray.
+    app->Notices()->AddSystemNotice("The server will restart.", false, 0);
+    QApplication::processEvents();
+    const std::optional<PendingAlert> oldest = app->GetAlertQueue()->OldestPending();
+    ASSERT_TRUE(oldest.has_value());
+    EXPECT_EQ(tray->Tip().toStdString(), TrayTip(oldest));
+    EXPECT_EQ(MenuTexts(tray->Menu()).value(0), "&Receive System Message");
 }
 
 TEST_F(MainWindowTest, TheTrayAnswersARingingCall) {

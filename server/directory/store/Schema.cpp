@@ -125,6 +125,23 @@ CREATE TABLE partner_sites_retired (
 );
 )sql";
 
+// Messages kept for users who were offline, each with its sender, time, type, subject, flags and
+// read state; seq keeps the order they came in.
+constexpr const char* kVersion3 = R"sql(
+CREATE TABLE stored_messages (
+    seq INTEGER PRIMARY KEY,
+    recipient INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    sender INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,
+    sent_at INTEGER NOT NULL,
+    type TEXT NOT NULL,
+    subject TEXT NOT NULL,
+    flags INTEGER NOT NULL,
+    body TEXT NOT NULL,
+    read INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX stored_messages_by_recipient ON stored_messages(recipient, seq);
+)sql";
+
 bool CreateVersion1(SqliteConnection& connection) {
     if (!connection.Exec(kVersion1)) {
         return false;
@@ -172,6 +189,9 @@ bool Schema::Upgrade(SqliteConnection& connection, std::int64_t target, std::str
     }
     if (done && version < 2 && target >= 2) {
         done = connection.Exec(kVersion2) && connection.Exec("PRAGMA user_version = 2");
+    }
+    if (done && version < 3 && target >= 3) {
+        done = connection.Exec(kVersion3) && connection.Exec("PRAGMA user_version = 3");
     }
     if (!done || !transaction.Commit()) {
         error = connection.LastError();

@@ -21,7 +21,7 @@ class Schema {
     // The same, stopping at target (tests make an older database with it).
     static bool Upgrade(SqliteConnection& connection, std::int64_t target, std::string& error);
 
-    static constexpr std::int64_t kCurrentVersion = 2;
+    static constexpr std::int64_t kCurrentVersion = 3;
 };
 
 }  // namespace qv::dirsvc
