@@ -398,6 +398,25 @@ TEST_F(MainWindowTest, CloseWithMinimizeOnCloseKeepsTheProgramWithoutAQuestion) 
     }
 }
 
+TEST_F(MainWindowTest, MinimizingHidesToTheTrayOrStaysOnTheTaskBar) {
+    Start();
+    shell.frame->showMinimized();
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(shell.screen.boxes.empty());
+    if (shell.frame->CanHideToTray()) {
+        EXPECT_FALSE(shell.frame->isVisible());
+    } else {
+        EXPECT_TRUE(shell.frame->isVisible());
+        EXPECT_TRUE(shell.frame->isMinimized());
+    }
+    // The tray's Show brings it back.
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kTrayShow));
+    EXPECT_TRUE(shell.frame->isVisible());
+    EXPECT_FALSE(shell.frame->isMinimized());
+}
+
 TEST_F(MainWindowTest, CloseWithMinimizeOnCloseOffEndsTheProgram) {
     Start();
     app->UserSettings()->SetPath(root.File("Options.ini"));
