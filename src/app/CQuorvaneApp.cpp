@@ -40,6 +40,8 @@
 #include "settings/RunKey.h"
 #include "stores/BlockStore.h"
 #include "stores/ContactStore.h"
+#include "ui/ConnectionStatusLine.h"
+#include "ui/ProgramStatusSource.h"
 
 namespace qv {
 
@@ -209,6 +211,7 @@ bool CQuorvaneApp::InitInstance() {
     CreateFonts();
 
     InstallShippedFiles();
+    InstallSharedFiles();
     partnerNumber_ = ReadPartnerNumber(folders_.ProgramFolder() + "Partner.dat");
 
     directoryJobs_ = std::make_unique<SchedulerAdapter<TimerScheduler>>(*scheduler_);
@@ -229,9 +232,13 @@ bool CQuorvaneApp::InitInstance() {
     sonaroManager_->SetSystemNotices(notices_.get());
     sonaroManager_->SetUi(shell_.GetEngineUi());
     Created("SonaroManager");
-    // The status line comes here as it comes.
+    statusSource_ = std::make_unique<ProgramStatusSource>(sonaroManager_.get());
+    statusLine_ = std::make_unique<ConnectionStatusLine>(*statusSource_, scheduler_.get());
+    statusSource_->SetLine(statusLine_.get());
+    Created("StatusLine");
     callManager_ = std::make_unique<CallManager>(*sonaroManager_, *options_, *notices_,
                                                  shell_.GetScreen(), clock_);
+    statusSource_->SetCallManager(callManager_.get());
     Created("CallManager");
     contactStore_ =
         std::make_unique<ContactStore>(directory_.get(), nullptr, shell_.GetScreen(), *notices_);
@@ -441,6 +448,35 @@ void CQuorvaneApp::InstallShippedFiles() {
     }
 }
 
+void CQuorvaneApp::InstallSharedFiles() {
+    if (env_.shareFolder.empty()) {
+        return;
+    }
+    const std::string from = WithSlash(env_.shareFolder);
+    const std::string& to = folders_.ProgramFolder();
+    // What the user changed or removed on purpose stays: only missing files are copied.
+    // default.wav is what an event without a sound of its own plays.
+    std::vector<std::string> files = {"tips.txt", "Sounds.ini", "default.wav"};
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(from + "sounds", ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec) && it->path().extension() == ".wav") {
+            files.push_back("sounds/" + it->path().filename().string());
+        }
+    }
+    for (const std::string& file : files) {
+        if (!FileExists(from + file) || FileExists(to + file)) {
+            continue;
+        }
+        if (file.rfind("sounds/", 0) == 0) {
+            MakeFolders(to + "sounds");
+        }
+        if (!CopyFileOver(from + file, to + file)) {
+            Trace("CQuorvaneApp", "InitInstance", "could not copy " + from + file);
+        }
+    }
+}
+
 void CQuorvaneApp::OnViewTimer() {
     uiQueue_.Drain();
     if (sonaroManager_) {
@@ -489,13 +525,21 @@ void CQuorvaneApp::DestroyObjects() {
         callManager_->EndActive(false);
     }
     callSurroundings_.reset();
+    if (statusSource_) {
+        statusSource_->SetCallManager(nullptr);
+    }
     Destroy(callManager_, "CallManager");
     // Unseen messages are kept for the next login of this user.
     if (notices_) {
         notices_->Detach();
     }
     messageLinks_.reset();
-    // The status line and offline queue go here as they come.
+    if (statusSource_) {
+        statusSource_->SetLine(nullptr);
+    }
+    Destroy(statusLine_, "StatusLine");
+    statusSource_.reset();
+    // The offline queue goes here as it comes.
     if (sonaroManager_) {
         sonaroManager_->DestroyControl();
     }

@@ -19,6 +19,8 @@ namespace qv {
 class AppShell;
 class BlockStore;
 class CallManager;
+class ConnectionStatusLine;
+class ProgramStatusSource;
 class ProgramCallSurroundings;
 class ProgramMessageLinks;
 class AlertQueue;
@@ -51,6 +53,9 @@ struct AppEnvironment {
     // The engine component that ships with the program (or the one chosen at start), copied
     // into the data root as Sonaro.ocx when it has none or one of another build.
     std::string shippedEngine;
+    // The folder of the files that ship with the program (tips.txt, Sounds.ini, sounds/), each
+    // copied into the data root when it has none; empty for none.
+    std::string shareFolder;
     // Where engines come from; null for the one registered on this machine.
     std::function<std::unique_ptr<SonaroFactory>(Registry&)> engineFactory;
 };
@@ -103,6 +108,7 @@ class CQuorvaneApp {
     ProgramMessageLinks* MessageLinks() { return messageLinks_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
     CallManager* GetCallManager() { return callManager_.get(); }
+    ConnectionStatusLine* StatusLine() { return statusLine_.get(); }
     BlockStore* GetBlockStore() { return blockStore_.get(); }
     ContactStore* GetContactStore() { return contactStore_.get(); }
     Mixer& GetMixer() { return *mixer_; }
@@ -124,6 +130,7 @@ class CQuorvaneApp {
     void CreateSettingsObjects();
     void CreateFonts();
     void InstallShippedFiles();
+    void InstallSharedFiles();
     void DestroyObjects();
     void ShowProblems(const std::vector<std::string>& problems);
     std::string ProgramCommand() const;
@@ -173,6 +180,9 @@ class CQuorvaneApp {
     std::unique_ptr<SonaroStoreLink> storeLink_;
     // The call manager's way to the stores and the main window: after the contact store.
     std::unique_ptr<ProgramCallSurroundings> callSurroundings_;
+    // The connection status line (17, made after the engine manager) and what it reads.
+    std::unique_ptr<ProgramStatusSource> statusSource_;
+    std::unique_ptr<ConnectionStatusLine> statusLine_;
     // The MessageCenter's way to the engine, the stores and the directory: after the contact
     // store, gone before the manager.
     std::unique_ptr<ProgramMessageLinks> messageLinks_;

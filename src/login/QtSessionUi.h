@@ -46,7 +46,11 @@ class QtSessionUi final : public SessionUi {
     void ShowUpdateWindow(std::uint32_t flags, const std::string& patchFile) override;
     bool UpdateWindowOpen() const override;
     void ShowNewUserWelcome(bool hidden) override;
-    void ShowTipOfTheDay() override {}
+    void ShowTipOfTheDay() override {
+        if (onTipOfTheDay) {
+            onTipOfTheDay();
+        }
+    }
     bool MainWindowVisible() const override;
     bool MainWindowMinimized() const override;
     void SetStatusMenuText(const std::string& text) override;
@@ -55,6 +59,8 @@ class QtSessionUi final : public SessionUi {
 
     // The frame shows the Status menu's text.
     std::function<void(const std::string&)> onStatusMenuText;
+    // After login: the frame shows the tip of the day.
+    std::function<void()> onTipOfTheDay;
     // The user closed the update window.
     std::function<void()> onUpdateWindowClosed;
 

@@ -466,6 +466,16 @@ void CActiveCallPane::ConnectionStateThunk(std::int32_t state, void* self) {
     static_cast<CActiveCallPane*>(self)->OnConnectionState(state);
 }
 
+void CActiveCallPane::TalkStop() {
+    if (record_ == nullptr || !parts_.pushToTalk || !parts_.pushToTalk()) {
+        return;
+    }
+    talk_->setDown(false);
+    if (parts_.setTalk) {
+        parts_.setTalk(true);
+    }
+}
+
 QMenu* CActiveCallPane::MakeParticipantMenu(QTreeWidgetItem* item) {
     auto* menu = new QMenu(this);
     QAction* message = menu->addAction("Send &Instant Message");

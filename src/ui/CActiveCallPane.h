@@ -46,6 +46,9 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void StopPickupBlink() override;
 
     const CallRecord* Shown() const { return record_; }
+    // Talk-stop: in push-to-talk mode the microphone closes (the program left the foreground,
+    // or the talk key was let go). Ignored with no call shown or without push-to-talk.
+    void TalkStop();
     ActiveSlotKind Kind() const;
 
     // The engine's events, as the subscriptions hand them on.

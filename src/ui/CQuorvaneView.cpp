@@ -18,12 +18,15 @@
 #include "messaging/SystemNoticeList.h"
 #include "platform/DialUp.h"
 #include "settings/Customization.h"
+#include "settings/Options.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactStore.h"
 #include "ui/CActiveCallPane.h"
 #include "ui/CIncomingCallPane.h"
 #include "ui/CPickupPane.h"
+#include "ui/CStatusLine.h"
 #include "ui/CallPaneParts.h"
+#include "ui/ConnectionStatusLine.h"
 #include "ui/ProgramSubsystems.h"
 
 namespace qv {
@@ -37,36 +40,19 @@ std::string SystemUserName() {
     return {};
 }
 
-const char* StateText(int state) {
-    switch (state) {
-        case 0:
-            return "Disconnected - Click to connect to the Quorvane voice server";
-        case 1:
-        case 2:
-            return "Connecting";
-        default:
-            return "Online";
-    }
-}
-
 }  // namespace
 
 CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
-    : QWidget(frame), app_(app), status_(new QLabel(this)) {
+    : QWidget(frame), app_(app), status_(new CStatusLine(this)) {
     setObjectName("QuorvaneView");
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
 
-    status_->setObjectName("ConnectionStatus");
-    status_->setText(StateText(0));
-    status_->setWordWrap(true);
-    status_->setFrameShape(QFrame::StyledPanel);
-    status_->setMargin(4);
-    // Wrapped text does not count in the layout's minimum: keep room for the longest state
-    // (three lines at the default width), or the panes above would be drawn over.
-    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3 + 2 * 4 + 4);
+    status_->ShowStatus(0, ConnectionStatusLine::IconFor(0),
+                        ConnectionStatusLine::TextFor(0, false, 0, 0.0f));
+    status_->onClick = [this] { OnStatusClick(); };
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     // The contact list fills the view above the status line; it is there before the session
@@ -140,6 +126,10 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
     }
+    if (ConnectionStatusLine* line = app_.StatusLine()) {
+        line->SetView(status_);
+        line->Start();
+    }
     timer_.setInterval(kTimerPeriodMs);
     connect(&timer_, &QTimer::timeout, this, &CQuorvaneView::OnTimer);
     timer_.start();
@@ -147,6 +137,9 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
 
 CQuorvaneView::~CQuorvaneView() {
     timer_.stop();
+    if (ConnectionStatusLine* line = app_.StatusLine()) {
+        line->SetView(nullptr);
+    }
     UseMessageCenter(false);
     UseCallManager(nullptr);
     session_.reset();
@@ -195,6 +188,9 @@ void CQuorvaneView::MakeCallPanes() {
             manager->SetTalk(muted);
         }
     };
+    p.pushToTalk = [this] {
+        return app_.GetOptions() != nullptr && app_.GetOptions()->PushToTalk() != 0;
+    };
     activePane_ = new CActiveCallPane(p, this);
     incomingPane_ = new CIncomingCallPane(p, this);
     activePane_->SetIncomingPane(incomingPane_);
@@ -239,7 +235,45 @@ void CQuorvaneView::PlaceCallTo(const std::string& loginId) {
 }
 
 void CQuorvaneView::ShowState(int state) {
-    status_->setText(StateText(state));
+    if (ConnectionStatusLine* line = app_.StatusLine()) {
+        line->Update();
+    } else {
+        status_->ShowStatus(state, ConnectionStatusLine::IconFor(state),
+                            ConnectionStatusLine::TextFor(state, false, 0, 0.0f));
+    }
+}
+
+QString CQuorvaneView::StatusText() const {
+    return status_->Text();
+}
+
+void CQuorvaneView::OnStatusClick() {
+    ConnectionStatusLine* line = app_.StatusLine();
+    if (line == nullptr) {
+        return;
+    }
+    // The line may be behind the last change: act on what it shows now.
+    line->Update();
+    switch (line->ClickAction()) {
+        case ConnectionStatusLine::Click::Connect:
+            if (session_) {
+                session_->Connect(false);
+            }
+            break;
+        case ConnectionStatusLine::Click::Answer:
+            if (calls_ != nullptr) {
+                calls_->PickUp();
+            }
+            break;
+        case ConnectionStatusLine::Click::HangUp:
+        case ConnectionStatusLine::Click::Leave:
+            if (calls_ != nullptr) {
+                calls_->HangUp();
+            }
+            break;
+        case ConnectionStatusLine::Click::None:
+            break;
+    }
 }
 
 void CQuorvaneView::OnTimer() {

@@ -4,7 +4,6 @@
 // and drives the program's clock: its window timer (id 500, every 50 ms) runs the posted work,
 // the engine's events and the scheduler.
 
-#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -16,6 +15,7 @@ class CAlertWindowHost;
 class CIncomingCallPane;
 class CallManager;
 class CContactListWindow;
+class CStatusLine;
 class CQuorvaneApp;
 class DialUp;
 class QtSessionUi;
@@ -32,7 +32,8 @@ class CQuorvaneView : public QWidget {
     CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame);
     ~CQuorvaneView() override;
 
-    QString StatusText() const { return status_->text(); }
+    QString StatusText() const;
+    CStatusLine* StatusLine() const { return status_; }
     // Null when the program has no engine manager.
     Session* GetSession() const { return session_.get(); }
     QtSessionUi* GetSessionUi() const { return ui_.get(); }
@@ -55,11 +56,13 @@ class CQuorvaneView : public QWidget {
     void OnTimer();
     void MakeCallPanes();
     void PlaceCallTo(const std::string& loginId);
+    // The status line was clicked: connect, answer, hang up or leave, as its text offers.
+    void OnStatusClick();
     // The message windows and the contact list's marks of waiting alerts.
     void UseMessageCenter(bool use);
 
     CQuorvaneApp& app_;
-    QLabel* status_;
+    CStatusLine* status_;
     CContactListWindow* contactList_ = nullptr;
     std::unique_ptr<CAlertWindowHost> alertWindows_;
     CallManager* calls_ = nullptr;

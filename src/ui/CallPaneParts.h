@@ -32,6 +32,8 @@ struct CallPaneParts {
     std::function<void(std::int16_t reason, const std::string& text)> endSecond;
     // Voice-activated Talk/Mute: true closes the microphone.
     std::function<void(bool muted)> setTalk;
+    // Whether push-to-talk is in effect: talk-stop then closes the microphone.
+    std::function<bool()> pushToTalk;
     // "Send Instant Message" to a participant or caller (null: the item is disabled).
     std::function<void(const std::string& id, const std::string& nickname)> sendMessage;
 };

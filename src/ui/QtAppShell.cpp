@@ -1,5 +1,6 @@
 #include "ui/QtAppShell.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QTimer>
 
@@ -35,6 +36,11 @@ bool QtAppShell::CreateMainWindow() {
         return false;
     }
     frame_ = std::make_unique<CMainFrame>(*app_, screen_);
+    // Hidden to the tray, the frame is no visible window: its own close ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QObject::connect(
+        frame_.get(), &CMainFrame::Closed, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
     screen_.SetMainWindow(frame_.get());
     frame_->Place();
     return true;

@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     }
     qv::AppEnvironment env;
     env.shippedEngine = args.simulatedEngine ? QUORVANE_SIM_ENGINE : QUORVANE_SHIPPED_ENGINE;
+    env.shareFolder = QUORVANE_SHARE_FOLDER;
     env.homeOption = args.homeOption;
     env.commandLine = args.commandLine;
     std::error_code ec;
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
     QObject::connect(&notifier, &QSocketNotifier::activated, &application, [] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        QApplication::quit();
+        // Not quit(): that asks every window to close, and the main window only hides.
+        QApplication::exit(0);
     });
 
     qv::SteadyTickClock clock;

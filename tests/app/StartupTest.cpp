@@ -116,12 +116,12 @@ TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
         "+SingleInstance", "+Registry",        "+Customization",   "+MachineSettings",
         "+UserSettings",   "+ServerSettings",  "+SoundSettings",   "+LoginKey",
         "+TimerScheduler", "+Options",         "+DirectoryClient", "+MessageCenter",
-        "+BlockStore",     "+SonaroManager",   "+CallManager",     "+ContactStore",
-        "+MainWindow",     "-MainWindow",      "-CallManager",     "-SonaroManager",
-        "-BlockStore",     "-ContactStore",    "-MessageCenter",   "-DirectoryClient",
-        "-Options",        "-TimerScheduler",  "-LoginKey",        "-ServerSettings",
-        "-SoundSettings",  "-MachineSettings", "-UserSettings",    "-SingleInstance",
-        "-Customization",  "-Registry"};
+        "+BlockStore",     "+SonaroManager",   "+StatusLine",      "+CallManager",
+        "+ContactStore",   "+MainWindow",      "-MainWindow",      "-CallManager",
+        "-StatusLine",     "-SonaroManager",   "-BlockStore",      "-ContactStore",
+        "-MessageCenter",  "-DirectoryClient", "-Options",         "-TimerScheduler",
+        "-LoginKey",       "-ServerSettings",  "-SoundSettings",   "-MachineSettings",
+        "-UserSettings",   "-SingleInstance",  "-Customization",   "-Registry"};
     EXPECT_EQ(app->Lifecycle(), expected);
     EXPECT_EQ(app->Scheduler(), nullptr);
     EXPECT_EQ(shell.events.back(), "destroy");

@@ -67,6 +67,7 @@ class CallPanesTest : public ::testing::Test {
             log.push_back("EndSecond " + std::to_string(reason) + " [" + text + "]");
         };
         parts.setTalk = [this](bool muted) { log.push_back(muted ? "mute" : "talk"); };
+        parts.pushToTalk = [this] { return pushToTalk; };
         active = std::make_unique<CActiveCallPane>(parts);
         incoming = std::make_unique<CIncomingCallPane>(parts);
         active->SetIncomingPane(incoming.get());
@@ -107,6 +108,7 @@ class CallPanesTest : public ::testing::Test {
     ManualTickClock clock{5000};
     TimerScheduler scheduler{clock};
     std::uint16_t mode = 0;
+    bool pushToTalk = false;
     Lines log;
     CallPaneParts parts;
     std::unique_ptr<CActiveCallPane> active;
@@ -210,6 +212,23 @@ TEST_F(CallPanesTest, EveryStateOfTheButtonTable) {
         incoming->ShowSecond(nullptr);
         active->ShowActive(nullptr);
     }
+}
+
+TEST_F(CallPanesTest, TalkStopClosesTheMicrophoneOnlyInPushToTalkWithACall) {
+    // No call shown: nothing.
+    pushToTalk = true;
+    active->TalkStop();
+    EXPECT_EQ(Take(), Lines{});
+    auto a = Call("1002", "bob", true, clock.Now());
+    active->ShowActive(a.get());
+    Take();
+    // Voice-activated: the microphone stays as the user left it.
+    pushToTalk = false;
+    active->TalkStop();
+    EXPECT_EQ(Take(), Lines{});
+    pushToTalk = true;
+    active->TalkStop();
+    EXPECT_EQ(Take(), Lines{"mute"});
 }
 
 TEST_F(CallPanesTest, ButtonsRunTheCallManagersOperations) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include "app/AppShell.h"
@@ -19,9 +20,14 @@
 #include "app/TimerScheduler.h"
 #include "calls/CallManager.h"
 #include "login/Session.h"
+#include "messaging/AlertQueue.h"
+#include "messaging/MessageCenter.h"
+#include "messaging/SystemNotices.h"
 #include "platform/Mixer.h"
+#include "platform/Screen.h"
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
+#include "settings/Options.h"
 #include "stores/CBlockListWindow.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactListCommands.h"
@@ -33,6 +39,12 @@
 #include "ui/CMainFrame.h"
 #include "ui/CPickupPane.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/CStatusLine.h"
+#include "ui/CTipDialog.h"
+#include "ui/CTrayIcon.h"
+#include "ui/ConnectionStatusLine.h"
+#include "ui/SetupWizard.h"
+#include "ui/TrayMenuModel.h"
 
 namespace qv {
 namespace {
@@ -202,10 +214,17 @@ TEST_F(MainWindowTest, PlacementIsStoredAndClampedToTheWorkArea) {
     EXPECT_GE(g.top(), work.top());
     IniFile& machine = *app->MachineSettings();
     EXPECT_EQ(machine.GetInt("WindowRect", "Expanded", -1), 0);
-    shell.frame->move(work.left() + 10, work.top() + 20);
-    QApplication::processEvents();
-    EXPECT_EQ(machine.GetInt("WindowRect", "Left", -1), shell.frame->geometry().left());
-    EXPECT_EQ(machine.GetInt("WindowRect", "Top", -1), shell.frame->geometry().top());
+    const int placedLeft = machine.GetInt("WindowRect", "Left", -1);
+    EXPECT_EQ(placedLeft, shell.frame->pos().x());
+    // A drag moves it many times: written once it has been still, not for every step.
+    for (int i = 0; i < 20; ++i) {
+        shell.frame->move(work.left() + 10 + i, work.top() + 20);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(machine.GetInt("WindowRect", "Left", -1), placedLeft);
+    shell.frame->FlushPlacement();
+    EXPECT_EQ(machine.GetInt("WindowRect", "Left", -1), shell.frame->pos().x());
+    EXPECT_EQ(machine.GetInt("WindowRect", "Top", -1), shell.frame->pos().y());
 }
 
 TEST_F(MainWindowTest, TheViewShowsTheContactListAndTheViewMenuTheBlockList) {
@@ -292,8 +311,313 @@ TEST_F(MainWindowTest, TheCallPanesShowTheCallManagersSlots) {
 
 TEST_F(MainWindowTest, ExitClosesTheWindow) {
     Start();
+    int closed = 0;
+    QObject::connect(shell.frame.get(), &CMainFrame::Closed, [&] { ++closed; });
     EXPECT_TRUE(shell.frame->OnCommand(cmd::kExit));
     EXPECT_FALSE(shell.frame->isVisible());
+    EXPECT_EQ(closed, 1);
+    EXPECT_TRUE(shell.screen.boxes.empty());
+}
+
+TEST_F(MainWindowTest, ExpandingNearTheRightEdgeShiftsLeftAndCollapsingMovesBack) {
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    Start();
+    CMainFrame& frame = *shell.frame;
+    IniFile& machine = *app->MachineSettings();
+    // Placed at the right edge by default.
+    const int collapsedX = frame.pos().x();
+    const int collapsedWidth = frame.width();
+    EXPECT_EQ(collapsedX + frame.frameGeometry().width(), work.left() + work.width());
+    QWidget* second = frame.findChild<QWidget*>("SecondColumn");
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(second->isVisible());
+
+    ASSERT_TRUE(frame.OnCommand(CMainFrame::kExpandCommand));
+    EXPECT_TRUE(frame.Expanded());
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_GT(frame.width(), collapsedWidth);
+    const int shift = collapsedX - frame.pos().x();
+    EXPECT_EQ(shift, frame.width() - collapsedWidth);
+    EXPECT_EQ(machine.GetInt("WindowRect", "ExpandOffset", -1), shift);
+    EXPECT_EQ(machine.GetInt("WindowRect", "Expanded", -1), 1);
+    EXPECT_LE(frame.pos().x() + frame.frameGeometry().width(), work.left() + work.width());
+
+    ASSERT_TRUE(frame.OnCommand(CMainFrame::kExpandCommand));
+    EXPECT_FALSE(frame.Expanded());
+    EXPECT_FALSE(second->isVisible());
+    EXPECT_EQ(frame.pos().x(), collapsedX);
+    EXPECT_EQ(frame.width(), collapsedWidth);
+    EXPECT_EQ(machine.GetInt("WindowRect", "ExpandOffset", -1), 0);
+    EXPECT_EQ(machine.GetInt("WindowRect", "Expanded", -1), 0);
+    EXPECT_EQ(machine.GetInt("WindowRect", "Left", -1), collapsedX);
+    // The side edges stay: the width is fixed, the height has its least value.
+    EXPECT_EQ(frame.minimumWidth(), frame.maximumWidth());
+    EXPECT_GE(frame.minimumHeight(), frame.menuBar()->sizeHint().height() + 280);
+}
+
+TEST_F(MainWindowTest, StartsExpandedWhenLeftExpanded) {
+    root.Write("Quorvane.ini", "[WindowRect]\r\nExpanded=1\r\n");
+    Start();
+    EXPECT_TRUE(shell.frame->Expanded());
+    EXPECT_TRUE(shell.frame->findChild<QWidget*>("SecondColumn")->isVisible());
+}
+
+TEST_F(MainWindowTest, KeepWindowOnTopIsStored) {
+    Start();
+    IniFile& machine = *app->MachineSettings();
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kKeepWindowOnTop));
+    EXPECT_TRUE(shell.frame->KeepOnTop());
+    EXPECT_TRUE(shell.frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(shell.frame->isVisible());
+    EXPECT_EQ(machine.GetInt("WindowRect", "QuorvaneOnTop", -1), 1);
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kKeepWindowOnTop));
+    EXPECT_FALSE(shell.frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(machine.GetInt("WindowRect", "QuorvaneOnTop", -1), 0);
+}
+
+TEST_F(MainWindowTest, StartsOnTopWhenStored) {
+    root.Write("Quorvane.ini", "[WindowRect]\r\nQuorvaneOnTop=1\r\n");
+    Start();
+    EXPECT_TRUE(shell.frame->KeepOnTop());
+    EXPECT_TRUE(shell.frame->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(MainWindowTest, CloseWithMinimizeOnCloseKeepsTheProgramWithoutAQuestion) {
+    Start();
+    int closed = 0;
+    QObject::connect(shell.frame.get(), &CMainFrame::Closed, [&] { ++closed; });
+    shell.frame->close();
+    QApplication::processEvents();
+    EXPECT_EQ(closed, 0);
+    EXPECT_TRUE(shell.screen.boxes.empty());
+    if (shell.frame->CanHideToTray()) {
+        EXPECT_FALSE(shell.frame->isVisible());
+    } else {
+        // No notification area to come back from: it stays on the task bar.
+        EXPECT_TRUE(shell.frame->isMinimized());
+    }
+}
+
+TEST_F(MainWindowTest, MinimizingHidesToTheTrayOrStaysOnTheTaskBar) {
+    Start();
+    shell.frame->showMinimized();
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(shell.screen.boxes.empty());
+    if (shell.frame->CanHideToTray()) {
+        EXPECT_FALSE(shell.frame->isVisible());
+    } else {
+        EXPECT_TRUE(shell.frame->isVisible());
+        EXPECT_TRUE(shell.frame->isMinimized());
+    }
+    // The tray's Show brings it back.
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kTrayShow));
+    EXPECT_TRUE(shell.frame->isVisible());
+    EXPECT_FALSE(shell.frame->isMinimized());
+}
+
+TEST_F(MainWindowTest, CloseWithMinimizeOnCloseOffEndsTheProgram) {
+    Start();
+    app->UserSettings()->SetPath(root.File("Options.ini"));
+    app->GetOptions()->SetMinimizeOnClose(0);
+    int closed = 0;
+    QObject::connect(shell.frame.get(), &CMainFrame::Closed, [&] { ++closed; });
+    shell.frame->close();
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(shell.frame->isVisible());
+}
+
+TEST_F(MainWindowTest, ExitDuringACallAsksFirst) {
+    Start();
+    CallManager* calls = app->GetCallManager();
+    ASSERT_TRUE(calls->OfferIncoming(7, "1002", "bob").registered);
+    int closed = 0;
+    QObject::connect(shell.frame.get(), &CMainFrame::Closed, [&] { ++closed; });
+    shell.screen.ScriptAnswers({mb::kIdCancel, mb::kIdOk});
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kExit));
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_EQ(shell.screen.boxes[0].text,
+              "Warning: Continuing will terminate all active conversations. Continue?");
+    EXPECT_EQ(shell.screen.boxes[0].caption, "Warning...");
+    EXPECT_EQ(shell.screen.boxes[0].style, mb::kOkCancel | mb::kIconExclamation);
+    EXPECT_EQ(closed, 0);
+    EXPECT_NE(calls->Second(), nullptr);
+    EXPECT_TRUE(shell.frame->isVisible());
+    // OK: the ringing call is declined and the program ends.
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kTrayExit));
+    EXPECT_EQ(shell.screen.boxes.size(), 2u);
+    EXPECT_EQ(calls->Second(), nullptr);
+    EXPECT_EQ(closed, 1);
+}
+
+TEST_F(MainWindowTest, CloseDuringACallAsksAndCancelKeepsEverything) {
+    Start();
+    CallManager* calls = app->GetCallManager();
+    ASSERT_TRUE(calls->OfferIncoming(7, "1002", "bob").registered);
+    shell.screen.ScriptAnswers({mb::kIdCancel});
+    shell.frame->close();
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_TRUE(shell.frame->isVisible());
+    EXPECT_FALSE(shell.frame->isMinimized());
+    EXPECT_NE(calls->Second(), nullptr);
+}
+
+TEST_F(MainWindowTest, TheWizardItemsSayWhenThereIsNoWizard) {
+    Start();
+    ASSERT_NE(Menu("&Tools"), nullptr);
+    EXPECT_EQ(shell.frame->ActionFor(cmd::kSoundSetupWizard)->text(), "&Sound Setup Wizard");
+    EXPECT_EQ(shell.frame->ActionFor(cmd::kMicTestWizard)->text(), "&Mic Test Wizard");
+    EXPECT_EQ(shell.frame->ActionFor(cmd::kInternetTestWizard)->text(), "&Internet Test Wizard");
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kSoundSetupWizard));
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_EQ(shell.screen.boxes[0].text, kNoWizardText);
+    // With a wizard in the program folder it is started with its argument.
+    const std::string wizard = root.Write("SoundSetup", "#!/bin/sh\n");
+    std::filesystem::permissions(wizard, std::filesystem::perms::owner_all);
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kInternetTestWizard));
+    ASSERT_EQ(shell.screen.programs.size(), 1u);
+    EXPECT_EQ(shell.screen.programs[0], (std::vector<std::string>{wizard, "3"}));
+}
+
+TEST_F(MainWindowTest, TheTipOfTheDay) {
+    root.Write("tips.txt", "First tip.\nSecond tip.\n");
+    Start();
+    QAction* tip = shell.frame->ActionFor(CMainFrame::kTipOfTheDayCommand);
+    ASSERT_NE(tip, nullptr);
+    EXPECT_TRUE(Menu("&Help")->actions().contains(tip));
+    CTipDialog* dialog = shell.frame->ShowTipOfTheDay(false);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Tip of the Day");
+    EXPECT_EQ(dialog->TipText(), "First tip.");
+    EXPECT_EQ(dialog->NextButton()->text(), "&Next Tip");
+    EXPECT_EQ(dialog->CloseButton()->text(), "Close");
+    EXPECT_EQ(dialog->ShowAtStartUp()->text(), "&Show Tips on StartUp");
+    EXPECT_TRUE(dialog->ShowAtStartUp()->isChecked());
+    dialog->NextButton()->click();
+    EXPECT_EQ(dialog->TipText(), "Second tip.");
+    // Not wanted at start-up: after login it stays away, the menu still opens it.
+    dialog->ShowAtStartUp()->setChecked(false);
+    dialog->CloseButton()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(shell.frame->ShowTipOfTheDay(true), nullptr);
+    ASSERT_TRUE(shell.frame->OnCommand(CMainFrame::kTipOfTheDayCommand));
+}
+
+TEST_F(MainWindowTest, NoTipOfTheDayWhenThePartnerTurnedItOff) {
+    root.Write("Customize.ini", "[Features]\r\nDisableTipOfTheDay=1\r\n");
+    Start();
+    EXPECT_EQ(shell.frame->ActionFor(CMainFrame::kTipOfTheDayCommand), nullptr);
+    EXPECT_EQ(shell.frame->ShowTipOfTheDay(true), nullptr);
+}
+
+class FakeAlerts final : public AlertQueue {
+  public:
+    std::optional<PendingAlert> OldestPending() const override { return oldest; }
+    void OpenOldest() override { ++opened; }
+    void AddObserver(std::function<void()> changed) override {
+        observers.push_back(std::move(changed));
+    }
+    void Changed() {
+        for (auto& o : observers) {
+            o();
+        }
+    }
+    std::optional<PendingAlert> oldest;
+    int opened = 0;
+    std::vector<std::function<void()>> observers;
+};
+
+QStringList MenuTexts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* a : menu->actions()) {
+        texts << (a->isSeparator() ? QString("-") : a->text());
+    }
+    return texts;
+}
+
+TEST_F(MainWindowTest, TheTrayFollowsTheOldestAlert) {
+    root.Write("Customize.ini", "[Instant Messages]\r\nIMLabel=Note\r\n");
+    Start();
+    FakeAlerts alerts;
+    CTrayIcon* tray = shell.frame->Tray();
+    ASSERT_NE(tray, nullptr);
+    TraySurface* surface = shell.frame->UseAlerts(&alerts);
+    ASSERT_EQ(surface, tray);
+    EXPECT_EQ(tray->Tip(), "Quorvane");
+    EXPECT_EQ(MenuTexts(tray->Menu()),
+              (QStringList{"&Hide Quorvane", "-", "&Connect", "&Disconnect", "&Status: Normal", "-",
+                           "E&xit Quorvane"}));
+    alerts.oldest =
+        PendingAlert{notice_kind::kIncomingMessage, "Instant Message from bob (1002)", "bob"};
+    alerts.Changed();
+    EXPECT_EQ(tray->Tip(), "Instant Message from bob (1002)");
+    QMenu* menu = tray->Menu();
+    EXPECT_EQ(MenuTexts(menu).value(0), "&Receive Note");
+    EXPECT_EQ(menu->property("resource").toInt(), 290);
+    // The Status submenu offers the presence modes.
+    QMenu* status = menu->findChild<QMenu*>("TrayStatusMenu");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->actions().size(), 6);
+    menu->actions().value(0)->trigger();
+    EXPECT_EQ(alerts.opened, 1);
+    // Blinking: the alerts switch the icon.
+    surface->ShowAlertIcon(175, true);
+    EXPECT_TRUE(tray->AlertIconShown());
+    surface->ShowAlertIcon(175, false);
+    EXPECT_FALSE(tray->AlertIconShown());
+    surface->SetTip("System Message");
+    EXPECT_EQ(tray->Tip(), "System Message");
+    // Hide and show from the menu.
+    alerts.oldest.reset();
+    alerts.Changed();
+    EXPECT_EQ(tray->Tip(), "Quorvane");
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kTrayShow));
+    EXPECT_EQ(MenuTexts(tray->Menu()).value(0), "&Show Quorvane");
+    ASSERT_TRUE(shell.frame->OnCommand(cmd::kTrayShow));
+    EXPECT_TRUE(shell.frame->isVisible());
+    EXPECT_FALSE(shell.frame->isMinimized());
+    shell.frame->UseAlerts(nullptr);
+}
+
+TEST_F(MainWindowTest, TheTrayFollowsTheProgramsOwnAlerts) {
+    Start();
+    CTrayIcon* tray = shell.frame->Tray();
+    EXPECT_EQ(tray->Tip(), "Quorvane");
+    // A system notice that is not shown at once waits in the tray.
+    app->Notices()->AddSystemNotice("The server will restart.", false, 0);
+    QApplication::processEvents();
+    const std::optional<PendingAlert> oldest = app->GetAlertQueue()->OldestPending();
+    ASSERT_TRUE(oldest.has_value());
+    EXPECT_EQ(tray->Tip().toStdString(), TrayTip(oldest));
+    EXPECT_EQ(MenuTexts(tray->Menu()).value(0), "&Receive System Message");
+}
+
+TEST_F(MainWindowTest, TheTrayAnswersARingingCall) {
+    Start();
+    FakeAlerts alerts;
+    shell.frame->UseAlerts(&alerts);
+    CallManager* calls = app->GetCallManager();
+    ASSERT_TRUE(calls->OfferIncoming(7, "1002", "bob").registered);
+    alerts.oldest =
+        PendingAlert{notice_kind::kIncomingCall, "Incoming call from bob (1002)", "bob"};
+    QMenu* menu = shell.frame->Tray()->Menu();
+    EXPECT_EQ(MenuTexts(menu).value(0), "&Answer Incoming Call");
+    menu->actions().value(0)->trigger();
+    // Picked up: the call left the ringing slot.
+    EXPECT_EQ(calls->Second(), nullptr);
+    EXPECT_EQ(alerts.opened, 0);
+    shell.frame->UseAlerts(nullptr);
+}
+
+TEST_F(MainWindowTest, TheStatusLineShowsItsIconAndText) {
+    Start();
+    CStatusLine* line = shell.frame->View()->StatusLine();
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->Icon(), 439);
+    EXPECT_EQ(line->Text(), "Disconnected - Click to connect to the Quorvane voice server");
+    ASSERT_NE(app->StatusLine(), nullptr);
+    EXPECT_EQ(app->StatusLine()->ClickAction(), ConnectionStatusLine::Click::Connect);
 }
 
 }  // namespace
