@@ -16,6 +16,7 @@
 #include "messaging/SystemNoticeList.h"
 #include "platform/DialUp.h"
 #include "settings/Customization.h"
+#include "settings/Options.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactStore.h"
 #include "ui/CActiveCallPane.h"
@@ -144,6 +145,9 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
 
 CQuorvaneView::~CQuorvaneView() {
     timer_.stop();
+    if (CSonaroManager* manager = app_.SonaroManager()) {
+        manager->SetPushToTalkSwitch(nullptr);
+    }
     UseCallManager(nullptr);
     session_.reset();
 }
@@ -188,7 +192,20 @@ void CQuorvaneView::MakeCallPanes() {
             manager->SetTalk(muted);
         }
     };
+    p.pushToTalk = [this] {
+        const Options* options = app_.GetOptions();
+        return options != nullptr && options->PushToTalk() != 0;
+    };
+    p.setPushToTalk = [this](bool on) {
+        if (CSonaroManager* manager = app_.SonaroManager()) {
+            manager->SetPushToTalk(on);
+        }
+    };
     activePane_ = new CActiveCallPane(p, this);
+    if (CSonaroManager* manager = app_.SonaroManager()) {
+        // A forum's forced push-to-talk counts for the joins as the setting does.
+        manager->SetPushToTalkSwitch([pane = activePane_] { return pane->ForcedPushToTalk(); });
+    }
     incomingPane_ = new CIncomingCallPane(p, this);
     activePane_->SetIncomingPane(incomingPane_);
     incomingPane_->SetPanes(activePane_, activePane_->Pickup());
