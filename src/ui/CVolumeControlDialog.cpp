@@ -48,6 +48,9 @@ CVolumeControlDialog::CVolumeControlDialog(Mixer& mixer, Options* options, QWidg
         auto* slider = new QSlider(Qt::Vertical, this);
         slider->setObjectName(QString("slider%1").arg(i));
         slider->setRange(0, kMaxPosition);
+        // Position 0 at the top: the top is loudest, and Up moves towards it.
+        slider->setInvertedAppearance(true);
+        slider->setInvertedControls(true);
         slider->setTickInterval(kTickInterval);
         slider->setTickPosition(QSlider::TicksBothSides);
         slider->setSingleStep(kTickInterval / 8);

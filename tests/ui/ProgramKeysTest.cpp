@@ -287,6 +287,7 @@ TEST_F(ProgramKeysTest, VolumeControlShowsWritesAndSaves) {
         EXPECT_EQ(s->maximum(), 65535);
         EXPECT_EQ(s->tickInterval(), 8192);
         EXPECT_EQ(s->orientation(), Qt::Vertical);
+        EXPECT_TRUE(s->invertedAppearance()) << "position 0 is drawn at the top";
     }
     EXPECT_EQ(dialog.MasterSlider()->value(), 0) << "a full control sits at the top";
     EXPECT_EQ(dialog.WaveSlider()->value(), 65535);
