@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "EngineTestSupport.h"
 #include "XFocusWindow.h"
 #include "app/TimerScheduler.h"
 #include "calls/CallRecord.h"
@@ -453,12 +454,34 @@ TEST_F(ProgramKeysTest, GlobalKeyGrabbedOnX11ReachesTheEngineWhileAnotherWindowH
     auto other = test::XFocusWindow::Open(server.display);
     ASSERT_NE(other, nullptr);
 
+    // The engine manager over the simulation, logged in and in a conference, in push-to-talk
+    // mode: what the pane's talk-start and talk-stop make it tell the engine is recorded.
+    test::EngineHarness h;
+    h.options.SetPushToTalk(1);
+    h.LogIn();
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.JoinedConference(5, 1, 0); });
+    CallPaneParts engineParts = parts;
+    engineParts.manager = h.manager.get();
+    engineParts.pushToTalk = [&h] { return h.options.PushToTalk() != 0; };
+    engineParts.setTalk = [&h](bool muted) { h.manager->SetTalk(muted); };
+    engineParts.setPushToTalk = [&h](bool on) { h.manager->SetPushToTalk(on); };
+    CActiveCallPane enginePane(engineParts);
+    enginePane.ShowActive(call.get());
+    h.ClearCalls();
+    const auto talkLog = [&h] {
+        Lines out;
+        for (const std::string& c : h.Calls()) {
+            if (c.rfind("Talk(", 0) == 0) {
+                out.push_back(c == "Talk(1)" ? "Talk(true)" : "Talk(false)");
+            }
+        }
+        return out;
+    };
+
     auto key = MakeX11GlobalHotKey(server.display);
     ASSERT_NE(key, nullptr);
-    pane->ShowActive(call.get());
-    log.clear();
     GlobalPushToTalk global(
-        *key, scheduler, [this] { pane->PostTalkStart(); }, [this] { pane->PostTalkStop(); });
+        *key, scheduler, [&] { enginePane.PostTalkStart(); }, [&] { enginePane.PostTalkStop(); });
     global.Refresh(true, true, key_combo::kDefault);
     ASSERT_TRUE(global.Registered()) << global.StatusText();
     EXPECT_EQ(global.StatusText(),
@@ -466,34 +489,34 @@ TEST_F(ProgramKeysTest, GlobalKeyGrabbedOnX11ReachesTheEngineWhileAnotherWindowH
 
     // Held: talks while held, stops about a quarter second after the release.
     ASSERT_EQ(RunProgram({"xdotool", "keydown", "shift+backslash"}, server.display), 0);
-    PumpUntil(*key, [&] { return !TalkLog().empty(); });
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)"}));
+    PumpUntil(*key, [&] { return !talkLog().empty(); });
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"}));
     clock.Advance(3000);
     scheduler.Tick();
     clock.Advance(3000);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)"})) << "still held";
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"})) << "still held";
     ASSERT_EQ(RunProgram({"xdotool", "keyup", "backslash", "keyup", "shift"}, server.display), 0);
     int rounds = 0;
     PumpUntil(*key, [&] { return ++rounds > 8; });  // lets the release arrive
     clock.Advance(300);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)", "Talk(false)"}));
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)", "Talk(false)"}));
 
     // A tap talks for about a second.
-    log.clear();
+    h.ClearCalls();
     ASSERT_EQ(RunProgram({"xdotool", "key", "shift+backslash"}, server.display), 0);
-    PumpUntil(*key, [&] { return !TalkLog().empty(); });
+    PumpUntil(*key, [&] { return !talkLog().empty(); });
     clock.Advance(900);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)"}));
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"}));
     clock.Advance(200);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)", "Talk(false)"}));
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)", "Talk(false)"}));
 
     // The focused window did not get the grabbed key; once let go, the key reaches it again.
     EXPECT_EQ(other->KeyEventsOf("backslash"), 0);
