@@ -524,6 +524,26 @@ TEST_F(ProgramKeysTest, GlobalKeyGrabbedOnX11ReachesTheEngineWhileAnotherWindowH
     EXPECT_FALSE(global.Registered());
     ASSERT_EQ(RunProgram({"xdotool", "key", "shift+backslash"}, server.display), 0);
     EXPECT_GT(other->KeyEventsOf("backslash"), 0);
+
+    // The program's own wiring: the settings say global push-to-talk, the grab's connection is
+    // watched from the event loop.
+    h.options.SetGlobalPushToTalk(1);
+    h.options.SetGlobalPushToTalkMap(static_cast<int>(key_combo::kCtrl | 121));  // CTRL + F10
+    ProgramKeyParts k;
+    k.activePane = [&] { return &enginePane; };
+    k.options = &h.options;
+    k.scheduler = &scheduler;
+    QtProgramKeys keys(std::move(k), MakeX11GlobalHotKey(server.display));
+    EXPECT_EQ(keys.GlobalKeyStatus(),
+              "X11 key grab: CTRL +  F10 works while other programs have the focus.");
+    h.ClearCalls();
+    ASSERT_EQ(RunProgram({"xdotool", "key", "ctrl+F10"}, server.display), 0);
+    for (int i = 0; i < 400 && talkLog().empty(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        usleep(5000);
+    }
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"}));
+    EXPECT_EQ(other->KeyEventsOf("F10"), 0);
 }
 
 TEST_F(ProgramKeysTest, AKeyAnotherProgramHoldsIsReported) {
