@@ -396,27 +396,31 @@ int RunProgram(const std::vector<std::string>& args, const std::string& display)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// An X server of the test's own. It picks a free display itself and says which (-displayfd):
+// no race with other servers starting on the machine at the same moment.
 class Xvfb {
   public:
     Xvfb() {
-        for (int n = 180 + static_cast<int>(getpid() % 500); n < 1000; n += 7) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (std::filesystem::exists(socket) ||
-                std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
-                continue;
-            }
-            display = ":" + std::to_string(n);
-            pid_ = Spawn({"Xvfb", display, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, "");
-            // Bounded wait for the server to come up (not a timing assertion).
-            for (int i = 0; i < 200 && pid_ > 0; ++i) {
-                if (test::CanOpenDisplay(display)) {
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            }
-            Stop();
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
         }
-        display.clear();
+        pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "640x480x24",
+                      "-nolisten", "tcp"},
+                     "");
+        close(fds[1]);
+        // The number arrives once the server listens; a server that fails closes the pipe.
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        close(fds[0]);
+        if (number.empty() || !test::CanOpenDisplay(":" + number)) {
+            Stop();
+            return;
+        }
+        display = ":" + number;
     }
     ~Xvfb() { Stop(); }
     void Stop() {
