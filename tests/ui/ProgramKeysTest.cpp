@@ -397,7 +397,8 @@ int RunProgram(const std::vector<std::string>& args, const std::string& display)
 }
 
 // An X server of the test's own. It picks a free display itself and says which (-displayfd):
-// no race with other servers starting on the machine at the same moment.
+// no race with other servers starting on the machine at the same moment. It does not reset when
+// its last client goes (a reset refuses the next connection for a moment).
 class Xvfb {
   public:
     Xvfb() {
@@ -406,7 +407,7 @@ class Xvfb {
             return;
         }
         pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "640x480x24",
-                      "-nolisten", "tcp"},
+                      "-nolisten", "tcp", "-noreset"},
                      "");
         close(fds[1]);
         // The number arrives once the server listens; a server that fails closes the pipe.
