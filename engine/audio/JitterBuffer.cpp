@@ -119,7 +119,7 @@ std::int64_t JitterBuffer::MeasuredDelayNs(std::int64_t nowNs) const {
     }
     const std::int64_t frame = FrameNs();
     // Too little to judge by: the starting delay.
-    if (count < 2) {
+    if (count < kMinTransits) {
         return 2 * frame;
     }
     for (std::size_t i = 0; i < count; ++i) {

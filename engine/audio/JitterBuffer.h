@@ -101,6 +101,7 @@ class JitterBuffer {
         std::int64_t transitNs = 0;
     };
     static constexpr std::size_t kTransits = 128;
+    static constexpr std::size_t kMinTransits = 10;
     static constexpr std::int64_t kTransitWindowNs = 5'000'000'000;
 
     Slot* Find(std::uint64_t sequence);
