@@ -36,8 +36,8 @@ std::unique_ptr<CapturePath> CapturePath::Create() {
     SpeexPreprocessState_* p = path->preprocess_.get();
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DENOISE, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_AGC, &on);
-    // Voice activity is the level gate's job (Squelch); the preprocessor only cleans.
-    speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_VAD, &off);
+    // Voice activity is the level gate's job (Squelch); the preprocessor only cleans (its
+    // voice activity detection is off by default).
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DEREVERB, &off);
     path->out_.payload.reserve(kMaxPayloadBytes);
     return path;

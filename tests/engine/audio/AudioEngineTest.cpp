@@ -1,0 +1,387 @@
+#include "AudioEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+#include <vector>
+
+#include "FakeClock.h"
+#include "ToneBursts.h"
+#include "support/TempFolder.h"
+
+namespace qv::audio {
+namespace {
+
+using testing::FakeClock;
+using testing::WaitUntil;
+
+constexpr std::int64_t kMs = 1'000'000;
+
+AudioDeviceChoice FileChoice(const qv::test::TempFolder& folder) {
+    AudioDeviceChoice choice;
+    choice.kind = AudioDeviceChoice::Kind::kFile;
+    choice.capturePath = folder.File("mic.wav");
+    choice.playbackPath = folder.File("speaker.wav");
+    return choice;
+}
+
+AudioDeviceChoice NullChoice() {
+    AudioDeviceChoice choice;
+    choice.kind = AudioDeviceChoice::Kind::kNull;
+    return choice;
+}
+
+// Waits until the audio thread has lived through ms more of its clock.
+bool RunFor(FakeClock& clock, std::int64_t ms) {
+    const std::int64_t until = clock.NowNs() + ms * kMs;
+    return WaitUntil([&] { return clock.NowNs() >= until; });
+}
+
+// Power of one frequency in a stretch of the wave, relative to the stretch's energy (0..1).
+double ToneShare(const testing::MonoWave& wave, double fromMs, double lengthMs, double freq) {
+    const std::size_t from = static_cast<std::size_t>(fromMs * 48);
+    const std::size_t n = static_cast<std::size_t>(lengthMs * 48);
+    if (from + n > wave.samples.size()) {
+        return 0;
+    }
+    const double w = 2 * std::numbers::pi * freq / 48000;
+    double re = 0, im = 0, energy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = wave.samples[from + i];
+        re += v * std::cos(w * static_cast<double>(i));
+        im += v * std::sin(w * static_cast<double>(i));
+        energy += v * v;
+    }
+    return energy > 0 ? 2 * (re * re + im * im) / (static_cast<double>(n) * energy) : 0;
+}
+
+TEST(AudioEngine, StartAnswersTheCodesOfCodecAndDevice) {
+    auto clock = std::make_shared<FakeClock>();
+    {
+        AudioEngine engine(NullChoice(), {}, clock);
+        engine.SetCodec(7);
+        EXPECT_EQ(engine.Start(), 4);
+        EXPECT_FALSE(engine.Running());
+        engine.SetCodec(-1);
+        EXPECT_EQ(engine.Start(), 4);
+        engine.SetCodec(6);
+        EXPECT_EQ(engine.Start(), 0);
+        EXPECT_TRUE(engine.Running());
+        EXPECT_EQ(engine.Start(), 0) << "starting again is harmless";
+        engine.Stop();
+        EXPECT_FALSE(engine.Running());
+        engine.Stop();
+    }
+    qv::test::TempFolder folder;  // no mic.wav in it
+    AudioEngine engine(FileChoice(folder), {}, clock);
+    EXPECT_EQ(engine.Start(), 3);
+    EXPECT_NE(engine.DeviceError(), "");
+    // It runs on the null device meanwhile, and tries the real one again when asked.
+    EXPECT_TRUE(engine.Running());
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), {}, 100));
+    EXPECT_EQ(engine.Start(), 0);
+    EXPECT_EQ(engine.DeviceError(), "");
+}
+
+TEST(AudioEngine, StandbyReleasesTheDeviceAndTakesItBack) {
+    auto clock = std::make_shared<FakeClock>();
+    AudioEngine engine(NullChoice(), {}, clock);
+    EXPECT_TRUE(engine.SetStandby(true)) << "harmless before Start";
+    ASSERT_EQ(engine.Start(), 0);
+    ASSERT_TRUE(RunFor(*clock, 50));
+    ASSERT_TRUE(engine.SetStandby(true));
+    // No device, no periods: the device's clock stands still.
+    const std::int64_t frozen = clock->NowNs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(clock->NowNs(), frozen);
+    EXPECT_TRUE(engine.Running());
+    ASSERT_TRUE(engine.SetStandby(false));
+    EXPECT_TRUE(RunFor(*clock, 50));
+}
+
+struct Recorded {
+    std::mutex mutex;
+    std::vector<bool> mike;
+    std::vector<std::pair<std::uint32_t, bool>> talking;
+    std::atomic<int> frames{0};
+};
+
+AudioEvents Record(Recorded& r) {
+    AudioEvents events;
+    events.frame = [&r](const EncodedFrame&) { ++r.frames; };
+    events.mikeActive = [&r](bool on) {
+        std::lock_guard lock(r.mutex);
+        r.mike.push_back(on);
+    };
+    events.talking = [&r](std::uint32_t id, bool on) {
+        std::lock_guard lock(r.mutex);
+        r.talking.emplace_back(id, on);
+    };
+    return events;
+}
+
+TEST(AudioEngine, MikeActiveWhileTransmittingAndFramesOnlyInAConversation) {
+    auto clock = std::make_shared<FakeClock>();
+    Recorded r;
+    AudioEngine engine(NullChoice(), Record(r), clock);
+    ASSERT_EQ(engine.Start(), 0);
+    engine.SetTalk(true);
+    ASSERT_TRUE(RunFor(*clock, 100));
+    EXPECT_EQ(r.frames.load(), 0) << "no conversation: nothing for the network";
+    engine.SetConversation(true);
+    ASSERT_TRUE(WaitUntil([&] { return r.frames.load() > 5; }));
+    {
+        std::lock_guard lock(r.mutex);
+        ASSERT_EQ(r.mike, std::vector<bool>{true});
+    }
+    engine.SetTalk(false);
+    ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(r.mutex);
+        return r.mike.size() == 2;
+    }));
+    const int frames = r.frames.load();
+    ASSERT_TRUE(RunFor(*clock, 100));
+    EXPECT_EQ(r.frames.load(), frames);
+    // The gate: silence never opens a squelch of 9.
+    engine.SetSquelch(9);
+    engine.SetTalk(true);
+    ASSERT_TRUE(RunFor(*clock, 200));
+    EXPECT_EQ(r.frames.load(), frames);
+    std::lock_guard lock(r.mutex);
+    EXPECT_EQ(r.mike, (std::vector<bool>{true, false}));
+}
+
+TEST(AudioEngine, RecordWaveInStandbyAndCutOffByStopStillGivesAValidFile) {
+    qv::test::TempFolder folder;
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"),
+                                         {{100, 700, 300}, {1200, 1100, 300}}, 3000));
+    auto clock = std::make_shared<FakeClock>();
+    const std::string voiceMail = folder.File("mail.wav");
+    {
+        AudioEngine engine(FileChoice(folder), {}, clock);
+        ASSERT_EQ(engine.Start(), 0);
+        ASSERT_TRUE(engine.SetStandby(true));
+        ASSERT_TRUE(engine.RecordWave(voiceMail, true));
+        engine.SetTalk(true);
+        ASSERT_TRUE(RunFor(*clock, 1500));
+        // Mid-recording, the file as it is on disk already reads.
+        const std::optional<testing::MonoWave> partial = testing::ReadMonoWave(voiceMail);
+        ASSERT_TRUE(partial);
+        EXPECT_EQ(partial->sampleRate, 16000);
+        EXPECT_GE(partial->samples.size(), 16000u);
+        // Disconnect without RecordWave(..., 0): Stop finishes the file.
+        engine.Stop();
+        EXPECT_FALSE(engine.RecordWave(voiceMail, false)) << "nothing left to finish";
+    }
+    const std::optional<testing::MonoWave> wave = testing::ReadMonoWave(voiceMail);
+    ASSERT_TRUE(wave);
+    EXPECT_GE(wave->samples.size(), 16000u * 3 / 2);
+    const std::vector<testing::FoundBurst> bursts = testing::FindBursts(*wave, {700, 1100});
+    ASSERT_EQ(bursts.size(), 2u);
+    EXPECT_EQ(bursts[0].freqHz, 700);
+    EXPECT_EQ(bursts[1].freqHz, 1100);
+    EXPECT_NEAR(bursts[1].onsetMs - bursts[0].onsetMs, 1100, 15);
+}
+
+TEST(AudioEngine, RecordWaveWorksWithoutStartAndTheDestructorFinishesIt) {
+    qv::test::TempFolder folder;
+    auto clock = std::make_shared<FakeClock>();
+    {
+        AudioEngine engine(NullChoice(), {}, clock);
+        EXPECT_FALSE(engine.RecordWave("", true));
+        EXPECT_FALSE(engine.RecordWave("/nonexistent/folder/a.wav", true));
+        ASSERT_TRUE(engine.RecordWave(folder.File("a.wav"), true));
+        ASSERT_TRUE(RunFor(*clock, 500));
+        ASSERT_TRUE(engine.RecordWave(folder.File("b.wav"), true)) << "a second one replaces it";
+        ASSERT_TRUE(RunFor(*clock, 300));
+    }
+    const std::optional<testing::MonoWave> a = testing::ReadMonoWave(folder.File("a.wav"));
+    const std::optional<testing::MonoWave> b = testing::ReadMonoWave(folder.File("b.wav"));
+    ASSERT_TRUE(a && b);
+    EXPECT_GE(a->samples.size(), 16000u / 2);
+    EXPECT_GE(b->samples.size(), 16000u * 3 / 10);
+}
+
+TEST(AudioEngine, PlayFileHandlesLiveUntilStopFile) {
+    qv::test::TempFolder folder;
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), {}, 100));
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("short.wav"), {{0, 900, 100}}, 100));
+    auto clock = std::make_shared<FakeClock>();
+    AudioEngine engine(FileChoice(folder), {}, clock);
+    // Not started: the device is taken for the sound.
+    const std::int64_t start = clock->NowNs();
+    const std::int16_t first = engine.PlayFile(folder.File("short.wav"), 100);
+    const std::int16_t second = engine.PlayFile(folder.File("short.wav"), 50);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 2);
+    EXPECT_LT(engine.PlayFile(folder.File("missing.wav"), 100), 0);
+    folder.Write("junk.wav", "not a wave");
+    EXPECT_LT(engine.PlayFile(folder.File("junk.wav"), 100), 0);
+    // Played to the end, the device released (its clock stands still), and still valid.
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::int64_t before = clock->NowNs();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return before == clock->NowNs() && before >= start + 90 * kMs;
+    }));
+    EXPECT_TRUE(engine.PauseFile(first, true));
+    EXPECT_TRUE(engine.PauseFile(first, false));
+    EXPECT_TRUE(engine.StopFile(first));
+    EXPECT_FALSE(engine.StopFile(first));
+    EXPECT_FALSE(engine.PauseFile(first, true));
+    EXPECT_FALSE(engine.PauseFile(99, true));
+    EXPECT_TRUE(engine.StopFile(second));
+    EXPECT_EQ(engine.PlayFile(folder.File("short.wav"), 100), 3) << "handles are not reused";
+}
+
+TEST(AudioEngine, PausedFilesWaitAndPlayWaveEmptyStopsOnlyWaves) {
+    qv::test::TempFolder folder;
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), {}, 100));
+    testing::ToneOptions clean;
+    clean.noiseDbfs = -200;
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("file.wav"), {{0, 600, 5000}}, 5000, clean));
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("wave.wav"), {{0, 1500, 5000}}, 5000, clean));
+    auto clock = std::make_shared<FakeClock>();
+    std::int64_t epoch = 0;
+    std::int64_t stoppedAt = 0;
+    std::int64_t pausedAt = 0;
+    std::int64_t resumedAt = 0;
+    {
+        AudioEngine engine(FileChoice(folder), {}, clock);
+        ASSERT_EQ(engine.Start(), 0);
+        epoch = engine.DeviceEpochNs();
+        const std::int16_t handle = engine.PlayFile(folder.File("file.wav"), 100);
+        ASSERT_GT(handle, 0);
+        EXPECT_EQ(engine.PlayWave(folder.File("wave.wav"), 100), 0);
+        ASSERT_TRUE(RunFor(*clock, 300));
+        stoppedAt = clock->NowNs();
+        EXPECT_EQ(engine.PlayWave("", 0), 0);
+        ASSERT_TRUE(RunFor(*clock, 300));
+        pausedAt = clock->NowNs();
+        ASSERT_TRUE(engine.PauseFile(handle, true));
+        ASSERT_TRUE(RunFor(*clock, 300));
+        resumedAt = clock->NowNs();
+        ASSERT_TRUE(engine.PauseFile(handle, false));
+        ASSERT_TRUE(RunFor(*clock, 300));
+        engine.Stop();
+    }
+    const std::optional<testing::MonoWave> out = testing::ReadMonoWave(folder.File("speaker.wav"));
+    ASSERT_TRUE(out);
+    auto ms = [&](std::int64_t ns) { return static_cast<double>(ns - epoch) / kMs; };
+    // Both before PlayWave(""), only the file after it, nothing while paused, the file again.
+    const double mixed600 = ToneShare(*out, ms(stoppedAt) - 150, 100, 600);
+    const double mixed1500 = ToneShare(*out, ms(stoppedAt) - 150, 100, 1500);
+    EXPECT_GT(mixed600, 0.3);
+    EXPECT_GT(mixed1500, 0.3);
+    EXPECT_GT(ToneShare(*out, ms(stoppedAt) + 100, 100, 600), 0.9);
+    EXPECT_LT(ToneShare(*out, ms(stoppedAt) + 100, 100, 1500), 0.05);
+    const std::optional<testing::MonoWave>& w = out;
+    double pausedEnergy = 0;
+    for (std::size_t i = static_cast<std::size_t>((ms(pausedAt) + 50) * 48);
+         i < static_cast<std::size_t>((ms(resumedAt) - 50) * 48) && i < w->samples.size(); ++i) {
+        pausedEnergy += std::abs(w->samples[i]);
+    }
+    EXPECT_EQ(pausedEnergy, 0);
+    EXPECT_GT(ToneShare(*out, ms(resumedAt) + 100, 100, 600), 0.9);
+}
+
+// The whole way of a voice: tone bursts as the microphone, coded, handed straight back as a
+// remote speaker's packets, buffered, decoded and written as the speaker's output. Each burst
+// comes out with its frequency, a few frames later.
+struct LoopbackCase {
+    const char* name;
+    int frameMs;
+    int dropEvery;  // 0: no loss
+};
+
+TEST(AudioEngine, LoopbackFromMicrophoneToSpeakerFindsEveryBurst) {
+    const LoopbackCase cases[] = {
+        {"calls, 10 ms frames", 10, 0},
+        {"forums, 20 ms frames", 20, 0},
+        {"every seventh packet lost", 10, 7},
+    };
+    for (const LoopbackCase& c : cases) {
+        qv::test::TempFolder folder;
+        const std::vector<double> freqs = {500, 800, 1300, 2100, 3400};
+        std::vector<testing::ToneBurst> bursts;
+        for (std::size_t i = 0; i < freqs.size(); ++i) {
+            bursts.push_back({200 + static_cast<int>(i) * 400, freqs[i], 80});
+        }
+        ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), bursts, 2400));
+        auto clock = std::make_shared<FakeClock>();
+        std::atomic<AudioEngine*> self{nullptr};
+        Recorded r;
+        std::uint64_t sequence = 0;
+        AudioEvents events = Record(r);
+        events.frame = [&](const EncodedFrame& f) {
+            ++r.frames;
+            const std::uint64_t seq = sequence++;
+            if (c.dropEvery > 0 && seq % static_cast<std::uint64_t>(c.dropEvery) == 3) {
+                return;
+            }
+            ReceivedFrame in;
+            in.streamId = 7;
+            in.sequence = seq;
+            in.timestamp = f.timestamp;
+            in.marker = f.talkspurtStart;
+            in.level = f.level;
+            in.payload = f.payload;
+            in.arrivalNs = f.captureNs + kMs;
+            self.load()->Receive(std::move(in));
+        };
+        AudioEngine engine(FileChoice(folder), std::move(events), clock);
+        self = &engine;
+        engine.SetFrameMs(c.frameMs);
+        ASSERT_EQ(engine.Start(), 0) << c.name;
+        engine.SetConversation(true);
+        engine.SetTalk(true);
+        const std::int64_t epoch = engine.DeviceEpochNs();
+        ASSERT_TRUE(WaitUntil([&] { return clock->NowNs() > epoch + 2600 * kMs; })) << c.name;
+        const float loss = engine.PacketLoss();
+        engine.Stop();
+        self = nullptr;
+
+        const std::vector<testing::FoundBurst> found =
+            testing::FindBursts(folder.File("speaker.wav"), freqs);
+        ASSERT_EQ(found.size(), bursts.size()) << c.name;
+        for (std::size_t i = 0; i < bursts.size(); ++i) {
+            EXPECT_EQ(found[i].freqHz, bursts[i].freqHz) << c.name << " burst " << i;
+            const double latency = found[i].onsetMs - bursts[i].startMs;
+            EXPECT_GT(latency, 5) << c.name << " burst " << i;
+            EXPECT_LT(latency, 120) << c.name << " burst " << i;
+        }
+        if (c.dropEvery > 0) {
+            EXPECT_NEAR(loss, 100.0f / static_cast<float>(c.dropEvery), 4.0f) << c.name;
+        } else {
+            EXPECT_EQ(loss, 0.0f) << c.name;
+        }
+        std::lock_guard lock(r.mutex);
+        ASSERT_FALSE(r.talking.empty()) << c.name;
+        EXPECT_EQ(r.talking.front(), std::make_pair(std::uint32_t{7}, true)) << c.name;
+        EXPECT_EQ(r.talking.back(), std::make_pair(std::uint32_t{7}, false)) << c.name;
+    }
+}
+
+TEST(AudioEngine, ReceiveDropsWhileStoppedAndAfterAReset) {
+    auto clock = std::make_shared<FakeClock>();
+    AudioEngine engine(NullChoice(), {}, clock);
+    ReceivedFrame frame;
+    frame.payload = {0xFF, 0xFF};
+    engine.Receive(frame);  // not started: ignored, never blocks
+    ASSERT_EQ(engine.Start(), 0);
+    frame.payload.assign(5000, 1);  // more than any datagram
+    engine.Receive(frame);
+    for (int i = 0; i < 2000; ++i) {
+        frame.payload = {0xFF, 0xFF, 0xFF};
+        frame.sequence = static_cast<std::uint64_t>(i);
+        engine.Receive(frame);  // junk, and more than the ring holds
+    }
+    engine.ResetReceivers();
+    EXPECT_TRUE(RunFor(*clock, 50));
+    EXPECT_EQ(engine.PacketLoss(), 0.0f);
+}
+
+}  // namespace
+}  // namespace qv::audio
