@@ -157,7 +157,7 @@ TEST(AudioEngine, MikeActiveWhileTransmittingAndFramesOnlyInAConversation) {
 TEST(AudioEngine, RecordWaveInStandbyAndCutOffByStopStillGivesAValidFile) {
     qv::test::TempFolder folder;
     ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"),
-                                         {{100, 700, 300}, {1200, 1100, 300}}, 3000));
+                                         {{500, 700, 300}, {1600, 1100, 300}}, 3000));
     auto clock = std::make_shared<FakeClock>();
     const std::string voiceMail = folder.File("mail.wav");
     {
@@ -166,7 +166,7 @@ TEST(AudioEngine, RecordWaveInStandbyAndCutOffByStopStillGivesAValidFile) {
         ASSERT_TRUE(engine.SetStandby(true));
         ASSERT_TRUE(engine.RecordWave(voiceMail, true));
         engine.SetTalk(true);
-        ASSERT_TRUE(RunFor(*clock, 1500));
+        ASSERT_TRUE(RunFor(*clock, 2200));
         // Mid-recording, the file as it is on disk already reads.
         const std::optional<testing::MonoWave> partial = testing::ReadMonoWave(voiceMail);
         ASSERT_TRUE(partial);
@@ -178,7 +178,7 @@ TEST(AudioEngine, RecordWaveInStandbyAndCutOffByStopStillGivesAValidFile) {
     }
     const std::optional<testing::MonoWave> wave = testing::ReadMonoWave(voiceMail);
     ASSERT_TRUE(wave);
-    EXPECT_GE(wave->samples.size(), 16000u * 3 / 2);
+    EXPECT_GE(wave->samples.size(), 16000u * 2);
     const std::vector<testing::FoundBurst> bursts = testing::FindBursts(*wave, {700, 1100});
     ASSERT_EQ(bursts.size(), 2u);
     EXPECT_EQ(bursts[0].freqHz, 700);
@@ -334,9 +334,10 @@ TEST(AudioEngine, LoopbackFromMicrophoneToSpeakerFindsEveryBurst) {
         AudioEngine engine(FileChoice(folder), std::move(events), clock);
         self = &engine;
         engine.SetFrameMs(c.frameMs);
-        ASSERT_EQ(engine.Start(), 0) << c.name;
+        // Before Start: the clock runs fast from there.
         engine.SetConversation(true);
         engine.SetTalk(true);
+        ASSERT_EQ(engine.Start(), 0) << c.name;
         const std::int64_t epoch = engine.DeviceEpochNs();
         ASSERT_TRUE(WaitUntil([&] { return clock->NowNs() > epoch + 2600 * kMs; })) << c.name;
         const float loss = engine.PacketLoss();
@@ -345,7 +346,13 @@ TEST(AudioEngine, LoopbackFromMicrophoneToSpeakerFindsEveryBurst) {
 
         const std::vector<testing::FoundBurst> found =
             testing::FindBursts(folder.File("speaker.wav"), freqs);
-        ASSERT_EQ(found.size(), bursts.size()) << c.name;
+        std::string seen;
+        for (const testing::FoundBurst& b : found) {
+            seen += " " + std::to_string(static_cast<int>(b.freqHz)) + "@" +
+                    std::to_string(static_cast<int>(b.onsetMs)) + "/" +
+                    std::to_string(static_cast<int>(b.lengthMs));
+        }
+        ASSERT_EQ(found.size(), bursts.size()) << c.name << ":" << seen;
         for (std::size_t i = 0; i < bursts.size(); ++i) {
             EXPECT_EQ(found[i].freqHz, bursts[i].freqHz) << c.name << " burst " << i;
             const double latency = found[i].onsetMs - bursts[i].startMs;
