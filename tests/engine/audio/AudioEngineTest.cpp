@@ -390,5 +390,94 @@ TEST(AudioEngine, ReceiveDropsWhileStoppedAndAfterAReset) {
     EXPECT_EQ(engine.PacketLoss(), 0.0f);
 }
 
+TEST(AudioEngine, LocalEchoPlaysTheUsersOwnVoice) {
+    for (bool localEcho : {false, true}) {
+        qv::test::TempFolder folder;
+        ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), {{300, 900, 100}}, 800));
+        auto clock = std::make_shared<FakeClock>();
+        {
+            AudioEngine engine(FileChoice(folder), {}, clock);
+            engine.SetLocalEcho(localEcho);
+            engine.SetTalk(true);
+            ASSERT_EQ(engine.Start(), 0);
+            const std::int64_t epoch = engine.DeviceEpochNs();
+            ASSERT_TRUE(WaitUntil([&] { return clock->NowNs() > epoch + 700 * kMs; }));
+        }
+        const std::vector<testing::FoundBurst> found =
+            testing::FindBursts(folder.File("speaker.wav"), {900});
+        if (!localEcho) {
+            EXPECT_TRUE(found.empty());
+            continue;
+        }
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_GT(found[0].onsetMs, 300);
+        EXPECT_LT(found[0].onsetMs, 340);
+    }
+}
+
+// The loudest 10 ms of a wave, in dBFS.
+double PeakDbfs(const testing::MonoWave& wave) {
+    double peak = 0;
+    for (std::size_t at = 0; at + 480 <= wave.samples.size(); at += 480) {
+        double sum = 0;
+        for (std::size_t i = 0; i < 480; ++i) {
+            sum += static_cast<double>(wave.samples[at + i]) * wave.samples[at + i];
+        }
+        peak = std::max(peak, sum / 480);
+    }
+    return peak > 0 ? 10 * std::log10(peak) - 20 * std::log10(32768.0) : -120;
+}
+
+TEST(AudioEngine, MuteVolumeDucksTheOthersWhileTheUserTalks) {
+    double peaks[2] = {0, 0};
+    for (int mute = 0; mute <= 1; ++mute) {
+        qv::test::TempFolder folder;
+        ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), {{200, 1000, 200}}, 800));
+        auto clock = std::make_shared<FakeClock>();
+        std::atomic<AudioEngine*> self{nullptr};
+        std::uint64_t sequence = 0;
+        AudioEvents events;
+        events.frame = [&](const EncodedFrame& f) {
+            ReceivedFrame in;
+            in.streamId = 3;
+            in.sequence = sequence++;
+            in.timestamp = f.timestamp;
+            in.marker = f.talkspurtStart;
+            in.level = f.level;
+            in.payload = f.payload;
+            in.arrivalNs = f.captureNs;
+            self.load()->Receive(std::move(in));
+        };
+        {
+            AudioEngine engine(FileChoice(folder), std::move(events), clock);
+            self = &engine;
+            engine.SetMuteVolume(mute);
+            engine.SetConversation(true);
+            engine.SetTalk(true);
+            ASSERT_EQ(engine.Start(), 0);
+            const std::int64_t epoch = engine.DeviceEpochNs();
+            ASSERT_TRUE(WaitUntil([&] { return clock->NowNs() > epoch + 700 * kMs; }));
+            engine.Stop();
+        }
+        const std::optional<testing::MonoWave> out =
+            testing::ReadMonoWave(folder.File("speaker.wav"));
+        ASSERT_TRUE(out);
+        peaks[mute] = PeakDbfs(*out);
+    }
+    EXPECT_GT(peaks[0], -30);
+    EXPECT_NEAR(peaks[0] - peaks[1], 20, 2);
+}
+
+TEST(AudioEngine, WithoutASoundCardItRunsOnTheNullDeviceAndSaysWhy) {
+    // This machine may or may not have a card; either way the engine runs.
+    AudioEngine engine(AudioDeviceChoice{}, {});
+    const std::int32_t code = engine.Start();
+    EXPECT_TRUE(code == 0 || code == 1 || code == 2 || code == 3 || code == 5) << code;
+    EXPECT_EQ(code != 0, engine.DeviceError() != "") << engine.DeviceError();
+    EXPECT_TRUE(engine.Running());
+    EXPECT_TRUE(engine.SetStandby(true));
+    engine.Stop();
+}
+
 }  // namespace
 }  // namespace qv::audio
