@@ -36,8 +36,9 @@ std::unique_ptr<CapturePath> CapturePath::Create() {
     SpeexPreprocessState_* p = path->preprocess_.get();
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DENOISE, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_AGC, &on);
-    // Voice activity is the level gate's job (Squelch); the preprocessor only cleans (its
-    // voice activity detection is off by default).
+    // Its voice activity marks the frames that carry speech (their level byte); the gate
+    // itself (Squelch) goes by level.
+    speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_VAD, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DEREVERB, &off);
     path->out_.payload.reserve(kMaxPayloadBytes);
     return path;
@@ -64,7 +65,7 @@ void CapturePath::Clean(std::span<std::int16_t> capture, std::span<const std::in
         speex_echo_cancellation(echo_.get(), capture.data(), played.data(), echoOut_.data());
         std::copy(echoOut_.begin(), echoOut_.end(), capture.begin());
     }
-    speex_preprocess_run(preprocess_.get(), capture.data());
+    voice_ = speex_preprocess_run(preprocess_.get(), capture.data()) != 0;
     levelDbfs_ = FrameLevelDbfs(capture.data(), kPeriodSamples);
 }
 
@@ -79,7 +80,9 @@ void CapturePath::Emit(const std::int16_t* pcm, int samples, std::uint32_t times
     out_.payload.resize(static_cast<std::size_t>(size));
     out_.timestamp = timestamp;
     out_.talkspurtStart = start;
-    out_.level = LevelByte(FrameLevelDbfs(pcm, samples));
+    // Frames without speech say so (silence), so listeners' talking indicators and the
+    // server's choice of speakers follow voices, not open microphones.
+    out_.level = frameVoice_ ? LevelByte(FrameLevelDbfs(pcm, samples)) : 127;
     out_.captureNs = captureEndNs;
     if (sink) {
         sink(out_);
@@ -106,6 +109,7 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
             frameFill_ = kPeriodSamples;
             frameTimestamp_ = timestamp - kPeriodSamples;
             frameStartsSpurt_ = true;
+            frameVoice_ = previousVoice_;
             if (frameFill_ >= frameSamples_) {
                 Emit(frame_.data(), frameSamples_, frameTimestamp_, true, captureEndNs - 10'000'000,
                      sink);
@@ -115,7 +119,9 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
         }
         if (frameFill_ == 0) {
             frameTimestamp_ = timestamp;
+            frameVoice_ = false;
         }
+        frameVoice_ = frameVoice_ || voice_;
         std::copy(cleaned.begin(), cleaned.end(), frame_.begin() + frameFill_);
         frameFill_ += kPeriodSamples;
         if (frameFill_ >= frameSamples_) {
@@ -130,6 +136,7 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
     transmitting_ = transmit;
     if (cleaned.size() == kPeriodSamples) {
         std::copy(cleaned.begin(), cleaned.end(), previous_.begin());
+        previousVoice_ = voice_;
     }
     return transmit;
 }

@@ -107,11 +107,17 @@ struct Recorded {
     std::vector<bool> mike;
     std::vector<std::pair<std::uint32_t, bool>> talking;
     std::atomic<int> frames{0};
+    std::atomic<int> voiced{0};  // frames whose level says speech
 };
 
 AudioEvents Record(Recorded& r) {
     AudioEvents events;
-    events.frame = [&r](const EncodedFrame&) { ++r.frames; };
+    events.frame = [&r](const EncodedFrame& f) {
+        ++r.frames;
+        if (f.level != 127) {
+            ++r.voiced;
+        }
+    };
     events.mikeActive = [&r](bool on) {
         std::lock_guard lock(r.mutex);
         r.mike.push_back(on);
@@ -133,6 +139,7 @@ TEST(AudioEngine, MikeActiveWhileTransmittingAndFramesOnlyInAConversation) {
     EXPECT_EQ(r.frames.load(), 0) << "no conversation: nothing for the network";
     engine.SetConversation(true);
     ASSERT_TRUE(WaitUntil([&] { return r.frames.load() > 5; }));
+    EXPECT_EQ(r.voiced.load(), 0) << "an open microphone in a silent room sends silence";
     {
         std::lock_guard lock(r.mutex);
         ASSERT_EQ(r.mike, std::vector<bool>{true});
