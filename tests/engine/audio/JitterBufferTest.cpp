@@ -17,13 +17,13 @@ constexpr std::int64_t kMs = 1'000'000;
 class Feed {
   public:
     JitterPush Arrive(std::uint64_t seq, std::int64_t atMs, bool marker = false,
-                      std::int64_t tsOffsetMs = 0) {
+                      std::int64_t tsOffsetMs = 0, std::uint8_t level = 20) {
         std::array<std::uint8_t, 1> payload{static_cast<std::uint8_t>(seq)};
         JitterPacket p;
         p.sequence = seq;
         p.timestamp = static_cast<std::uint32_t>(seq * 480 + tsOffsetMs * 48);
         p.marker = marker;
-        p.level = 20;
+        p.level = level;
         p.samples = 480;
         p.payload = payload.data();
         p.size = payload.size();
@@ -328,6 +328,51 @@ TEST(JitterBuffer, AFarJumpDropsWhatCanNoLongerPlay) {
     }
     EXPECT_EQ(out.kind, Kind::kPacket);
     EXPECT_EQ(out.sequence, 1000u);
+}
+
+// An open microphone: one talkspurt that never ends. Where the speaker is silent the delay
+// follows the network a frame at a time; where the speaker talks it stays.
+TEST(JitterBuffer, AnEndlessTalkspurtAdaptsInItsSilentFrames) {
+    for (const std::uint8_t level : {std::uint8_t{127}, std::uint8_t{20}}) {
+        Feed feed;
+        std::uint64_t seq = 0;
+        auto run = [&](int packets, bool jittery) {
+            for (int i = 0; i < packets; ++i, ++seq) {
+                const std::int64_t ideal = static_cast<std::int64_t>(seq) * 10;
+                const std::int64_t jitter = jittery && i % 10 == 5 ? 40 : 0;
+                feed.Arrive(seq, ideal + jitter, seq == 0, 0, level);
+                feed.Pull(ideal + 5);
+            }
+        };
+        run(30, false);
+        const std::int64_t calm = feed.buffer.TargetDelayNs();
+        run(300, true);
+        const std::int64_t jittery = feed.buffer.TargetDelayNs();
+        run(400, false);
+        const std::int64_t calmAgain = feed.buffer.TargetDelayNs();
+        if (level == 127) {
+            EXPECT_GE(jittery, calm + 20 * kMs);
+            EXPECT_LE(calmAgain, 20 * kMs);
+            EXPECT_GT(feed.buffer.Stats().stretched, 0u);
+            EXPECT_GT(feed.buffer.Stats().skipped, 0u);
+        } else {
+            EXPECT_EQ(jittery, calm) << "speech is never stretched";
+            EXPECT_EQ(calmAgain, calm);
+            EXPECT_EQ(feed.buffer.Stats().stretched, 0u);
+        }
+    }
+}
+
+TEST(JitterBuffer, ALongSilenceForgetsOldJitter) {
+    Feed feed;
+    for (std::uint64_t s = 0; s < 100; ++s) {
+        const std::int64_t at = static_cast<std::int64_t>(s) * 10 + (s % 10 == 5 ? 40 : 0);
+        feed.Arrive(s, at, s == 0);
+        feed.Pull(static_cast<std::int64_t>(s) * 10 + 5);
+    }
+    EXPECT_GE(feed.buffer.MeasuredDelayNs(1'000 * kMs), 40 * kMs);
+    // Six seconds later nothing recent is known: the starting delay again.
+    EXPECT_EQ(feed.buffer.MeasuredDelayNs(7'000 * kMs), 20 * kMs);
 }
 
 }  // namespace
