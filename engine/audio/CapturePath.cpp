@@ -10,6 +10,9 @@ namespace qv::audio {
 namespace {
 
 constexpr int kEchoTailSamples = kSampleRate / 10;  // 100 ms of room echo
+// The preprocessor delays its output by one of its frames: half a period keeps that at 5 ms
+// (the echo canceller must work in the same frames).
+constexpr int kCleanSamples = kPeriodSamples / 2;
 
 }  // namespace
 
@@ -24,8 +27,8 @@ CapturePath::~CapturePath() = default;
 
 std::unique_ptr<CapturePath> CapturePath::Create() {
     std::unique_ptr<CapturePath> path(new CapturePath());
-    path->preprocess_.reset(speex_preprocess_state_init(kPeriodSamples, kSampleRate));
-    path->echo_.reset(speex_echo_state_init(kPeriodSamples, kEchoTailSamples));
+    path->preprocess_.reset(speex_preprocess_state_init(kCleanSamples, kSampleRate));
+    path->echo_.reset(speex_echo_state_init(kCleanSamples, kEchoTailSamples));
     if (!path->preprocess_ || !path->echo_) {
         return nullptr;
     }
@@ -61,11 +64,15 @@ void CapturePath::Clean(std::span<std::int16_t> capture, std::span<const std::in
         speex_preprocess_ctl(preprocess_.get(), SPEEX_PREPROCESS_SET_ECHO_STATE,
                              usingSpeakers ? echo_.get() : nullptr);
     }
-    if (echoActive_ && played.size() == kPeriodSamples) {
-        speex_echo_cancellation(echo_.get(), capture.data(), played.data(), echoOut_.data());
-        std::copy(echoOut_.begin(), echoOut_.end(), capture.begin());
+    voice_ = false;
+    for (int at = 0; at < kPeriodSamples; at += kCleanSamples) {
+        std::int16_t* part = capture.data() + at;
+        if (echoActive_ && played.size() == kPeriodSamples) {
+            speex_echo_cancellation(echo_.get(), part, played.data() + at, echoOut_.data());
+            std::copy_n(echoOut_.begin(), kCleanSamples, part);
+        }
+        voice_ = speex_preprocess_run(preprocess_.get(), part) != 0 || voice_;
     }
-    voice_ = speex_preprocess_run(preprocess_.get(), capture.data()) != 0;
     levelDbfs_ = FrameLevelDbfs(capture.data(), kPeriodSamples);
 }
 

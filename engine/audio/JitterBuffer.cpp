@@ -215,7 +215,8 @@ JitterOutput JitterBuffer::Pull(std::int64_t nowNs) {
         // From the time the packet would have come on a quiet network, not from when it did.
         const std::int64_t playAt =
             first->arrivalNs + std::max<std::int64_t>(0, delay - first->relativeDelayNs);
-        if (nowNs < playAt) {
+        // Pulls come once a period: start at the one nearest the due time, not the one after.
+        if (nowNs + kPullPeriodNs / 2 < playAt) {
             return out;
         }
         appliedDelayNs_ = delay;

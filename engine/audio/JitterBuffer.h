@@ -107,6 +107,7 @@ class JitterBuffer {
     static constexpr std::size_t kMinTransits = 10;
     static constexpr std::int64_t kTransitWindowNs = 5'000'000'000;
     static constexpr std::int64_t kAdaptSpacingNs = 200'000'000;
+    static constexpr std::int64_t kPullPeriodNs = 10'000'000;
 
     Slot* Find(std::uint64_t sequence);
     Slot* Lowest();

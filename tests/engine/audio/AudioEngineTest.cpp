@@ -486,5 +486,66 @@ TEST(AudioEngine, WithoutASoundCardItRunsOnTheNullDeviceAndSaysWhy) {
     engine.Stop();
 }
 
+// Two engines on the real monotonic clock, A's frames handed straight to B: the files' shared
+// timeline turns onsets into mouth-to-ear times (loose bounds: this is no benchmark).
+TEST(AudioEngine, TwoEnginesInRealTimeShareTheMonotonicTimeline) {
+    qv::test::TempFolder folder;
+    const std::vector<double> freqs = {600, 1400, 2600};
+    std::vector<testing::ToneBurst> bursts;
+    for (std::size_t i = 0; i < freqs.size(); ++i) {
+        bursts.push_back({300 + static_cast<int>(i) * 500, freqs[i], 60});
+    }
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("a-mic.wav"), bursts, 2000));
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("b-mic.wav"), {}, 100));
+    AudioDeviceChoice a;
+    a.kind = AudioDeviceChoice::Kind::kFile;
+    a.capturePath = folder.File("a-mic.wav");
+    a.playbackPath = folder.File("a-speaker.wav");
+    AudioDeviceChoice b = a;
+    b.capturePath = folder.File("b-mic.wav");
+    b.playbackPath = folder.File("b-speaker.wav");
+
+    std::int64_t epochA = 0;
+    std::int64_t epochB = 0;
+    {
+        AudioEngine listener(b, {});
+        ASSERT_EQ(listener.Start(), 0);
+        std::uint64_t sequence = 0;
+        AudioEvents events;
+        events.frame = [&](const EncodedFrame& f) {
+            ReceivedFrame in;
+            in.streamId = 11;
+            in.sequence = sequence++;
+            in.timestamp = f.timestamp;
+            in.marker = f.talkspurtStart;
+            in.level = f.level;
+            in.payload = f.payload;
+            in.arrivalNs = MonotonicNowNs();
+            listener.Receive(std::move(in));
+        };
+        AudioEngine speaker(a, std::move(events));
+        speaker.SetConversation(true);
+        speaker.SetTalk(true);
+        ASSERT_EQ(speaker.Start(), 0);
+        epochA = speaker.DeviceEpochNs();
+        epochB = listener.DeviceEpochNs();
+        ASSERT_GT(epochA, 0);
+        ASSERT_GT(epochB, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+        speaker.Stop();
+        listener.Stop();
+    }
+    const std::vector<testing::FoundBurst> found =
+        testing::FindBursts(folder.File("b-speaker.wav"), freqs);
+    ASSERT_EQ(found.size(), bursts.size());
+    for (std::size_t i = 0; i < bursts.size(); ++i) {
+        EXPECT_EQ(found[i].freqHz, bursts[i].freqHz);
+        const double heard = static_cast<double>(epochB) / kMs + found[i].onsetMs;
+        const double spoken = static_cast<double>(epochA) / kMs + bursts[i].startMs;
+        EXPECT_GT(heard - spoken, 5) << i;
+        EXPECT_LT(heard - spoken, 200) << i;
+    }
+}
+
 }  // namespace
 }  // namespace qv::audio
