@@ -547,5 +547,34 @@ TEST(AudioEngine, TwoEnginesInRealTimeShareTheMonotonicTimeline) {
     }
 }
 
+TEST(AudioEngine, SoundsPlayInStandbyThroughTheDeviceTakenOnDemand) {
+    qv::test::TempFolder folder;
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("mic.wav"), {}, 100));
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("ring.wav"), {{50, 1200, 100}}, 200));
+    ASSERT_TRUE(testing::WriteToneBursts(folder.File("mail.wav"), {{50, 700, 100}}, 200));
+    auto clock = std::make_shared<FakeClock>();
+    {
+        AudioEngine engine(FileChoice(folder), {}, clock);
+        ASSERT_EQ(engine.Start(), 0);
+        ASSERT_TRUE(engine.SetStandby(true));
+        const std::int64_t start = clock->NowNs();
+        EXPECT_EQ(engine.PlayWave(folder.File("ring.wav"), 100), 0);
+        ASSERT_TRUE(RunFor(*clock, 100));
+        EXPECT_GT(engine.PlayFile(folder.File("mail.wav"), 100), 0);
+        // Both played to their end, then the device was let go again.
+        ASSERT_TRUE(WaitUntil([&] {
+            const std::int64_t before = clock->NowNs();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return before == clock->NowNs() && before >= start + 300 * kMs;
+        }));
+        EXPECT_TRUE(engine.SetStandby(false));
+    }
+    const std::vector<testing::FoundBurst> found =
+        testing::FindBursts(folder.File("speaker.wav"), {700, 1200});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].freqHz, 1200);
+    EXPECT_EQ(found[1].freqHz, 700);
+}
+
 }  // namespace
 }  // namespace qv::audio
