@@ -125,6 +125,8 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
             }
         }
         if (frameFill_ == 0) {
+            // A new frame length (a forum joined mid-talkspurt) takes effect at a frame boundary.
+            frameSamples_ = controls.frameMs >= 20 ? 2 * kPeriodSamples : kPeriodSamples;
             frameTimestamp_ = timestamp;
             frameVoice_ = false;
         }

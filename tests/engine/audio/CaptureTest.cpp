@@ -216,5 +216,26 @@ TEST(CapturePath, ASlowLinkSendsSmallerFrames) {
     EXPECT_LT(averageSize(true), averageSize(false) * 0.75);
 }
 
+TEST(CapturePath, ANewFrameLengthTakesEffectAtAFrameBoundary) {
+    std::unique_ptr<CapturePath> path = CapturePath::Create();
+    ASSERT_TRUE(path);
+    path->SetEncoder(VoiceEncoder::Create(kCodecProfiles[0]));
+    CaptureControls controls;
+    controls.conversation = true;
+    controls.talk = true;
+    std::vector<int> lengths;
+    const std::function<void(const EncodedFrame&)> sink = [&](const EncodedFrame& f) {
+        lengths.push_back(OpusPacketSamples(f.payload.data(), f.payload.size()));
+    };
+    for (int k = 0; k < 10; ++k) {
+        controls.frameMs = k < 4 ? 10 : 20;
+        std::array<std::int16_t, kPeriodSamples> pcm = Period(k, true);
+        path->Clean(pcm, {}, false);
+        path->Transmit(pcm, controls, k * 10'000'000, sink);
+    }
+    // Pre-roll and periods 0 to 3 at 10 ms, then 4+5, 6+7, 8+9 at 20 ms.
+    EXPECT_EQ(lengths, (std::vector<int>{480, 480, 480, 480, 480, 960, 960, 960}));
+}
+
 }  // namespace
 }  // namespace qv::audio
