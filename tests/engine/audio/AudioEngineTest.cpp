@@ -488,7 +488,8 @@ TEST(AudioEngine, WithoutASoundCardItRunsOnTheNullDeviceAndSaysWhy) {
 }
 
 // Two engines on the real monotonic clock, A's frames handed straight to B: the files' shared
-// timeline turns onsets into mouth-to-ear times (loose bounds: this is no benchmark).
+// timeline turns onsets into mouth-to-ear times (loose bounds: this is no benchmark, and the
+// machine may be busy).
 TEST(AudioEngine, TwoEnginesInRealTimeShareTheMonotonicTimeline) {
     qv::test::TempFolder folder;
     const std::vector<double> freqs = {600, 1400, 2600};
@@ -544,7 +545,7 @@ TEST(AudioEngine, TwoEnginesInRealTimeShareTheMonotonicTimeline) {
         const double heard = static_cast<double>(epochB) / kMs + found[i].onsetMs;
         const double spoken = static_cast<double>(epochA) / kMs + bursts[i].startMs;
         EXPECT_GT(heard - spoken, 5) << i;
-        EXPECT_LT(heard - spoken, 200) << i;
+        EXPECT_LT(heard - spoken, 300) << i;
     }
 }
 
