@@ -1,7 +1,10 @@
 #include "MediaRelay.h"
 
+#include <pthread.h>
+
 #include <asio/post.hpp>
 #include <chrono>
+#include <ctime>
 
 namespace qv::voicesvc {
 
@@ -132,6 +135,19 @@ MediaRelay::Counters MediaRelay::Read() const {
     return Counters{received,        get(c.unauthenticated), get(c.stale),     get(c.overBudget),
                     get(c.unrouted), get(c.notChosen),       get(c.forwarded), get(c.keepalives),
                     get(c.rebound),  get(c.sendDropped),     get(c.tcpDropped)};
+}
+
+double MediaRelay::CpuSeconds() const {
+    if (!thread_.joinable()) {
+        return -1;
+    }
+    clockid_t clock{};
+    timespec used{};
+    if (pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &used) != 0) {
+        return -1;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
 void MediaRelay::Receive() {

@@ -80,6 +80,9 @@ class MediaRelay {
     // The datagrams queued for a TCP session (each a MediaFrameDown's).
     std::vector<std::string> TakeTcp(SessionId session);
     Counters Read() const;
+    // CPU time the relay's thread has used, in seconds (for the log and the bench); -1 before
+    // Start.
+    double CpuSeconds() const;
 
   private:
     struct Peer {
