@@ -28,7 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using qv::voicesvc::MediaRelay;
-using qv::voicesvc::MediaRoutes;
+using qv::voicesvc::MediaRouting;
 using qv::voicesvc::SessionId;
 
 std::int64_t NowNs() {
@@ -90,15 +90,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Session 1 speaks; 2.. listen. Stream ids follow the sessions.
-    auto routes = std::make_shared<MediaRoutes>();
+    std::vector<SessionId> listening;
     for (int i = 0; i <= listeners; ++i) {
         const auto session = static_cast<SessionId>(i + 1);
         relay.AddSession(session, static_cast<std::uint32_t>(session), Keys(session));
         if (i > 0) {
-            routes->listeners[1].push_back(session);
+            listening.push_back(session);
         }
     }
-    relay.SetRoutes(routes);
+    relay.SetListeners(MediaRouting::Listeners{{1, listening}});
 
     const int speaker = UdpSocket();
     std::vector<int> sockets(static_cast<std::size_t>(listeners));

@@ -87,6 +87,7 @@ void MediaRelay::RemoveSession(SessionId session) {
             peers_.erase(found->second);
             streamOf_.erase(found);
         }
+        routes_.erase(session);
         // Here, after the last datagram queued for it.
         std::lock_guard lock(tcpMutex_);
         tcpOut_.erase(session);
@@ -102,8 +103,16 @@ void MediaRelay::SetMode(SessionId session, bool tcp, bool slowLink) {
     });
 }
 
-void MediaRelay::SetRoutes(std::shared_ptr<const MediaRoutes> routes) {
-    asio::post(io_, [this, routes = std::move(routes)]() mutable { routes_ = std::move(routes); });
+void MediaRelay::SetListeners(MediaRouting::Listeners changes) {
+    asio::post(io_, [this, changes = std::move(changes)]() mutable {
+        for (auto& [sender, listeners] : changes) {
+            if (listeners.empty()) {
+                routes_.erase(sender);
+            } else {
+                routes_[sender] = std::move(listeners);
+            }
+        }
+    });
 }
 
 void MediaRelay::FromTcp(SessionId session, std::string datagram) {
@@ -228,18 +237,12 @@ void MediaRelay::Handle(std::span<const std::uint8_t> datagram,
         }
         return;
     }
-    const std::vector<SessionId>* listeners = nullptr;
-    if (routes_) {
-        const auto route = routes_->listeners.find(sender.session);
-        if (route != routes_->listeners.end()) {
-            listeners = &route->second;
-        }
-    }
-    if (listeners == nullptr) {
+    const auto route = routes_.find(sender.session);
+    if (route == routes_.end()) {
         Bump(counters_.unrouted);
         return;
     }
-    for (SessionId id : *listeners) {
+    for (SessionId id : route->second) {
         Peer* listener = PeerOf(id);
         if (listener == nullptr) {
             continue;

@@ -74,7 +74,8 @@ class MediaRelay {
     void AddSession(SessionId session, std::uint32_t streamId, const media::MediaKeys& keys);
     void RemoveSession(SessionId session);
     void SetMode(SessionId session, bool tcp, bool slowLink);
-    void SetRoutes(std::shared_ptr<const MediaRoutes> routes);
+    // Who hears each of these senders from now on.
+    void SetListeners(MediaRouting::Listeners changes);
     // A MediaFrameUp of that session.
     void FromTcp(SessionId session, std::string datagram);
     // The datagrams queued for a TCP session (each a MediaFrameDown's).
@@ -119,7 +120,7 @@ class MediaRelay {
     // Relay thread only.
     std::unordered_map<std::uint32_t, Peer> peers_;
     std::unordered_map<SessionId, std::uint32_t> streamOf_;
-    std::shared_ptr<const MediaRoutes> routes_;
+    std::unordered_map<SessionId, std::vector<SessionId>> routes_;
 
     mutable std::mutex tcpMutex_;
     std::unordered_map<SessionId, std::deque<std::string>> tcpOut_;

@@ -430,7 +430,7 @@ bool VoiceSession::HandleConference(const voice::Frame& frame) {
     host_.ConversationsChanged();
     Deliver(std::move(out));
     // After the rosters, so an engine meets a member before it learns the member's stream.
-    host_.RoutesChanged();
+    host_.RoutesChanged(id_);
     return state_ != State::kEnded;
 }
 
@@ -570,7 +570,7 @@ void VoiceSession::End(const std::string& reason, bool flush) {
         mediaOpen_ = false;
         host_.CloseMedia(id_);
     }
-    host_.RoutesChanged();
+    host_.RoutesChanged(id_);
     media_.clear();
     if (flush && !overflowed_ && (!pending_.empty() || !writing_.empty())) {
         lingering_ = true;
