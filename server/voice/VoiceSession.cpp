@@ -504,6 +504,12 @@ void VoiceSession::SendMedia(std::string frame) {
     if (state_ == State::kEnded || overflowed_) {
         return;
     }
+    // The same last guard as Send's (only sessions of version 4 have a media binding).
+    if (version_ < voice::kMediaVersion) {
+        host_.Log("session " + std::to_string(id_) +
+                  ": not sent a media frame, which its version lacks");
+        return;
+    }
     if (media_.size() >= host_.Limits().mediaTcpQueue) {
         media_.pop_front();
     }
