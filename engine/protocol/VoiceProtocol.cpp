@@ -85,6 +85,14 @@ class Reader {
     }
     // A text of at most limit bytes, without NUL bytes.
     Reader& Text(std::string& s, std::size_t limit) {
+        Bytes(s, limit);
+        if (ok_ && s.find('\0') != std::string::npos) {
+            ok_ = false;
+        }
+        return *this;
+    }
+    // Length-prefixed like a text, but any byte (keys, sealed datagrams).
+    Reader& Bytes(std::string& s, std::size_t limit) {
         std::uint16_t n = 0;
         U16(n);
         if (!ok_ || n > limit || in_.size() - pos_ < n) {
@@ -93,9 +101,6 @@ class Reader {
         }
         s.assign(in_.data() + pos_, n);
         pos_ += n;
-        if (s.find('\0') != std::string::npos) {
-            ok_ = false;
-        }
         return *this;
     }
     // Every byte used and nothing wrong.
@@ -146,6 +151,10 @@ bool IsRowText(std::string_view text) {
 
 bool IsFlag(std::uint8_t v) {
     return v <= 1;
+}
+
+std::string EncodeMediaFrame(MessageType type, const MediaFrame& m) {
+    return Writer(type).Text(m.datagram).Done();
 }
 
 }  // namespace
@@ -296,6 +305,27 @@ std::string Encode(const MemberLeft& m) {
         .Done();
 }
 
+std::string Encode(const MediaOffer& m) {
+    return Writer(MessageType::kMediaOffer)
+        .U16(m.udpPort)
+        .U32(m.streamId)
+        .Text(m.key)
+        .Text(m.token)
+        .Done();
+}
+std::string Encode(const MediaStream& m) {
+    return Writer(MessageType::kMediaStream).U32(m.streamId).Text(m.userId).Text(m.nickname).Done();
+}
+std::string Encode(const MediaMode& m) {
+    return Writer(MessageType::kMediaMode).U8(m.transport).U8(m.slowLink).Done();
+}
+std::string EncodeMediaFrameUp(const MediaFrame& m) {
+    return EncodeMediaFrame(MessageType::kMediaFrameUp, m);
+}
+std::string EncodeMediaFrameDown(const MediaFrame& m) {
+    return EncodeMediaFrame(MessageType::kMediaFrameDown, m);
+}
+
 bool Decode(std::string_view f, Hello& m) {
     return Reader(f).U16(m.protocol).U32(m.controlBuild).Done();
 }
@@ -436,6 +466,31 @@ bool Decode(std::string_view f, MemberLeft& m) {
            m.conversation != 0 && IsUserId(m.userId);
 }
 
+bool Decode(std::string_view f, MediaOffer& m) {
+    return Reader(f)
+               .U16(m.udpPort)
+               .U32(m.streamId)
+               .Bytes(m.key, kMediaKeySize)
+               .Bytes(m.token, kMediaTokenSize)
+               .Done() &&
+           m.key.size() == kMediaKeySize && m.token.size() == kMediaTokenSize;
+}
+bool Decode(std::string_view f, MediaStream& m) {
+    return Reader(f)
+               .U32(m.streamId)
+               .Text(m.userId, kMaxUserId)
+               .Text(m.nickname, kMaxNickname)
+               .Done() &&
+           IsUserId(m.userId);
+}
+bool Decode(std::string_view f, MediaMode& m) {
+    return Reader(f).U8(m.transport).U8(m.slowLink).Done() && IsFlag(m.transport) &&
+           IsFlag(m.slowLink);
+}
+bool Decode(std::string_view f, MediaFrame& m) {
+    return Reader(f).Bytes(m.datagram, kMaxMediaDatagram).Done() && !m.datagram.empty();
+}
+
 std::uint16_t TypeVersion(MessageType type) {
     switch (type) {
         case MessageType::kHello:
@@ -472,6 +527,12 @@ std::uint16_t TypeVersion(MessageType type) {
         case MessageType::kMemberChanged:
         case MessageType::kMemberLeft:
             return 3;
+        case MessageType::kMediaOffer:
+        case MessageType::kMediaStream:
+        case MessageType::kMediaMode:
+        case MessageType::kMediaFrameUp:
+        case MessageType::kMediaFrameDown:
+            return 4;
     }
     return 0;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The voice server's wire protocol, versions 1 to 3 (docs/voice-protocol.md): length-prefixed
+// The voice server's wire protocol, versions 1 to 4 (docs/voice-protocol.md): length-prefixed
 // frames, each a 16-bit message type and its fields, every number big-endian and every text a
 // 16-bit length and its bytes. Both the networked engine and the voice server speak it through
 // these types; a frame that does not decode exactly is a protocol error and ends the connection.
@@ -17,11 +17,13 @@ namespace qv::voice {
 // of that version that it is out of date). The server answers a Hello with the lower of the two
 // sides' versions; neither side then sends a type the negotiated version does not have.
 // Version 2 registers with a voice ticket and adds WatchListPart and BlockListPart; version 3
-// adds conferences (calls) and their rosters.
-inline constexpr std::uint16_t kProtocolVersion = 3;
+// adds conferences (calls) and their rosters; version 4 carries voice (media offers, streams and
+// the TCP fallback of the sealed datagrams).
+inline constexpr std::uint16_t kProtocolVersion = 4;
 inline constexpr std::uint16_t kMinProtocolVersion = 1;
 inline constexpr std::uint16_t kListPartsVersion = 2;
 inline constexpr std::uint16_t kConferenceVersion = 3;
+inline constexpr std::uint16_t kMediaVersion = 4;
 // The oldest version an engine of this build can register in (RegisterTicket).
 inline constexpr std::uint16_t kRegisterTicketVersion = 2;
 
@@ -48,6 +50,11 @@ inline constexpr std::size_t kMaxWholeList = 512 * 1024;
 // id list; a longer one goes in several frames).
 inline constexpr std::size_t kMaxLetters = 8;
 inline constexpr std::size_t kMaxCancelList = kMaxIdList;
+// Version 4: a session's media key and keepalive token (binary, any byte), and the largest
+// sealed datagram (kept under a path MTU so UDP never fragments; the same bound over TCP).
+inline constexpr std::size_t kMediaKeySize = 32;
+inline constexpr std::size_t kMediaTokenSize = 16;
+inline constexpr std::size_t kMaxMediaDatagram = 1200;
 
 enum class MessageType : std::uint16_t {
     // engine -> server
@@ -68,6 +75,8 @@ enum class MessageType : std::uint16_t {
     kLeaveConference = 0x0204,    // version 3
     kHoldConference = 0x0205,     // version 3
     kCancelInvitations = 0x0206,  // version 3
+    kMediaMode = 0x0501,          // version 4
+    kMediaFrameUp = 0x0601,       // version 4
     // server -> engine
     kWelcome = 0x0101,
     kClose = 0x0102,
@@ -83,6 +92,9 @@ enum class MessageType : std::uint16_t {
     kMemberJoined = 0x0401,        // version 3
     kMemberChanged = 0x0402,       // version 3
     kMemberLeft = 0x0403,          // version 3
+    kMediaOffer = 0x0581,          // version 4
+    kMediaStream = 0x0582,         // version 4
+    kMediaFrameDown = 0x0681,      // version 4
 };
 
 // The version that brought a type in; 0 for a type no version has. A session of version v
@@ -277,6 +289,38 @@ struct MemberLeft {
     std::uint8_t cause = 0;
 };
 
+// Version 4: voice.
+
+// Sent right after Registered: where and how the session's media goes. udpPort 0 = no UDP, the
+// datagrams travel in MediaFrameUp / MediaFrameDown; the UDP host is the control connection's
+// server address. streamId is the session's own SSRC; key and token are binary, exactly
+// kMediaKeySize and kMediaTokenSize bytes.
+struct MediaOffer {
+    std::uint16_t udpPort = 0;
+    std::uint32_t streamId = 0;
+    std::string key;
+    std::string token;
+};
+
+// Which member sends with that SSRC, for each other member of a conversation the session meets.
+struct MediaStream {
+    std::uint32_t streamId = 0;
+    std::string userId;
+    std::string nickname;
+};
+
+// How the engine carries its media: transport 0 UDP, 1 TCP (MediaFrameUp / MediaFrameDown);
+// slowLink 1 = forward it one speaker only. Before any MediaMode: UDP, not slow.
+struct MediaMode {
+    std::uint8_t transport = 0;
+    std::uint8_t slowLink = 0;
+};
+
+// MediaFrameUp and MediaFrameDown: exactly one sealed datagram, over the control connection.
+struct MediaFrame {
+    std::string datagram;
+};
+
 // One whole frame (header included) for a message.
 std::string Encode(const Hello& m);
 std::string Encode(const Register& m);
@@ -309,6 +353,11 @@ std::string Encode(const AcceptedConference& m);
 std::string Encode(const MemberJoined& m);
 std::string Encode(const MemberChanged& m);
 std::string Encode(const MemberLeft& m);
+std::string Encode(const MediaOffer& m);
+std::string Encode(const MediaStream& m);
+std::string Encode(const MediaMode& m);
+std::string EncodeMediaFrameUp(const MediaFrame& m);
+std::string EncodeMediaFrameDown(const MediaFrame& m);
 
 // The fields of a frame's body (after the type); false when they do not decode exactly.
 bool Decode(std::string_view fields, Hello& m);
@@ -336,6 +385,10 @@ bool Decode(std::string_view fields, AcceptedConference& m);
 bool Decode(std::string_view fields, MemberJoined& m);
 bool Decode(std::string_view fields, MemberChanged& m);
 bool Decode(std::string_view fields, MemberLeft& m);
+bool Decode(std::string_view fields, MediaOffer& m);
+bool Decode(std::string_view fields, MediaStream& m);
+bool Decode(std::string_view fields, MediaMode& m);
+bool Decode(std::string_view fields, MediaFrame& m);
 
 // A frame taken off the stream.
 struct Frame {
