@@ -15,7 +15,11 @@
 //   6  the Opus encode/decode self-test failed ("Codec Test Failed.")
 //   7  the audio thread could not be started ("Unknown Audio Error.")
 //   8  the speech processing (speexdsp) could not be set up ("Unknown Audio Error.")
-//   9  audio already started ("Unknown Audio Error.")
+//   9  any other device failure ("Unknown Audio Error.")
+// Starting again while started answers 0. When the sound card cannot be opened (none, or busy)
+// the engine still runs, on the null device, so calls, sounds and recordings keep their timing;
+// the code says what failed and DeviceError() says why. The next Start or SetStandby(false)
+// tries the card again.
 
 #include <cstdint>
 #include <functional>
@@ -24,6 +28,7 @@
 #include <vector>
 
 #include "AudioDeviceChoice.h"
+#include "MonotonicClock.h"
 
 namespace qv::audio {
 
@@ -55,6 +60,9 @@ struct AudioEvents {  // called from the audio thread; must return quickly, neve
 class AudioEngine {
   public:
     AudioEngine(AudioDeviceChoice device, AudioEvents events);
+    // The same, with the clock the file and null devices pace by (tests: one that jumps).
+    AudioEngine(AudioDeviceChoice device, AudioEvents events,
+                std::shared_ptr<MonotonicClock> clock);
     ~AudioEngine();  // stops, finishes a recording
     AudioEngine(const AudioEngine&) = delete;
     AudioEngine& operator=(const AudioEngine&) = delete;
@@ -85,6 +93,12 @@ class AudioEngine {
     std::int16_t PlayWave(const std::string& path, std::int32_t volume);
     // PCM RIFF/WAVE valid however it ends; works in standby.
     bool RecordWave(const std::string& path, bool on);
+
+    // Why the device last failed ("" when it did not), for the log.
+    std::string DeviceError() const;
+    // File device: the monotonic time of sample 0 of both files (capture sample n was taken,
+    // and playback sample n is heard, at this + n / 48 kHz); 0 before the device first opened.
+    std::int64_t DeviceEpochNs() const;
 
   private:
     struct Impl;
