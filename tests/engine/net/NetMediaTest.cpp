@@ -208,7 +208,7 @@ TEST_F(NetMediaTest, AnOlderServerIsNeverSentMediaAndMayNotOfferAny) {
     EXPECT_TRUE(sink.WaitFor("connectionEvent 5 Protocol error"));
 }
 
-TEST_F(NetMediaTest, DISABLED_VoiceGoesUpSealedWhileTheCallIsActiveAndStopsWhileItIsHeld) {
+TEST_F(NetMediaTest, VoiceGoesUpSealedWhileTheCallIsActiveAndStopsWhileItIsHeld) {
     Bound();
     Talking();
     std::optional<media::OpenedPacket> packet = NextVoice();
@@ -233,7 +233,7 @@ TEST_F(NetMediaTest, DISABLED_VoiceGoesUpSealedWhileTheCallIsActiveAndStopsWhile
     EXPECT_TRUE(NextVoice());
 }
 
-TEST_F(NetMediaTest, DISABLED_OverTcpVoiceTravelsInMediaFrames) {
+TEST_F(NetMediaTest, OverTcpVoiceTravelsInMediaFrames) {
     Engine().SetParameter(1, 1);
     Offered(peer.Port());
     ASSERT_TRUE(NextMode());
@@ -259,7 +259,7 @@ TEST_F(NetMediaTest, DISABLED_OverTcpVoiceTravelsInMediaFrames) {
     EXPECT_FALSE(peer.Next(Millis(100)));
 }
 
-TEST_F(NetMediaTest, DISABLED_VoiceComingDownIsHeardAndNamesItsSpeaker) {
+TEST_F(NetMediaTest, VoiceComingDownIsHeardAndNamesItsSpeaker) {
     Bound();
     Talking();
     ASSERT_TRUE(server.Send(voice::Encode(voice::MediaStream{88, "7", "Bob"})));
