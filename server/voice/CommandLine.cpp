@@ -26,10 +26,12 @@ const char* CommandLine::Usage() {
            "  --config FILE           Key=Value settings: RequiredControlBuild,\n"
            "                          RequiredProgramBuild, RequiredPatcherBuild, ServerName,\n"
            "                          Certificate, PrivateKey, PlainListen, TicketPublicKey,\n"
-           "                          VoiceCluster\n"
+           "                          VoiceCluster, MediaPort\n"
            "  --certificate FILE      the server's certificate chain (PEM); required\n"
            "  --private-key FILE      its private key (PEM); required\n"
            "  --plain-listen HOST:PORT  also serve without TLS there (tests of old engines)\n"
+           "  --media-port N          the UDP port for voice on the listening address (default\n"
+           "                          0: any free port, which each engine is told)\n"
            "  --max-sessions N        registered sessions served at once (default 10000)\n"
            "  --max-unregistered N    sessions not yet registered, in all (default 4096)\n"
            "  --max-unregistered-per-address N\n"
@@ -50,6 +52,9 @@ void CommandLine::ApplyOverrides(ServerConfig& config) const {
     if (plainPort >= 0) {
         config.plainHost = plainHost;
         config.plainPort = plainPort;
+    }
+    if (mediaPort >= 0) {
+        config.mediaPort = mediaPort;
     }
 }
 
@@ -75,7 +80,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             argument == "--certificate" || argument == "--private-key" ||
             argument == "--plain-listen" || argument == "--list-ids-per-second" ||
             argument == "--list-ids-burst" || argument == "--invitation-lifetime-ms" ||
-            argument == "--blocked-invitation-ms";
+            argument == "--blocked-invitation-ms" || argument == "--media-port";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -99,6 +104,12 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             if (!servers::ParseHostPort(value, line.plainHost, line.plainPort)) {
                 return fail("--plain-listen wants HOST:PORT, not '" + value + "'");
             }
+        } else if (argument == "--media-port") {
+            const auto number = servers::ParseNumber(value, 0, 65535);
+            if (!number) {
+                return fail("--media-port wants a number from 0 to 65535");
+            }
+            line.mediaPort = static_cast<int>(*number);
         } else if (argument == "--max-sessions") {
             const auto number = servers::ParseNumber(value, 1, kMaxSessions);
             if (!number) {

@@ -22,8 +22,9 @@ struct CommandLine {
     std::string privateKeyFile;
     std::string plainHost;
     int plainPort = -1;
+    int mediaPort = -1;  // -1: not given
 
-    // Puts the command line's TLS and plain-listener values over the configuration's.
+    // Puts the command line's TLS, plain-listener and media port values over the configuration's.
     void ApplyOverrides(ServerConfig& config) const;
 
     // arguments without the program name.

@@ -523,4 +523,21 @@ std::optional<ConversationRegistry::Clock::time_point> ConversationRegistry::Nex
     return std::get<0>(*deadlines_.begin());
 }
 
+std::vector<MediaRouting::Group> ConversationRegistry::MediaGroups() const {
+    std::vector<MediaRouting::Group> groups;
+    groups.reserve(conferences_.size());
+    for (const auto& [id, conference] : conferences_) {
+        MediaRouting::Group& group = groups.emplace_back();
+        for (const Member& member : conference.members) {
+            if (member.state == State::kActive) {
+                group.active.push_back(member.session);
+            }
+            if (member.state != State::kInvited) {
+                group.members.push_back(member.session);
+            }
+        }
+    }
+    return groups;
+}
+
 }  // namespace qv::voicesvc

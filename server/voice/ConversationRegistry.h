@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Delivery.h"
+#include "MediaRouting.h"
 #include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
@@ -62,6 +63,9 @@ class ConversationRegistry {
     void Expire(Clock::time_point now, Deliveries& out);
     // When Expire next has something to do.
     std::optional<Clock::time_point> NextDeadline() const;
+
+    // Each conference's active members and its roster, for the media routes.
+    std::vector<MediaRouting::Group> MediaGroups() const;
 
     std::size_t ConferenceCount() const { return conferences_.size(); }
     std::size_t InvitationCount() const { return deadlines_.size(); }

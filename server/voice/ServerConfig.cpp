@@ -67,6 +67,13 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
                 return false;
             }
             result.ticketPublicKey = std::string(value);
+        } else if (key == "MediaPort") {
+            const auto number = servers::ParseNumber(value, 0, 65535);
+            if (!number) {
+                error = where + "MediaPort wants a number from 0 to 65535";
+                return false;
+            }
+            result.mediaPort = static_cast<int>(*number);
         } else if (key == "VoiceCluster") {
             if (value.empty() || value.size() > 64) {
                 error = where + "VoiceCluster wants a name of 1 to 64 characters";

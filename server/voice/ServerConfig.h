@@ -24,6 +24,9 @@ struct ServerConfig {
     // name the tickets must carry.
     std::string ticketPublicKey;
     std::string voiceCluster = "quorvane";
+    // The media relay's UDP port on the listening address; 0: any free one (the MediaOffer names
+    // it).
+    int mediaPort = 0;
 
     // The Welcome's required versions: program build high, patcher build low.
     std::int32_t RequiredVersions() const {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "MediaBudget.h"
+
 namespace qv::voicesvc {
 
 struct ServerLimits {
@@ -45,6 +47,12 @@ struct ServerLimits {
     std::chrono::milliseconds blockedInvitationLifetime{60000};
     // How long a closing session may take to read its last frames.
     std::chrono::milliseconds closeLinger{5000};
+    // Media one session may send, over UDP and over TCP each (see MediaBudget and the README):
+    // 10 ms voice is 100 packets a second of at most a few hundred bytes, keepalives a few more.
+    media::MediaBudget::Settings mediaBudget{150, 75, 48 * 1024, 24 * 1024};
+    // Down datagrams waiting for a session on the TCP fallback: three speakers' 50 ms. More
+    // would only be late; the oldest goes first.
+    std::size_t mediaTcpQueue = 16;
 };
 
 }  // namespace qv::voicesvc

@@ -3,11 +3,13 @@
 // What a session needs of the server that runs it. Everything is called on the io thread.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "Delivery.h"
 #include "ServerConfig.h"
 #include "ServerLimits.h"
+#include "VoiceProtocol.h"
 #include "VoiceTicket.h"
 
 namespace qv::voicesvc {
@@ -40,6 +42,17 @@ class SessionHost {
     virtual void Log(const std::string& line) = 0;
     // The session has ended and will take no more frames.
     virtual void Ended(SessionId session) = 0;
+
+    // Media (version 4). OpenMedia binds a stream and keys to a registered session and gives
+    // its offer; nullopt when the relay cannot take it. CloseMedia releases the binding.
+    virtual std::optional<voice::MediaOffer> OpenMedia(SessionId session, const std::string& userId,
+                                                       const std::string& nickname) = 0;
+    virtual void SetMediaMode(SessionId session, const voice::MediaMode& mode) = 0;
+    // A MediaFrameUp's datagram, within the session's budget.
+    virtual void MediaFromTcp(SessionId session, std::string datagram) = 0;
+    virtual void CloseMedia(SessionId session) = 0;
+    // Who is active or held where changed: the media routes and streams follow.
+    virtual void RoutesChanged() = 0;
 };
 
 }  // namespace qv::voicesvc

@@ -12,6 +12,15 @@ namespace qv::voicesvc {
 
 namespace {
 
+MediaRelay::Settings RelaySettings(const VoiceServerOptions& options) {
+    MediaRelay::Settings settings;
+    settings.host = options.listenHost;
+    settings.port = options.config.mediaPort;
+    settings.budget = options.limits.mediaBudget;
+    settings.tcpQueue = options.limits.mediaTcpQueue;
+    return settings;
+}
+
 ConversationRegistry::Limits ConversationLimits(const ServerLimits& limits) {
     ConversationRegistry::Limits conversation;
     conversation.invitationLifetime = limits.invitationLifetime;
@@ -29,7 +38,10 @@ VoiceServer::VoiceServer(VoiceServerOptions options)
       plainAcceptor_(io_),
       conversations_(registry_, ConversationLimits(options_.limits)),
       invitationTimer_(io_),
-      usedTickets_(options_.limits.maxRememberedTickets) {}
+      usedTickets_(options_.limits.maxRememberedTickets),
+      media_(std::make_unique<MediaRelay>(RelaySettings(options_), [this](SessionId session) {
+          asio::post(io_, [this, session] { DeliverMedia(session); });
+      })) {}
 
 VoiceServer::~VoiceServer() {
     // Ending a session takes it out of the map, so walk a copy.
@@ -38,6 +50,7 @@ VoiceServer::~VoiceServer() {
     for (const auto& [id, session] : sessions) {
         session->Abort("the server stops");
     }
+    media_.reset();
 }
 
 bool VoiceServer::LoadTls(std::string& error) {
@@ -97,6 +110,11 @@ int VoiceServer::Listen(std::string& error) {
     if (port < 0) {
         return -1;
     }
+    const int mediaPort = media_->Start(error);
+    if (mediaPort < 0) {
+        return -1;
+    }
+    Log("media on UDP " + options_.listenHost + ":" + std::to_string(mediaPort));
     if (options_.config.plainPort >= 0) {
         plainBound_ =
             Bind(plainAcceptor_, options_.config.plainHost, options_.config.plainPort, error);
@@ -124,6 +142,7 @@ void VoiceServer::Run() {
 
 void VoiceServer::Stop() {
     io_.stop();
+    media_->Stop();
 }
 
 void VoiceServer::Accept(asio::ip::tcp::acceptor& acceptor, bool tls) {
@@ -238,6 +257,7 @@ void VoiceServer::OnInvitationTimer() {
     conversations_.Expire(ConversationRegistry::Clock::now(), out);
     Deliver(std::move(out));
     ConversationsChanged();
+    RoutesChanged();
 }
 
 bool VoiceServer::TakeSlot() {
@@ -264,6 +284,67 @@ void VoiceServer::Log(const std::string& line) {
 
 void VoiceServer::Ended(SessionId session) {
     sessions_.erase(session);
+}
+
+std::optional<voice::MediaOffer> VoiceServer::OpenMedia(SessionId session,
+                                                        const std::string& userId,
+                                                        const std::string& nickname) {
+    const std::optional<media::MediaKeys> keys = media::MakeMediaKeys();
+    if (!keys || usedStreams_.size() >= 0xFFFFFFFEu) {
+        return std::nullopt;
+    }
+    // Stream ids need not be secret (every datagram is sealed), only unique among sessions.
+    do {
+        ++nextStream_;
+    } while (nextStream_ == 0 || usedStreams_.contains(nextStream_));
+    const std::uint32_t streamId = nextStream_;
+    usedStreams_.insert(streamId);
+    streams_[session] = streamId;
+    media_->AddSession(session, streamId, *keys);
+    routing_.AddSession(session, MediaRouting::Stream{streamId, userId, nickname});
+    voice::MediaOffer offer;
+    offer.udpPort = static_cast<std::uint16_t>(media_->Port());
+    offer.streamId = streamId;
+    offer.key.assign(keys->key.begin(), keys->key.end());
+    offer.token.assign(keys->token.begin(), keys->token.end());
+    return offer;
+}
+
+void VoiceServer::SetMediaMode(SessionId session, const voice::MediaMode& mode) {
+    media_->SetMode(session, mode.transport == 1, mode.slowLink == 1);
+}
+
+void VoiceServer::MediaFromTcp(SessionId session, std::string datagram) {
+    media_->FromTcp(session, std::move(datagram));
+}
+
+void VoiceServer::CloseMedia(SessionId session) {
+    const auto found = streams_.find(session);
+    if (found == streams_.end()) {
+        return;
+    }
+    usedStreams_.erase(found->second);
+    streams_.erase(found);
+    media_->RemoveSession(session);
+    routing_.RemoveSession(session);
+}
+
+void VoiceServer::RoutesChanged() {
+    Deliveries out;
+    media_->SetRoutes(routing_.Update(conversations_.MediaGroups(), out));
+    Deliver(std::move(out));
+}
+
+void VoiceServer::DeliverMedia(SessionId session) {
+    std::vector<std::string> datagrams = media_->TakeTcp(session);
+    const auto found = sessions_.find(session);
+    if (found == sessions_.end()) {
+        return;
+    }
+    const std::shared_ptr<VoiceSession> target = found->second;
+    for (std::string& datagram : datagrams) {
+        target->SendMedia(voice::EncodeMediaFrameDown(voice::MediaFrame{std::move(datagram)}));
+    }
 }
 
 }  // namespace qv::voicesvc

@@ -2,7 +2,8 @@
 
 // The voice server: accepts engines over TLS (and, when asked, on a plain TCP port for tests of
 // old engines) and runs every session on one io thread; logins are checked there too, offline,
-// against the directory's ticket key. Only the log writer runs elsewhere.
+// against the directory's ticket key. Media runs on the relay's own thread; the log writer on
+// another.
 
 #include <array>
 #include <asio/io_context.hpp>
@@ -16,9 +17,12 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ConversationRegistry.h"
 #include "LogQueue.h"
+#include "MediaRelay.h"
+#include "MediaRouting.h"
 #include "PresenceRegistry.h"
 #include "ServerConfig.h"
 #include "ServerLimits.h"
@@ -55,6 +59,9 @@ class VoiceServer : private SessionHost {
     int Listen(std::string& error);
     // The plain listener's port, -1 when there is none.
     int PlainPort() const { return plainBound_; }
+    // The media relay's UDP port, after Listen.
+    int MediaPort() const { return media_->Port(); }
+    MediaRelay::Counters MediaCounters() const { return media_->Read(); }
     // SIGINT and SIGTERM stop Run.
     void StopOnSignals();
     // Serves until Stop; call once, after Listen.
@@ -83,6 +90,14 @@ class VoiceServer : private SessionHost {
     void ReleaseSlot() override;
     void Log(const std::string& line) override;
     void Ended(SessionId session) override;
+    std::optional<voice::MediaOffer> OpenMedia(SessionId session, const std::string& userId,
+                                               const std::string& nickname) override;
+    void SetMediaMode(SessionId session, const voice::MediaMode& mode) override;
+    void MediaFromTcp(SessionId session, std::string datagram) override;
+    void CloseMedia(SessionId session) override;
+    void RoutesChanged() override;
+    // On the io thread: the relay queued datagrams for a session on the TCP fallback.
+    void DeliverMedia(SessionId session);
 
     VoiceServerOptions options_;
     // Before the sessions, which log until they are gone.
@@ -106,6 +121,12 @@ class VoiceServer : private SessionHost {
     TicketReplayCache usedTickets_;
     // Refused tickets by reason, for the log.
     std::array<std::uint64_t, 16> refusals_{};
+    MediaRouting routing_;
+    std::unordered_map<SessionId, std::uint32_t> streams_;
+    std::unordered_set<std::uint32_t> usedStreams_;
+    std::uint32_t nextStream_ = 0;
+    // Last: its thread stops before anything it posts to goes.
+    std::unique_ptr<MediaRelay> media_;
 };
 
 }  // namespace qv::voicesvc

@@ -25,7 +25,8 @@ VoiceSession::VoiceSession(SessionId id, asio::ip::tcp::socket socket, asio::ssl
       timer_(stream_.Socket().get_executor()),
       budgetTimer_(stream_.Socket().get_executor()),
       flood_(host.Limits().floodFramesPerSecond, host.Limits().floodWindow),
-      budget_(host.Limits().listIdsPerSecond, host.Limits().listIdsBurst) {
+      budget_(host.Limits().listIdsPerSecond, host.Limits().listIdsBurst),
+      mediaBudget_(host.Limits().mediaBudget) {
     asio::error_code ignored;
     asio::ip::tcp::socket& accepted = stream_.Socket();
     address_ = accepted.remote_endpoint(ignored).address().to_string();
@@ -109,7 +110,11 @@ bool VoiceSession::TakeFrames() {
                 return true;
             }
             const Clock::time_point now = Clock::now();
-            if (flood_.Count(now)) {
+            // Media frames are metered by the media budget, which drops instead of closing.
+            const bool media = state_ == State::kRegistered &&
+                               frame.type == voice::MessageType::kMediaFrameUp &&
+                               version_ >= voice::kMediaVersion;
+            if (!media && flood_.Count(now)) {
                 End("too many frames", false);
                 return false;
             }
@@ -249,6 +254,15 @@ bool VoiceSession::HandleRegisterTicket(const voice::Frame& frame) {
     if (version_ >= voice::kConferenceVersion) {
         host_.Conversations().AddSession(id_);
     }
+    // Right after Registered (which Deliver queued), and only to a session that speaks media.
+    if (version_ >= voice::kMediaVersion) {
+        if (auto offer = host_.OpenMedia(id_, userId_, nickname)) {
+            mediaOpen_ = true;
+            Send(voice::Encode(*offer));
+        } else {
+            host_.Log("session " + std::to_string(id_) + ": no media binding");
+        }
+    }
     reader_.SetMaxBody(voice::kMaxFrameBody);
     host_.Log("session " + std::to_string(id_) + " registered as " + userId_);
     ArmTimer();  // the registration deadline no longer applies
@@ -296,6 +310,9 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
         case MessageType::kHoldConference:
         case MessageType::kCancelInvitations:
             return HandleConference(frame);
+        case MessageType::kMediaMode:
+        case MessageType::kMediaFrameUp:
+            return HandleMedia(frame);
         case MessageType::kSendUserMessage: {
             voice::SendUserMessage message;
             if (!voice::Decode(frame.fields, message)) {
@@ -412,7 +429,34 @@ bool VoiceSession::HandleConference(const voice::Frame& frame) {
     }
     host_.ConversationsChanged();
     Deliver(std::move(out));
+    // After the rosters, so an engine meets a member before it learns the member's stream.
+    host_.RoutesChanged();
     return state_ != State::kEnded;
+}
+
+bool VoiceSession::HandleMedia(const voice::Frame& frame) {
+    if (frame.type == voice::MessageType::kMediaMode) {
+        voice::MediaMode mode;
+        if (!voice::Decode(frame.fields, mode)) {
+            return ProtocolError("malformed MediaMode");
+        }
+        if (mediaOpen_) {
+            host_.SetMediaMode(id_, mode);
+        }
+        return true;
+    }
+    voice::MediaFrame up;
+    if (!voice::Decode(frame.fields, up)) {
+        return ProtocolError("malformed MediaFrameUp");
+    }
+    // Over budget: dropped here, before it costs the relay anything.
+    if (mediaOpen_ &&
+        mediaBudget_.Take(up.datagram.size(), std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                  Clock::now().time_since_epoch())
+                                                  .count())) {
+        host_.MediaFromTcp(id_, std::move(up.datagram));
+    }
+    return true;
 }
 
 void VoiceSession::Deliver(Deliveries deliveries) {
@@ -456,6 +500,17 @@ void VoiceSession::Send(const std::string& frame) {
     Write();
 }
 
+void VoiceSession::SendMedia(std::string frame) {
+    if (state_ == State::kEnded || overflowed_) {
+        return;
+    }
+    if (media_.size() >= host_.Limits().mediaTcpQueue) {
+        media_.pop_front();
+    }
+    media_.push_back(std::move(frame));
+    Write();
+}
+
 void VoiceSession::Abort(const std::string& reason) {
     End(reason, false);
 }
@@ -464,13 +519,19 @@ void VoiceSession::Write() {
     if (!writing_.empty() || socketClosed_) {
         return;
     }
-    if (pending_.empty()) {
+    if (pending_.empty() && media_.empty()) {
         if (lingering_) {
             CloseSocket();
         }
         return;
     }
-    writing_.swap(pending_);
+    // Media first: it is worth nothing late, and its queue is small.
+    for (const std::string& frame : media_) {
+        writing_ += frame;
+    }
+    media_.clear();
+    writing_ += pending_;
+    pending_.clear();
     stream_.AsyncWrite(asio::buffer(writing_),
                        [self = shared_from_this()](asio::error_code ec, std::size_t) {
                            self->writing_.clear();
@@ -505,6 +566,12 @@ void VoiceSession::End(const std::string& reason, bool flush) {
     host_.Log("session " + std::to_string(id_) + " closed: " + reason);
     host_.Ended(id_);
     Deliver(std::move(out));
+    if (mediaOpen_) {
+        mediaOpen_ = false;
+        host_.CloseMedia(id_);
+    }
+    host_.RoutesChanged();
+    media_.clear();
     if (flush && !overflowed_ && (!pending_.empty() || !writing_.empty())) {
         lingering_ = true;
         lingerUntil_ = Clock::now() + host_.Limits().closeLinger;

@@ -9,6 +9,7 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "Delivery.h"
 #include "FloodMeter.h"
 #include "ListBudget.h"
+#include "MediaBudget.h"
 #include "SessionStream.h"
 #include "VoiceProtocol.h"
 
@@ -34,6 +36,9 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     void Start();
     // Queues one whole frame.
     void Send(const std::string& frame);
+    // Queues one MediaFrameDown ahead of the control frames waiting; the oldest is dropped when
+    // the small media queue is full, and nothing of it counts toward the backlog limit.
+    void SendMedia(std::string frame);
     // Ends the session at once, without a word to the engine.
     void Abort(const std::string& reason);
 
@@ -56,6 +61,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     bool HandleList(const voice::Frame& frame);
     bool HandleListPart(const voice::Frame& frame);
     bool HandleConference(const voice::Frame& frame);
+    bool HandleMedia(const voice::Frame& frame);
     void Deliver(Deliveries deliveries);
     // Ends the session; with flush the queued frames go out before the socket closes.
     void End(const std::string& reason, bool flush);
@@ -80,11 +86,16 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     bool lingering_ = false;
     bool overflowed_ = false;
     bool socketClosed_ = false;
+    bool mediaOpen_ = false;
     Clock::time_point started_;
     Clock::time_point lastFrame_;
     Clock::time_point lingerUntil_;
     FloodMeter flood_;
     ListBudget budget_;
+    // MediaFrameUp frames: their own budget, not the flood meter's (voice is 100 frames a
+    // second).
+    media::MediaBudget mediaBudget_;
+    std::deque<std::string> media_;
     // A list frame read while the budget was in debt; nothing more is read until it ran.
     std::optional<voice::Frame> deferred_;
     // The parts of a watch and a block list that wait for the frame that ends them.

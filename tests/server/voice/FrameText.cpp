@@ -78,6 +78,10 @@ std::string FrameText(const voice::Frame& frame) {
         }
         case MessageType::kPong:
             return "Pong";
+        case MessageType::kMediaStream: {
+            voice::MediaStream m;
+            return !Read(frame, m) ? bad : "MediaStream " + m.userId + " " + m.nickname;
+        }
         default:
             return "type " + N(static_cast<int>(frame.type));
     }

@@ -164,7 +164,14 @@ std::optional<voice::Registered> RawVoiceClient::Login(const std::string& userId
         !Send(voice::Encode(voice::RegisterTicket{userId, "nick", ticket}))) {
         return std::nullopt;
     }
-    return Expect<voice::Registered>(voice::MessageType::kRegistered);
+    auto registered = Expect<voice::Registered>(voice::MessageType::kRegistered);
+    if (registered && protocol >= voice::kMediaVersion) {
+        offer = Expect<voice::MediaOffer>(voice::MessageType::kMediaOffer);
+        if (!offer) {
+            return std::nullopt;
+        }
+    }
+    return registered;
 }
 
 bool RawVoiceClient::RoundTrip(std::uint32_t sequence) {

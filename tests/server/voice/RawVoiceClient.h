@@ -44,12 +44,14 @@ class RawVoiceClient {
     bool Quiet(int timeoutMs);
     // Hello (the newest protocol unless told) and the Welcome that answers it.
     std::optional<voice::Welcome> Handshake(std::uint16_t protocol = voice::kProtocolVersion);
-    // Handshake, RegisterTicket and its Registered.
+    // Handshake, RegisterTicket and its Registered, and from version 4 the MediaOffer that
+    // follows it (kept in offer).
     std::optional<voice::Registered> Login(const std::string& userId, const std::string& ticket,
                                            std::uint16_t protocol = voice::kProtocolVersion);
     // A Ping answered by its Pong, frames in between ignored.
     bool RoundTrip(std::uint32_t sequence = 77);
     bool Closed() const { return closed_; }
+    std::optional<voice::MediaOffer> offer;
 
   private:
     // Reads what is there within timeoutMs; false on timeout or end.

@@ -44,8 +44,10 @@ class VoiceServerConferenceTest : public ::testing::Test {
         cid = CreateAccount(directory, "Cidney");
     }
 
+    // Version 3 unless told: these are the conference rules; the media frames a version 4
+    // session gets on top (MediaOffer, MediaStream) are VoiceServerMediaTest's.
     std::unique_ptr<RawVoiceClient> LoggedIn(const Account& account,
-                                             std::uint16_t protocol = voice::kProtocolVersion) {
+                                             std::uint16_t protocol = voice::kConferenceVersion) {
         auto client = std::make_unique<RawVoiceClient>();
         client->caFile = server->CaFile();
         EXPECT_TRUE(client->Connect(server->Port()));

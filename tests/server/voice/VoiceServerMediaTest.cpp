@@ -1,0 +1,528 @@
+// The media relay of a real voice server on loopback: fake engines register over plain TCP,
+// make calls, and send sealed datagrams over raw UDP sockets and over the control connection.
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FrameText.h"
+#include "MediaPacket.h"
+#include "RawVoiceClient.h"
+#include "TicketKeys.h"
+#include "VoiceServer.h"
+#include "VoiceTicket.h"
+
+namespace qv::voicesvc::test {
+namespace {
+
+using voice::MessageType;
+using Bytes = std::vector<std::uint8_t>;
+
+// A UDP socket on loopback that sends to the relay and reads what comes back.
+class UdpPeer {
+  public:
+    UdpPeer() {
+        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
+    ~UdpPeer() { close(fd_); }
+    UdpPeer(const UdpPeer&) = delete;
+    UdpPeer& operator=(const UdpPeer&) = delete;
+
+    void Send(const Bytes& datagram, int port) const {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(static_cast<std::uint16_t>(port));
+        sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to),
+               sizeof to);
+    }
+    std::optional<Bytes> Receive(int timeoutMs = 2000) const {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) <= 0) {
+            return std::nullopt;
+        }
+        Bytes buffer(2048);
+        const ssize_t n = recv(fd_, buffer.data(), buffer.size(), 0);
+        if (n < 0) {
+            return std::nullopt;
+        }
+        buffer.resize(static_cast<std::size_t>(n));
+        return buffer;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+// A fake engine: its control connection, its offer's keys and a UDP socket.
+struct Engine {
+    std::string userId;
+    std::string nickname;
+    std::unique_ptr<RawVoiceClient> control;
+    media::MediaKeys keys;
+    std::uint32_t streamId = 0;
+    int udpPort = 0;
+    std::unique_ptr<UdpPeer> udp = std::make_unique<UdpPeer>();
+    std::uint64_t sequence = 0;
+
+    Bytes Voice(std::uint8_t level = 40, const Bytes& payload = {1, 2, 3, 4}) {
+        media::MediaHeader h;
+        h.sequence = ++sequence;
+        h.timestamp = static_cast<std::uint32_t>(sequence * 480);
+        h.streamId = streamId;
+        h.level = level;
+        return media::Seal(keys, media::Direction::kUp, h, payload);
+    }
+    Bytes Keepalive() {
+        return media::SealKeepalive(keys, media::Direction::kUp, streamId, ++sequence);
+    }
+    void SendUdp(const Bytes& datagram) const { udp->Send(datagram, udpPort); }
+    // The next datagram that opens with this engine's key, over UDP.
+    std::optional<media::OpenedPacket> ReceiveUdp(int timeoutMs = 2000) const {
+        const auto d = udp->Receive(timeoutMs);
+        if (!d) {
+            return std::nullopt;
+        }
+        return media::Open(keys, media::Direction::kDown, *d);
+    }
+    // The next MediaFrameDown's datagram, opened, other frames skipped.
+    std::optional<media::OpenedPacket> ReceiveTcp(int timeoutMs = 2000) const {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            const auto frame = control->Next(static_cast<int>(std::max<long>(1, left.count())));
+            if (!frame) {
+                return std::nullopt;
+            }
+            voice::MediaFrame down;
+            if (frame->type == MessageType::kMediaFrameDown && voice::Decode(frame->fields, down)) {
+                return media::Open(keys, media::Direction::kDown,
+                                   Bytes(down.datagram.begin(), down.datagram.end()));
+            }
+        }
+        return std::nullopt;
+    }
+    bool SendTcp(const Bytes& datagram) const {
+        return control->Send(voice::EncodeMediaFrameUp(
+            voice::MediaFrame{std::string(datagram.begin(), datagram.end())}));
+    }
+};
+
+class VoiceServerMediaTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(ticket::Initialize());
+        ticket::NewSigningKey(secret_);
+    }
+    void TearDown() override {
+        if (server_ != nullptr) {
+            server_->Stop();
+            thread_.join();
+            server_.reset();
+        }
+        std::lock_guard lock(logMutex_);
+        EXPECT_EQ(log_.find("which its version lacks"), std::string::npos) << log_;
+    }
+
+    void Start() {
+        VoiceServerOptions options;
+        options.listenPort = 0;
+        std::copy(secret_.begin() + 32, secret_.end(), options.ticketKey.begin());
+        options.config.plainHost = "127.0.0.1";
+        options.config.plainPort = 0;
+        options.limits = limits;
+        options.logSink = [this](const std::string& line) {
+            std::lock_guard lock(logMutex_);
+            log_ += line + "\n";
+        };
+        server_ = std::make_unique<VoiceServer>(std::move(options));
+        std::string error;
+        ASSERT_GT(server_->Listen(error), 0) << error;
+        ASSERT_GT(server_->PlainPort(), 0);
+        thread_ = std::thread([this] { server_->Run(); });
+    }
+
+    std::string Ticket(const std::string& userId, const std::string& nickname) {
+        return ticket::Sign(ticket::VoiceTicket{userId, nickname, std::time(nullptr) + 300,
+                                                ticket::NewNonce(), "quorvane"},
+                            secret_);
+    }
+
+    Engine LoggedIn(const std::string& userId, const std::string& nickname,
+                    std::uint16_t protocol = voice::kProtocolVersion) {
+        Engine engine;
+        engine.userId = userId;
+        engine.nickname = nickname;
+        engine.control = std::make_unique<RawVoiceClient>();
+        EXPECT_TRUE(engine.control->Connect(server_->PlainPort()));
+        EXPECT_TRUE(engine.control->Login(userId, Ticket(userId, nickname), protocol));
+        if (const auto& offer = engine.control->offer) {
+            std::copy(offer->key.begin(), offer->key.end(), engine.keys.key.begin());
+            std::copy(offer->token.begin(), offer->token.end(), engine.keys.token.begin());
+            engine.streamId = offer->streamId;
+            engine.udpPort = offer->udpPort;
+        }
+        return engine;
+    }
+
+    // Reads frames until one of that type; its text, or "" when none came.
+    static std::string WaitFor(const Engine& engine, MessageType type) {
+        while (const auto frame = engine.control->Next()) {
+            if (frame->type == type) {
+                return FrameText(*frame);
+            }
+        }
+        return "";
+    }
+    static std::int32_t Joined(const Engine& engine) {
+        while (const auto frame = engine.control->Next()) {
+            voice::JoinedConference m;
+            if (frame->type == MessageType::kJoinedConference && voice::Decode(frame->fields, m)) {
+                return m.conference;
+            }
+        }
+        return 0;
+    }
+
+    // a calls b, b answers; the conference id. The server hands the relay its new routes
+    // before it sends the streams, so b's MediaStream means the relay knows.
+    std::int32_t Call(const Engine& a, const Engine& b) {
+        EXPECT_TRUE(a.control->Send(voice::Encode(voice::InviteUser{b.userId, 0, ""})));
+        const std::int32_t conference = Joined(a);
+        EXPECT_NE(WaitFor(b, MessageType::kInvitation), "");
+        EXPECT_TRUE(b.control->Send(voice::Encode(voice::AcceptConference{conference})));
+        EXPECT_EQ(Joined(b), conference);
+        EXPECT_EQ(WaitFor(b, MessageType::kMediaStream),
+                  "MediaStream " + a.userId + " " + a.nickname);
+        return conference;
+    }
+    // a invites c into its conference, c answers.
+    void Add(const Engine& a, const Engine& c, std::int32_t conference) {
+        EXPECT_TRUE(a.control->Send(voice::Encode(voice::InviteUser{c.userId, 0, ""})));
+        EXPECT_NE(WaitFor(c, MessageType::kInvitation), "");
+        EXPECT_TRUE(c.control->Send(voice::Encode(voice::AcceptConference{conference})));
+        EXPECT_EQ(Joined(c), conference);
+        EXPECT_NE(WaitFor(c, MessageType::kMediaStream), "");
+    }
+
+    // Binds an engine's UDP address: a keepalive answered.
+    static bool Bind(Engine& engine) {
+        engine.SendUdp(engine.Keepalive());
+        const auto answer = engine.ReceiveUdp();
+        return answer && answer->header.kind == media::PacketKind::kKeepalive;
+    }
+
+    // The relay has handled at least n datagrams (it runs on its own thread).
+    void WaitReceived(std::uint64_t n) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (server_->MediaCounters().received < n &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    ServerLimits limits;
+    ticket::SecretKey secret_{};
+    std::unique_ptr<VoiceServer> server_;
+    std::thread thread_;
+    std::mutex logMutex_;
+    std::string log_;
+};
+
+TEST_F(VoiceServerMediaTest, TheOfferFollowsRegisteredForVersionFourOnly) {
+    Start();
+    for (std::uint16_t version : {2, 3}) {
+        SCOPED_TRACE(version);
+        Engine old = LoggedIn(std::to_string(100 + version), "Old", version);
+        EXPECT_FALSE(old.control->offer.has_value());
+        // Nothing at all follows its Registered: the frames of version 4 are not for it.
+        EXPECT_TRUE(old.control->Quiet(200));
+    }
+    Engine a = LoggedIn("201", "Ann");
+    Engine b = LoggedIn("202", "Bob");
+    ASSERT_TRUE(a.control->offer && b.control->offer);
+    EXPECT_EQ(a.udpPort, server_->MediaPort());
+    EXPECT_NE(a.streamId, b.streamId);
+    EXPECT_NE(a.keys.key, b.keys.key);
+    EXPECT_NE(a.keys.token, b.keys.token);
+}
+
+TEST_F(VoiceServerMediaTest, MembersLearnEachOthersStreamsAndHearEachOtherNotTheHeldOne) {
+    Start();
+    Engine a = LoggedIn("301", "Ann");
+    Engine b = LoggedIn("302", "Bob");
+    Engine c = LoggedIn("303", "Cid");
+    const std::int32_t conference = Call(a, b);  // Bob learnt Ann's stream
+    EXPECT_EQ(WaitFor(a, MessageType::kMediaStream), "MediaStream 302 Bob");
+    Add(a, c, conference);  // Cid learnt one of the two
+    EXPECT_EQ(WaitFor(c, MessageType::kMediaStream).substr(0, 14), "MediaStream 30");
+    EXPECT_EQ(WaitFor(a, MessageType::kMediaStream), "MediaStream 303 Cid");
+    EXPECT_EQ(WaitFor(b, MessageType::kMediaStream), "MediaStream 303 Cid");
+    ASSERT_TRUE(Bind(a));
+    ASSERT_TRUE(Bind(b));
+    ASSERT_TRUE(Bind(c));
+
+    // Ann speaks: Bob and Cid hear her, with her stream id, re-sealed for each.
+    a.SendUdp(a.Voice(30, {9, 8, 7}));
+    for (const Engine* listener : {&b, &c}) {
+        const auto heard = listener->ReceiveUdp();
+        ASSERT_TRUE(heard.has_value()) << listener->nickname;
+        EXPECT_EQ(heard->header.streamId, a.streamId);
+        EXPECT_EQ(heard->header.level, 30);
+        EXPECT_EQ(heard->payload, (Bytes{9, 8, 7}));
+    }
+    EXPECT_FALSE(a.udp->Receive(100).has_value()) << "a speaker does not hear itself";
+
+    // Cid holds: it neither hears nor is heard.
+    ASSERT_TRUE(c.control->Send(voice::EncodeHold({conference, 0, ""})));
+    EXPECT_EQ(WaitFor(c, MessageType::kJoinedConference),
+              "Joined " + std::to_string(conference) + " 0 0");
+    // Its Ping is handled after the hold, which gave the relay its routes.
+    ASSERT_TRUE(c.control->RoundTrip());
+    a.SendUdp(a.Voice());
+    EXPECT_TRUE(b.ReceiveUdp().has_value());
+    EXPECT_FALSE(c.udp->Receive(200).has_value());
+    const auto unroutedBefore = server_->MediaCounters().unrouted;
+    const auto receivedBefore = server_->MediaCounters().received;
+    c.SendUdp(c.Voice());
+    WaitReceived(receivedBefore + 1);
+    EXPECT_EQ(server_->MediaCounters().unrouted, unroutedBefore + 1);
+    EXPECT_FALSE(a.udp->Receive(100).has_value());
+    EXPECT_FALSE(b.udp->Receive(100).has_value());
+
+    // Resumed, Cid hears Ann again.
+    ASSERT_TRUE(c.control->Send(voice::Encode(voice::AcceptConference{conference})));
+    EXPECT_EQ(Joined(c), conference);
+    ASSERT_TRUE(c.control->RoundTrip());
+    a.SendUdp(a.Voice());
+    EXPECT_TRUE(b.ReceiveUdp().has_value());
+    EXPECT_TRUE(c.ReceiveUdp().has_value());
+}
+
+TEST_F(VoiceServerMediaTest, WhatDoesNotOpenIsDroppedWithoutAReply) {
+    Start();
+    Engine a = LoggedIn("401", "Ann");
+    Engine b = LoggedIn("402", "Bob");
+    Call(a, b);
+    ASSERT_TRUE(Bind(a));
+    ASSERT_TRUE(Bind(b));
+    media::MediaKeys wrongKey = a.keys;
+    wrongKey.key[0] ^= 1;
+    media::MediaKeys wrongToken = a.keys;
+    wrongToken.token[0] ^= 1;
+    media::MediaHeader h;
+    h.streamId = a.streamId;
+    h.sequence = 1000;
+    Bytes tampered = a.Voice();
+    tampered[8 + 2] ^= 0x40;  // another stream id
+    Bytes tail = a.Voice();
+    tail.back() ^= 1;
+    media::MediaHeader unknown = h;
+    unknown.streamId = 0x7FFFFFF0;
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"wrong key", media::Seal(wrongKey, media::Direction::kUp, h, Bytes{1, 2})},
+        {"wrong token", media::SealKeepalive(wrongToken, media::Direction::kUp, a.streamId, 1001)},
+        {"sealed for the other direction",
+         media::Seal(a.keys, media::Direction::kDown, h, Bytes{1})},
+        {"tampered header", tampered},
+        {"tampered tag", tail},
+        {"unknown stream", media::Seal(a.keys, media::Direction::kUp, unknown, Bytes{1})},
+        {"too short", Bytes(5, 0x90)},
+        {"garbage", Bytes(100, 0x55)},
+    };
+    const auto before = server_->MediaCounters();
+    for (const auto& [name, datagram] : cases) {
+        a.SendUdp(datagram);
+    }
+    WaitReceived(before.received + cases.size());
+    const auto after = server_->MediaCounters();
+    EXPECT_EQ(after.unauthenticated - before.unauthenticated, cases.size());
+    EXPECT_FALSE(a.udp->Receive(100).has_value()) << "no reply to what does not open";
+    EXPECT_FALSE(b.udp->Receive(100).has_value()) << "nothing forwarded";
+    // A stranger's socket is not answered either.
+    UdpPeer stranger;
+    stranger.Send(Bytes(40, 0x90), a.udpPort);
+    EXPECT_FALSE(stranger.Receive(100).has_value());
+    // Ann herself still gets through.
+    a.SendUdp(a.Voice());
+    EXPECT_TRUE(b.ReceiveUdp().has_value());
+}
+
+TEST_F(VoiceServerMediaTest, TheAddressMovesOnlyWithAValidTagAndANewerSequence) {
+    Start();
+    Engine a = LoggedIn("501", "Ann");
+    Engine b = LoggedIn("502", "Bob");
+    Call(a, b);
+    ASSERT_TRUE(Bind(a));
+    ASSERT_TRUE(Bind(b));
+    // A copy of one of Ann's packets, sent again from another socket: old sequence, not moved.
+    const Bytes old = a.Voice();
+    a.SendUdp(old);
+    ASSERT_TRUE(b.ReceiveUdp().has_value());
+    UdpPeer attacker;
+    const auto before = server_->MediaCounters();
+    attacker.Send(old, a.udpPort);
+    WaitReceived(before.received + 1);
+    EXPECT_EQ(server_->MediaCounters().stale, before.stale + 1);
+    EXPECT_FALSE(b.udp->Receive(100).has_value());
+    // Bob speaks: it still goes to Ann's real socket.
+    b.SendUdp(b.Voice());
+    EXPECT_TRUE(a.ReceiveUdp().has_value());
+    EXPECT_FALSE(attacker.Receive(100).has_value());
+
+    // Ann's NAT mapping changes: her next packet from the new socket moves her.
+    auto moved = std::make_unique<UdpPeer>();
+    moved->Send(a.Voice(), a.udpPort);
+    EXPECT_TRUE(b.ReceiveUdp().has_value());
+    a.udp = std::move(moved);
+    b.SendUdp(b.Voice());
+    EXPECT_TRUE(a.ReceiveUdp().has_value());
+    EXPECT_EQ(server_->MediaCounters().rebound, before.rebound + 1);
+}
+
+TEST_F(VoiceServerMediaTest, TheTcpFallbackCarriesTheSameDatagramsBothWays) {
+    Start();
+    Engine a = LoggedIn("601", "Ann");
+    Engine b = LoggedIn("602", "Bob");
+    Call(a, b);
+    // Ann is behind a firewall: everything over the control connection.
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::MediaMode{1, 0})));
+    ASSERT_TRUE(a.SendTcp(a.Keepalive()));
+    const auto answer = a.ReceiveTcp();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->header.kind, media::PacketKind::kKeepalive);
+    ASSERT_TRUE(Bind(b));
+    ASSERT_TRUE(a.SendTcp(a.Voice(35, {5, 5})));
+    const auto atBob = b.ReceiveUdp();
+    ASSERT_TRUE(atBob.has_value());
+    EXPECT_EQ(atBob->header.streamId, a.streamId);
+    EXPECT_EQ(atBob->payload, (Bytes{5, 5}));
+    b.SendUdp(b.Voice(20, {6}));
+    const auto atAnn = a.ReceiveTcp();
+    ASSERT_TRUE(atAnn.has_value());
+    EXPECT_EQ(atAnn->header.streamId, b.streamId);
+    EXPECT_EQ(atAnn->payload, (Bytes{6}));
+    // Another session's datagram over Ann's connection is not taken as hers.
+    const auto before = server_->MediaCounters();
+    ASSERT_TRUE(a.SendTcp(b.Voice()));
+    EXPECT_TRUE(a.control->RoundTrip());
+    WaitReceived(before.received + 1);
+    EXPECT_EQ(server_->MediaCounters().unauthenticated, before.unauthenticated + 1);
+    // A malformed MediaFrameUp is a protocol error like any other.
+    ASSERT_TRUE(a.control->Send(voice::EncodeMediaFrameUp(voice::MediaFrame{""})));
+    EXPECT_TRUE(a.control->WaitClosed());
+}
+
+TEST_F(VoiceServerMediaTest, ASenderOverItsBudgetIsDroppedNotClosed) {
+    // Five a second refill next to nothing while the test sends.
+    limits.mediaBudget = {5, 10, 1e6, 1e6};
+    Start();
+    Engine a = LoggedIn("701", "Ann");
+    Engine b = LoggedIn("702", "Bob");
+    Call(a, b);
+    ASSERT_TRUE(Bind(a));  // one of the ten
+    ASSERT_TRUE(Bind(b));
+    const auto before = server_->MediaCounters();
+    for (int i = 0; i < 100; ++i) {
+        a.SendUdp(a.Voice());
+    }
+    WaitReceived(before.received + 100);
+    const auto after = server_->MediaCounters();
+    // The burst's nine left, and what five a second refill while the loop ran.
+    EXPECT_GE(after.overBudget - before.overBudget, 80u);
+    int heard = 0;
+    while (b.ReceiveUdp(200)) {
+        ++heard;
+    }
+    EXPECT_EQ(static_cast<std::uint64_t>(heard), 100 - (after.overBudget - before.overBudget));
+    // Over TCP the same budget applies, and the session stays.
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::MediaMode{1, 0})));
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(a.SendTcp(a.Voice()));
+    }
+    EXPECT_TRUE(a.control->RoundTrip());
+    int overTcp = 0;
+    while (b.ReceiveUdp(200)) {
+        ++overTcp;
+    }
+    EXPECT_GE(overTcp, 1);
+    EXPECT_LE(overTcp, 50);
+}
+
+TEST_F(VoiceServerMediaTest, AListenerGetsTheThreeLoudestAndASlowLinkOne) {
+    Start();
+    std::vector<Engine> e;
+    for (int i = 0; i < 5; ++i) {
+        e.push_back(LoggedIn(std::to_string(801 + i), "U" + std::to_string(i)));
+    }
+    const std::int32_t conference = Call(e[0], e[1]);
+    for (int i = 2; i < 5; ++i) {
+        Add(e[0], e[i], conference);
+    }
+    for (Engine& engine : e) {
+        ASSERT_TRUE(Bind(engine));
+    }
+    // Four speakers, loudest first; e[0] listens.
+    const std::uint8_t levels[] = {0, 20, 30, 40, 50};
+    for (int i = 1; i < 5; ++i) {
+        e[i].SendUdp(e[i].Voice(levels[i]));
+        WaitReceived(0);
+    }
+    std::vector<std::uint32_t> heard;
+    while (const auto p = e[0].ReceiveUdp(300)) {
+        heard.push_back(p->header.streamId);
+    }
+    EXPECT_EQ(heard, (std::vector<std::uint32_t>{e[1].streamId, e[2].streamId, e[3].streamId}));
+    // On a slow link: one. (What it heard as one of the four first goes.)
+    while (e[4].ReceiveUdp(100)) {
+    }
+    ASSERT_TRUE(e[4].control->Send(voice::Encode(voice::MediaMode{0, 1})));
+    ASSERT_TRUE(e[4].control->RoundTrip());
+    for (int i = 1; i < 4; ++i) {
+        e[i].SendUdp(e[i].Voice(levels[i]));
+    }
+    int slow = 0;
+    while (e[4].ReceiveUdp(300)) {
+        ++slow;
+    }
+    EXPECT_EQ(slow, 1);
+}
+
+TEST_F(VoiceServerMediaTest, TheEndOfASessionReleasesItsStream) {
+    Start();
+    Engine a = LoggedIn("901", "Ann");
+    Engine b = LoggedIn("902", "Bob");
+    Call(a, b);
+    ASSERT_TRUE(Bind(a));
+    ASSERT_TRUE(Bind(b));
+    const Bytes later = a.Voice();
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::Bye{})));
+    EXPECT_TRUE(a.control->WaitClosed());
+    EXPECT_NE(WaitFor(b, MessageType::kMemberLeft), "");
+    const auto before = server_->MediaCounters();
+    a.SendUdp(later);
+    WaitReceived(before.received + 1);
+    EXPECT_EQ(server_->MediaCounters().unauthenticated, before.unauthenticated + 1);
+    EXPECT_FALSE(b.udp->Receive(100).has_value());
+}
+
+}  // namespace
+}  // namespace qv::voicesvc::test
