@@ -325,8 +325,9 @@ void JitterBuffer::AdaptInSilence(std::int64_t nowNs, JitterOutput& out) {
         out.level = 127;
         return;
     }
-    if (measured + frame <= appliedDelayNs_ && Find(nextSequence_ + 1) != nullptr) {
-        // Shrink: this silent frame is left out.
+    if (measured + frame / 2 <= appliedDelayNs_ && Find(nextSequence_ + 1) != nullptr) {
+        // Shrink: this silent frame is left out (the delay left is still the jitter's p95 and
+        // half a frame, nearly all a pull's phase can take).
         slot->used = false;
         haveDecoded_ = true;
         lastDecodedSequence_ = slot->sequence;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <sstream>
 #include <vector>
 
 #include "FakeClock.h"
@@ -353,13 +354,11 @@ TEST(AudioEngine, LoopbackFromMicrophoneToSpeakerFindsEveryBurst) {
 
         const std::vector<testing::FoundBurst> found =
             testing::FindBursts(folder.File("speaker.wav"), freqs);
-        std::string seen;
+        std::ostringstream seen;
         for (const testing::FoundBurst& b : found) {
-            seen += " " + std::to_string(static_cast<int>(b.freqHz)) + "@" +
-                    std::to_string(static_cast<int>(b.onsetMs)) + "/" +
-                    std::to_string(static_cast<int>(b.lengthMs));
+            seen << ' ' << b.freqHz << '@' << b.onsetMs << '/' << b.lengthMs;
         }
-        ASSERT_EQ(found.size(), bursts.size()) << c.name << ":" << seen;
+        ASSERT_EQ(found.size(), bursts.size()) << c.name << ":" << seen.str();
         for (std::size_t i = 0; i < bursts.size(); ++i) {
             EXPECT_EQ(found[i].freqHz, bursts[i].freqHz) << c.name << " burst " << i;
             const double latency = found[i].onsetMs - bursts[i].startMs;
