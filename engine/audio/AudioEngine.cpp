@@ -240,7 +240,7 @@ struct AudioEngine::Impl {
             onFallback = false;
             deviceError.clear();
         } else {
-            deviceError = device->LastError();
+            deviceError = device->LastError() + "; running without a sound device";
             fallback->Open();
             active = fallback.get();
             onFallback = true;
@@ -444,7 +444,7 @@ struct AudioEngine::Impl {
         if (!active->Exchange(captureBuffer, playbackBuffer, captureEndNs)) {
             // The card went away mid-call: carry on silently and say why.
             std::lock_guard lock(control);
-            deviceError = device->LastError();
+            deviceError = device->LastError() + "; running without a sound device";
             active->Close();
             fallback->Open();
             active = fallback.get();

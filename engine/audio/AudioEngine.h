@@ -50,6 +50,8 @@ struct ReceivedFrame {  // one opened voice packet from a remote speaker
     std::int64_t arrivalNs = 0;  // monotonic
 };
 
+// The handlers must not wait for a lock that a caller of AudioEngine holds while it calls in
+// (Start, Stop, SetStandby and RecordWave wait for the audio thread): hand the data to a queue.
 struct AudioEvents {  // called from the audio thread; must return quickly, never call back in
     std::function<void(const EncodedFrame&)> frame;             // only while transmitting
     std::function<void(bool)> mikeActive;                       // on changes

@@ -10,6 +10,9 @@ namespace qv::audio {
 namespace {
 
 constexpr int kEchoTailSamples = kSampleRate / 10;  // 100 ms of room echo
+// The preprocessor delays its output by one of its frames: half a period keeps that at 5 ms
+// (the echo canceller must work in the same frames).
+constexpr int kCleanSamples = kPeriodSamples / 2;
 
 }  // namespace
 
@@ -24,8 +27,8 @@ CapturePath::~CapturePath() = default;
 
 std::unique_ptr<CapturePath> CapturePath::Create() {
     std::unique_ptr<CapturePath> path(new CapturePath());
-    path->preprocess_.reset(speex_preprocess_state_init(kPeriodSamples, kSampleRate));
-    path->echo_.reset(speex_echo_state_init(kPeriodSamples, kEchoTailSamples));
+    path->preprocess_.reset(speex_preprocess_state_init(kCleanSamples, kSampleRate));
+    path->echo_.reset(speex_echo_state_init(kCleanSamples, kEchoTailSamples));
     if (!path->preprocess_ || !path->echo_) {
         return nullptr;
     }
@@ -36,8 +39,9 @@ std::unique_ptr<CapturePath> CapturePath::Create() {
     SpeexPreprocessState_* p = path->preprocess_.get();
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DENOISE, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_AGC, &on);
-    // Voice activity is the level gate's job (Squelch); the preprocessor only cleans.
-    speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_VAD, &off);
+    // Its voice activity marks the frames that carry speech (their level byte); the gate
+    // itself (Squelch) goes by level.
+    speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_VAD, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DEREVERB, &off);
     path->out_.payload.reserve(kMaxPayloadBytes);
     return path;
@@ -60,11 +64,15 @@ void CapturePath::Clean(std::span<std::int16_t> capture, std::span<const std::in
         speex_preprocess_ctl(preprocess_.get(), SPEEX_PREPROCESS_SET_ECHO_STATE,
                              usingSpeakers ? echo_.get() : nullptr);
     }
-    if (echoActive_ && played.size() == kPeriodSamples) {
-        speex_echo_cancellation(echo_.get(), capture.data(), played.data(), echoOut_.data());
-        std::copy(echoOut_.begin(), echoOut_.end(), capture.begin());
+    voice_ = false;
+    for (int at = 0; at < kPeriodSamples; at += kCleanSamples) {
+        std::int16_t* part = capture.data() + at;
+        if (echoActive_ && played.size() == kPeriodSamples) {
+            speex_echo_cancellation(echo_.get(), part, played.data() + at, echoOut_.data());
+            std::copy_n(echoOut_.begin(), kCleanSamples, part);
+        }
+        voice_ = speex_preprocess_run(preprocess_.get(), part) != 0 || voice_;
     }
-    speex_preprocess_run(preprocess_.get(), capture.data());
     levelDbfs_ = FrameLevelDbfs(capture.data(), kPeriodSamples);
 }
 
@@ -79,7 +87,9 @@ void CapturePath::Emit(const std::int16_t* pcm, int samples, std::uint32_t times
     out_.payload.resize(static_cast<std::size_t>(size));
     out_.timestamp = timestamp;
     out_.talkspurtStart = start;
-    out_.level = LevelByte(FrameLevelDbfs(pcm, samples));
+    // Frames without speech say so (silence), so listeners' talking indicators and the
+    // server's choice of speakers follow voices, not open microphones.
+    out_.level = frameVoice_ ? LevelByte(FrameLevelDbfs(pcm, samples)) : 127;
     out_.captureNs = captureEndNs;
     if (sink) {
         sink(out_);
@@ -106,6 +116,7 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
             frameFill_ = kPeriodSamples;
             frameTimestamp_ = timestamp - kPeriodSamples;
             frameStartsSpurt_ = true;
+            frameVoice_ = previousVoice_;
             if (frameFill_ >= frameSamples_) {
                 Emit(frame_.data(), frameSamples_, frameTimestamp_, true, captureEndNs - 10'000'000,
                      sink);
@@ -115,7 +126,9 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
         }
         if (frameFill_ == 0) {
             frameTimestamp_ = timestamp;
+            frameVoice_ = false;
         }
+        frameVoice_ = frameVoice_ || voice_;
         std::copy(cleaned.begin(), cleaned.end(), frame_.begin() + frameFill_);
         frameFill_ += kPeriodSamples;
         if (frameFill_ >= frameSamples_) {
@@ -130,6 +143,7 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
     transmitting_ = transmit;
     if (cleaned.size() == kPeriodSamples) {
         std::copy(cleaned.begin(), cleaned.end(), previous_.begin());
+        previousVoice_ = voice_;
     }
     return transmit;
 }

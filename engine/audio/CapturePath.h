@@ -50,6 +50,7 @@ class CapturePath {
                   std::int64_t captureEndNs, const std::function<void(const EncodedFrame&)>& sink);
 
     double LevelDbfs() const { return levelDbfs_; }
+    bool Voice() const { return voice_; }
     bool GateOpen() const { return gate_.Open(); }
 
   private:
@@ -69,6 +70,9 @@ class CapturePath {
     bool echoActive_ = false;
     SquelchGate gate_;
     double levelDbfs_ = -120;
+    bool voice_ = false;  // the preprocessor's voice activity for the current period
+    bool previousVoice_ = false;
+    bool frameVoice_ = false;
     std::uint32_t sampleClock_ = 0;  // timestamp of the current period's first sample
     bool transmitting_ = false;
     int frameSamples_ = kPeriodSamples;

@@ -215,7 +215,8 @@ JitterOutput JitterBuffer::Pull(std::int64_t nowNs) {
         // From the time the packet would have come on a quiet network, not from when it did.
         const std::int64_t playAt =
             first->arrivalNs + std::max<std::int64_t>(0, delay - first->relativeDelayNs);
-        if (nowNs < playAt) {
+        // Pulls come once a period: start at the one nearest the due time, not the one after.
+        if (nowNs + kPullPeriodNs / 2 < playAt) {
             return out;
         }
         appliedDelayNs_ = delay;
@@ -227,6 +228,12 @@ JitterOutput JitterBuffer::Pull(std::int64_t nowNs) {
         startsNow = true;
     }
 
+    if (!startsNow) {
+        AdaptInSilence(nowNs, out);
+        if (out.kind != JitterOutputKind::kNothing) {
+            return out;
+        }
+    }
     out.sequence = nextSequence_;
     out.talkspurtStart = startsNow;
     if (Slot* slot = Find(nextSequence_)) {
@@ -295,6 +302,42 @@ JitterOutput JitterBuffer::Pull(std::int64_t nowNs) {
         return out;
     }
     return JitterOutput{};
+}
+
+// A talkspurt that never ends (an open microphone, push-to-talk held) would keep its first
+// delay for good. Its silent frames (level 127) are where a frame can be added or left out
+// without touching speech: one step at a time, a fifth of a second apart.
+void JitterBuffer::AdaptInSilence(std::int64_t nowNs, JitterOutput& out) {
+    Slot* slot = Find(nextSequence_);
+    if (slot == nullptr || slot->level != 127 || nowNs - lastAdaptNs_ < kAdaptSpacingNs) {
+        return;
+    }
+    const std::int64_t frame = SamplesToNs(slot->samples);
+    const std::int64_t measured = MeasuredDelayNs(nowNs);
+    if (measured >= appliedDelayNs_ + frame) {
+        // Grow: a concealed frame of the background first; the packet waits its turn.
+        appliedDelayNs_ += frame;
+        lastAdaptNs_ = nowNs;
+        ++stats_.stretched;
+        out.kind = JitterOutputKind::kConceal;
+        out.samples = slot->samples;
+        out.sequence = nextSequence_;
+        out.level = 127;
+        return;
+    }
+    if (measured + frame / 2 <= appliedDelayNs_ && Find(nextSequence_ + 1) != nullptr) {
+        // Shrink: this silent frame is left out (the delay left is still the jitter's p95 and
+        // half a frame, nearly all a pull's phase can take).
+        slot->used = false;
+        haveDecoded_ = true;
+        lastDecodedSequence_ = slot->sequence;
+        lastDecodedTimestamp_ = slot->timestamp;
+        ++nextSequence_;
+        appliedDelayNs_ -= frame;
+        lastAdaptNs_ = nowNs;
+        ++stats_.skipped;
+        CountDue(false);
+    }
 }
 
 void JitterBuffer::Reset() {

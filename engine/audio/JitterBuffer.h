@@ -5,10 +5,11 @@
 // that lets nearly every packet arrive in time and no more.
 //
 // The delay is the 95th percentile of the recent arrival jitter plus one frame, between one frame
-// and 200 ms, two frames while nothing is known. It changes only when a talkspurt starts, so
-// speech is never stretched or squeezed. A missing packet is rebuilt from the next one's FEC data
-// when that is already here, else concealed (up to five frames, then silence); a packet whose
-// turn has passed is late and dropped. Pure: time comes in with each call.
+// and 200 ms, two frames while nothing is known. It changes when a talkspurt starts, or by one
+// frame added or left out where the speaker is silent, so speech is never stretched or squeezed. A
+// missing packet is rebuilt from the next one's FEC data when that is already here, else concealed
+// (up to five frames, then silence); a packet whose turn has passed is late and dropped. Pure: time
+// comes in with each call.
 
 #include <array>
 #include <cstddef>
@@ -59,6 +60,8 @@ struct JitterStats {
     std::uint64_t duplicates = 0;  // dropped: came twice
     std::uint64_t overflow = 0;    // dropped: the buffer was full
     std::uint64_t malformed = 0;
+    std::uint64_t stretched = 0;  // silent frames added to grow the delay
+    std::uint64_t skipped = 0;    // silent frames left out to shrink it
 };
 
 class JitterBuffer {
@@ -103,6 +106,8 @@ class JitterBuffer {
     static constexpr std::size_t kTransits = 128;
     static constexpr std::size_t kMinTransits = 10;
     static constexpr std::int64_t kTransitWindowNs = 5'000'000'000;
+    static constexpr std::int64_t kAdaptSpacingNs = 200'000'000;
+    static constexpr std::int64_t kPullPeriodNs = 10'000'000;
 
     Slot* Find(std::uint64_t sequence);
     Slot* Lowest();
@@ -112,6 +117,7 @@ class JitterBuffer {
     std::int64_t RecordTransit(const JitterPacket& packet);
     void DropBelow(std::uint64_t sequence);
     void CountDue(bool lost);
+    void AdaptInSilence(std::int64_t nowNs, JitterOutput& out);
     std::int64_t FrameNs() const;
 
     std::array<Slot, kSlots> slots_{};
@@ -134,6 +140,7 @@ class JitterBuffer {
     std::uint64_t pendingLost_ = 0;  // concealed frames: loss once a later packet proves it
     std::int64_t appliedDelayNs_ = 2 * 10'000'000;
     std::int64_t lastArrivalNs_ = 0;
+    std::int64_t lastAdaptNs_ = 0;
 
     bool haveSeen_ = false;
     std::uint64_t highestSeen_ = 0;

@@ -17,8 +17,10 @@ class SquelchGate {
     // One frame of periodMs at levelDbfs; true while the gate is open.
     bool Update(double levelDbfs, std::int32_t squelch, int periodMs) {
         if (squelch <= 0) {
-            open_ = true;
+            // No gate; a gate set later judges the sound from then on, not from now.
+            open_ = false;
             quietMs_ = 0;
+            result_ = true;
             return true;
         }
         if (levelDbfs >= ThresholdDbfs(squelch)) {
@@ -30,17 +32,20 @@ class SquelchGate {
                 open_ = false;
             }
         }
+        result_ = open_;
         return open_;
     }
 
-    bool Open() const { return open_; }
+    bool Open() const { return result_; }
     void Reset() {
         open_ = false;
+        result_ = false;
         quietMs_ = 0;
     }
 
   private:
     bool open_ = false;
+    bool result_ = false;
     int quietMs_ = 0;
 };
 

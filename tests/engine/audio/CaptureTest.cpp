@@ -163,5 +163,58 @@ TEST(CapturePath, TwentyMillisecondFramesForForums) {
     }
 }
 
+TEST(CapturePath, SpeakersEchoIsCancelledWhenTheUserUsesSpeakers) {
+    // The microphone hears only the speaker (half as loud): with echo cancellation on, what is
+    // left after it has settled is far below what comes through without it.
+    auto residual = [](bool usingSpeakers) {
+        std::unique_ptr<CapturePath> path = CapturePath::Create();
+        std::uint32_t seed = 12345;
+        double level = 0;
+        for (int k = 0; k < 400; ++k) {
+            std::array<std::int16_t, kPeriodSamples> played{};
+            std::array<std::int16_t, kPeriodSamples> heard{};
+            for (int i = 0; i < kPeriodSamples; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                const auto v =
+                    static_cast<std::int16_t>(static_cast<int>((seed >> 16) & 0x3FFF) - 8192);
+                played[static_cast<std::size_t>(i)] = v;
+                heard[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(v / 2);
+            }
+            path->Clean(heard, played, usingSpeakers);
+            if (k >= 300) {
+                level += path->LevelDbfs() / 100;
+            }
+        }
+        return level;
+    };
+    const double without = residual(false);
+    const double with = residual(true);
+    EXPECT_LT(with, without - 10) << "with " << with << " dBFS, without " << without << " dBFS";
+}
+
+TEST(CapturePath, ASlowLinkSendsSmallerFrames) {
+    auto averageSize = [](bool slowLink) {
+        std::unique_ptr<CapturePath> path = CapturePath::Create();
+        path->SetEncoder(VoiceEncoder::Create(kCodecProfiles[0]));
+        CaptureControls controls;
+        controls.conversation = true;
+        controls.talk = true;
+        controls.slowLink = slowLink;
+        std::size_t bytes = 0;
+        int frames = 0;
+        const std::function<void(const EncodedFrame&)> sink = [&](const EncodedFrame& f) {
+            bytes += f.payload.size();
+            ++frames;
+        };
+        for (int k = 0; k < 100; ++k) {
+            std::array<std::int16_t, kPeriodSamples> pcm = Period(k, true);
+            path->Clean(pcm, {}, false);
+            path->Transmit(pcm, controls, k * 10'000'000, sink);
+        }
+        return static_cast<double>(bytes) / frames;
+    };
+    EXPECT_LT(averageSize(true), averageSize(false) * 0.75);
+}
+
 }  // namespace
 }  // namespace qv::audio

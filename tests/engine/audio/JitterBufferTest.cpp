@@ -17,13 +17,13 @@ constexpr std::int64_t kMs = 1'000'000;
 class Feed {
   public:
     JitterPush Arrive(std::uint64_t seq, std::int64_t atMs, bool marker = false,
-                      std::int64_t tsOffsetMs = 0) {
+                      std::int64_t tsOffsetMs = 0, std::uint8_t level = 20) {
         std::array<std::uint8_t, 1> payload{static_cast<std::uint8_t>(seq)};
         JitterPacket p;
         p.sequence = seq;
         p.timestamp = static_cast<std::uint32_t>(seq * 480 + tsOffsetMs * 48);
         p.marker = marker;
-        p.level = 20;
+        p.level = level;
         p.samples = 480;
         p.payload = payload.data();
         p.size = payload.size();
@@ -113,7 +113,7 @@ TEST(JitterBuffer, SchedulesTable) {
     const ScheduleCase cases[] = {
         {"in order",
          {0, 10, 20, 30, 40},
-         5,
+         2,
          {{Kind::kPacket, 0, 0},
           {Kind::kPacket, 1, 1},
           {Kind::kPacket, 2, 2},
@@ -122,7 +122,7 @@ TEST(JitterBuffer, SchedulesTable) {
          Stats(5, 5, 0, 0, 0, 0)},
         {"one loss rebuilt from the next packet's FEC",
          {0, 10, -1, 30, 40},
-         5,
+         2,
          {{Kind::kPacket, 0, 0},
           {Kind::kPacket, 1, 1},
           {Kind::kFec, 2, 3},
@@ -131,7 +131,7 @@ TEST(JitterBuffer, SchedulesTable) {
          Stats(4, 4, 1, 0, 1, 0)},
         {"a burst of three: two concealed, the third rebuilt",
          {0, 10, -1, -1, -1, 50, 60},
-         5,
+         2,
          {{Kind::kPacket, 0, 0},
           {Kind::kPacket, 1, 1},
           {Kind::kConceal, 2, -1},
@@ -142,7 +142,7 @@ TEST(JitterBuffer, SchedulesTable) {
          Stats(4, 4, 1, 2, 3, 0)},
         {"reordered within the delay",
          {0, 10, 31, 30, 40},
-         5,
+         2,
          {{Kind::kPacket, 0, 0},
           {Kind::kPacket, 1, 1},
           {Kind::kPacket, 2, 2},
@@ -151,7 +151,7 @@ TEST(JitterBuffer, SchedulesTable) {
          Stats(5, 5, 0, 0, 0, 0)},
         {"late: its turn passed, concealed, then dropped",
          {0, 10, 80, -1, 40, 50},
-         5,
+         2,
          {{Kind::kPacket, 0, 0},
           {Kind::kPacket, 1, 1},
           {Kind::kConceal, 2, -1},
@@ -162,7 +162,7 @@ TEST(JitterBuffer, SchedulesTable) {
          Stats(4, 4, 1, 2, 2, 1)},
         {"the talkspurt ends: five frames concealed, then nothing, and no loss counted",
          {0, 10, 20},
-         5,
+         2,
          {{Kind::kPacket, 0, 0},
           {Kind::kPacket, 1, 1},
           {Kind::kPacket, 2, 2},
@@ -184,8 +184,9 @@ TEST(JitterBuffer, StartsAfterTwoFramesOnAnUnknownNetwork) {
     Feed feed;
     EXPECT_EQ(feed.Arrive(0, 0, true), JitterPush::kAccepted);
     EXPECT_EQ(feed.Pull(0).kind, Kind::kNothing);
-    EXPECT_EQ(feed.Pull(19).kind, Kind::kNothing);
-    EXPECT_EQ(feed.Pull(20).kind, Kind::kPacket);
+    // Due at 20 ms; pulls come every 10 ms, so the one nearest the due time starts it.
+    EXPECT_EQ(feed.Pull(14).kind, Kind::kNothing);
+    EXPECT_EQ(feed.Pull(15).kind, Kind::kPacket);
     EXPECT_EQ(feed.buffer.TargetDelayNs(), 20 * kMs);
 }
 
@@ -328,6 +329,51 @@ TEST(JitterBuffer, AFarJumpDropsWhatCanNoLongerPlay) {
     }
     EXPECT_EQ(out.kind, Kind::kPacket);
     EXPECT_EQ(out.sequence, 1000u);
+}
+
+// An open microphone: one talkspurt that never ends. Where the speaker is silent the delay
+// follows the network a frame at a time; where the speaker talks it stays.
+TEST(JitterBuffer, AnEndlessTalkspurtAdaptsInItsSilentFrames) {
+    for (const std::uint8_t level : {std::uint8_t{127}, std::uint8_t{20}}) {
+        Feed feed;
+        std::uint64_t seq = 0;
+        auto run = [&](int packets, bool jittery) {
+            for (int i = 0; i < packets; ++i, ++seq) {
+                const std::int64_t ideal = static_cast<std::int64_t>(seq) * 10;
+                const std::int64_t jitter = jittery && i % 10 == 5 ? 40 : 0;
+                feed.Arrive(seq, ideal + jitter, seq == 0, 0, level);
+                feed.Pull(ideal + 5);
+            }
+        };
+        run(30, false);
+        const std::int64_t calm = feed.buffer.TargetDelayNs();
+        run(300, true);
+        const std::int64_t jittery = feed.buffer.TargetDelayNs();
+        run(400, false);
+        const std::int64_t calmAgain = feed.buffer.TargetDelayNs();
+        if (level == 127) {
+            EXPECT_GE(jittery, calm + 20 * kMs);
+            EXPECT_LE(calmAgain, 20 * kMs);
+            EXPECT_GT(feed.buffer.Stats().stretched, 0u);
+            EXPECT_GT(feed.buffer.Stats().skipped, 0u);
+        } else {
+            EXPECT_EQ(jittery, calm) << "speech is never stretched";
+            EXPECT_EQ(calmAgain, calm);
+            EXPECT_EQ(feed.buffer.Stats().stretched, 0u);
+        }
+    }
+}
+
+TEST(JitterBuffer, ALongSilenceForgetsOldJitter) {
+    Feed feed;
+    for (std::uint64_t s = 0; s < 100; ++s) {
+        const std::int64_t at = static_cast<std::int64_t>(s) * 10 + (s % 10 == 5 ? 40 : 0);
+        feed.Arrive(s, at, s == 0);
+        feed.Pull(static_cast<std::int64_t>(s) * 10 + 5);
+    }
+    EXPECT_GE(feed.buffer.MeasuredDelayNs(1'000 * kMs), 40 * kMs);
+    // Six seconds later nothing recent is known: the starting delay again.
+    EXPECT_EQ(feed.buffer.MeasuredDelayNs(7'000 * kMs), 20 * kMs);
 }
 
 }  // namespace

@@ -58,5 +58,15 @@ TEST(ToneBursts, TheWrittenFileIsMono16BitAtTheRate) {
     EXPECT_EQ(wave->samples.size(), 4000u);
 }
 
+TEST(ToneBursts, ABurstCutByALostStretchIsFoundOnce) {
+    std::vector<std::int16_t> samples = MakeToneBursts({{100, 1000, 120}, {400, 1000, 60}}, 600);
+    std::fill(samples.begin() + 48 * 150, samples.begin() + 48 * 180, std::int16_t{0});
+    const std::vector<FoundBurst> found = FindBursts(MonoWave{48000, samples}, {1000});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NEAR(found[0].onsetMs, 100, 1.5);
+    EXPECT_NEAR(found[0].lengthMs, 120, 3);
+    EXPECT_NEAR(found[1].onsetMs, 400, 1.5);
+}
+
 }  // namespace
 }  // namespace qv::audio::testing

@@ -176,6 +176,7 @@ std::vector<FoundBurst> FindBursts(const MonoWave& wave, const std::vector<doubl
     constexpr std::size_t kJoinGapMs = 10;
     constexpr std::size_t kMinLengthMs = 10;
     constexpr std::size_t kAnalysisMs = 20;
+    constexpr double kRejoinMs = 100;
     std::size_t w = 0;
     while (w < windows) {
         if (energy[w] <= threshold) {
@@ -225,6 +226,12 @@ std::vector<FoundBurst> FindBursts(const MonoWave& wave, const std::vector<doubl
         burst.freqHz = bestFreq;
         burst.onsetMs = 1000.0 * static_cast<double>(onset) / wave.sampleRate;
         burst.lengthMs = static_cast<double>(end - start);
+        // A burst cut in two by a lost stretch is still one burst.
+        if (!found.empty() && found.back().freqHz == bestFreq &&
+            burst.onsetMs - (found.back().onsetMs + found.back().lengthMs) < kRejoinMs) {
+            found.back().lengthMs = burst.onsetMs + burst.lengthMs - found.back().onsetMs;
+            continue;
+        }
         found.push_back(burst);
     }
     return found;

@@ -48,7 +48,8 @@ std::optional<MonoWave> ReadMonoWave(const std::string& path);
 
 // Every burst in the file whose frequency is one of expected, in time order. A burst is a stretch
 // whose energy (1 ms windows) stands 10 dB above the noise floor (and above -50 dBFS), and whose
-// first 20 ms hold most of their energy at one expected frequency. Empty when unreadable.
+// first 20 ms hold most of their energy at one expected frequency; the parts of one burst cut by
+// a lost stretch (under 100 ms) count once. Empty when unreadable.
 std::vector<FoundBurst> FindBursts(const std::string& path, const std::vector<double>& expected);
 std::vector<FoundBurst> FindBursts(const MonoWave& wave, const std::vector<double>& expected);
 
