@@ -523,21 +523,29 @@ std::optional<ConversationRegistry::Clock::time_point> ConversationRegistry::Nex
     return std::get<0>(*deadlines_.begin());
 }
 
-std::vector<MediaRouting::Group> ConversationRegistry::MediaGroups() const {
-    std::vector<MediaRouting::Group> groups;
-    groups.reserve(conferences_.size());
-    for (const auto& [id, conference] : conferences_) {
-        MediaRouting::Group& group = groups.emplace_back();
-        for (const Member& member : conference.members) {
-            if (member.state == State::kActive) {
-                group.active.push_back(member.session);
-            }
-            if (member.state != State::kInvited) {
-                group.members.push_back(member.session);
-            }
+std::optional<MediaRouting::Group> ConversationRegistry::MediaGroup(std::int32_t conference) const {
+    const auto found = conferences_.find(conference);
+    if (found == conferences_.end()) {
+        return std::nullopt;
+    }
+    MediaRouting::Group group;
+    for (const Member& member : found->second.members) {
+        if (member.state == State::kActive) {
+            group.active.push_back(member.session);
+        }
+        if (member.state != State::kInvited) {
+            group.members.push_back(member.session);
         }
     }
-    return groups;
+    return group;
+}
+
+std::vector<std::int32_t> ConversationRegistry::ConferencesOf(SessionId session) const {
+    const auto found = participants_.find(session);
+    if (found == participants_.end()) {
+        return {};
+    }
+    return found->second.conferences;
 }
 
 }  // namespace qv::voicesvc

@@ -64,8 +64,10 @@ class ConversationRegistry {
     // When Expire next has something to do.
     std::optional<Clock::time_point> NextDeadline() const;
 
-    // Each conference's active members and its roster, for the media routes.
-    std::vector<MediaRouting::Group> MediaGroups() const;
+    // For the media routes: a conference's active members and roster (nullopt when there is no
+    // such conference), and every conference a session is part of, invitations included.
+    std::optional<MediaRouting::Group> MediaGroup(std::int32_t conference) const;
+    std::vector<std::int32_t> ConferencesOf(SessionId session) const;
 
     std::size_t ConferenceCount() const { return conferences_.size(); }
     std::size_t InvitationCount() const { return deadlines_.size(); }

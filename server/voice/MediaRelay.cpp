@@ -1,7 +1,10 @@
 #include "MediaRelay.h"
 
+#include <pthread.h>
+
 #include <asio/post.hpp>
 #include <chrono>
+#include <ctime>
 
 namespace qv::voicesvc {
 
@@ -84,6 +87,7 @@ void MediaRelay::RemoveSession(SessionId session) {
             peers_.erase(found->second);
             streamOf_.erase(found);
         }
+        routes_.erase(session);
         // Here, after the last datagram queued for it.
         std::lock_guard lock(tcpMutex_);
         tcpOut_.erase(session);
@@ -99,8 +103,16 @@ void MediaRelay::SetMode(SessionId session, bool tcp, bool slowLink) {
     });
 }
 
-void MediaRelay::SetRoutes(std::shared_ptr<const MediaRoutes> routes) {
-    asio::post(io_, [this, routes = std::move(routes)]() mutable { routes_ = std::move(routes); });
+void MediaRelay::SetListeners(MediaRouting::Listeners changes) {
+    asio::post(io_, [this, changes = std::move(changes)]() mutable {
+        for (auto& [sender, listeners] : changes) {
+            if (listeners.empty()) {
+                routes_.erase(sender);
+            } else {
+                routes_[sender] = std::move(listeners);
+            }
+        }
+    });
 }
 
 void MediaRelay::FromTcp(SessionId session, std::string datagram) {
@@ -132,6 +144,19 @@ MediaRelay::Counters MediaRelay::Read() const {
     return Counters{received,        get(c.unauthenticated), get(c.stale),     get(c.overBudget),
                     get(c.unrouted), get(c.notChosen),       get(c.forwarded), get(c.keepalives),
                     get(c.rebound),  get(c.sendDropped),     get(c.tcpDropped)};
+}
+
+double MediaRelay::CpuSeconds() const {
+    if (!thread_.joinable()) {
+        return -1;
+    }
+    clockid_t clock{};
+    timespec used{};
+    if (pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &used) != 0) {
+        return -1;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
 void MediaRelay::Receive() {
@@ -212,18 +237,12 @@ void MediaRelay::Handle(std::span<const std::uint8_t> datagram,
         }
         return;
     }
-    const std::vector<SessionId>* listeners = nullptr;
-    if (routes_) {
-        const auto route = routes_->listeners.find(sender.session);
-        if (route != routes_->listeners.end()) {
-            listeners = &route->second;
-        }
-    }
-    if (listeners == nullptr) {
+    const auto route = routes_.find(sender.session);
+    if (route == routes_.end()) {
         Bump(counters_.unrouted);
         return;
     }
-    for (SessionId id : *listeners) {
+    for (SessionId id : route->second) {
         Peer* listener = PeerOf(id);
         if (listener == nullptr) {
             continue;

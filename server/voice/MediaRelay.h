@@ -74,12 +74,16 @@ class MediaRelay {
     void AddSession(SessionId session, std::uint32_t streamId, const media::MediaKeys& keys);
     void RemoveSession(SessionId session);
     void SetMode(SessionId session, bool tcp, bool slowLink);
-    void SetRoutes(std::shared_ptr<const MediaRoutes> routes);
+    // Who hears each of these senders from now on.
+    void SetListeners(MediaRouting::Listeners changes);
     // A MediaFrameUp of that session.
     void FromTcp(SessionId session, std::string datagram);
     // The datagrams queued for a TCP session (each a MediaFrameDown's).
     std::vector<std::string> TakeTcp(SessionId session);
     Counters Read() const;
+    // CPU time the relay's thread has used, in seconds (for the log and the bench); -1 before
+    // Start.
+    double CpuSeconds() const;
 
   private:
     struct Peer {
@@ -116,7 +120,7 @@ class MediaRelay {
     // Relay thread only.
     std::unordered_map<std::uint32_t, Peer> peers_;
     std::unordered_map<SessionId, std::uint32_t> streamOf_;
-    std::shared_ptr<const MediaRoutes> routes_;
+    std::unordered_map<SessionId, std::vector<SessionId>> routes_;
 
     mutable std::mutex tcpMutex_;
     std::unordered_map<SessionId, std::deque<std::string>> tcpOut_;

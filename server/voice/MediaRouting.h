@@ -3,23 +3,21 @@
 // Who hears whom, from the conferences as they are: the active members of a conference hear
 // each other, held and invited ones neither send nor receive. Also says which members must
 // learn another's stream id (MediaStream) because they just met. No sockets, no threads: the
-// server calls it on the io thread after every change and hands the result to the relay.
+// server calls it on the io thread for the conferences a request touched, so a change costs
+// its conferences' members, never a pass over all conferences, and hands the listener lists
+// that changed to the relay.
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Delivery.h"
 
 namespace qv::voicesvc {
-
-// An immutable snapshot the relay reads: the listeners of each sender.
-struct MediaRoutes {
-    std::unordered_map<SessionId, std::vector<SessionId>> listeners;
-};
 
 class MediaRouting {
   public:
@@ -33,16 +31,29 @@ class MediaRouting {
         std::vector<SessionId> active;
         std::vector<SessionId> members;
     };
+    // New listener lists, each for its sender (empty: nobody hears it).
+    using Listeners = std::vector<std::pair<SessionId, std::vector<SessionId>>>;
 
     // A session that speaks media (version 4); the others are left out of every route.
     void AddSession(SessionId session, Stream stream);
+    // Its stream is gone; the conferences it was in still need an Update.
     void RemoveSession(SessionId session);
-    // The routes for these groups; MediaStream frames into out for every pair of members that
-    // were not together at the last update.
-    std::shared_ptr<const MediaRoutes> Update(const std::vector<Group>& groups, Deliveries& out);
+    // The conferences the session was a member of at their last Update.
+    std::vector<std::int32_t> ConferencesOf(SessionId session) const;
+    // A conference as it is now (nullopt: it ended). MediaStream frames into out for every two
+    // members that were not together before; the listener lists of its members, old and new,
+    // into changes.
+    void Update(std::int32_t conference, const std::optional<Group>& group, Deliveries& out,
+                Listeners& changes);
+    std::size_t ConferenceCount() const { return groups_.size(); }
 
   private:
+    std::vector<SessionId> ListenersOf(SessionId session) const;
+
     std::unordered_map<SessionId, Stream> streams_;
+    std::unordered_map<std::int32_t, Group> groups_;
+    // Active or held members, by session, with or without a stream.
+    std::unordered_map<SessionId, std::set<std::int32_t>> conferencesOf_;
     // For each session, the members it was told the stream of and still shares a roster with.
     std::unordered_map<SessionId, std::set<SessionId>> told_;
 };

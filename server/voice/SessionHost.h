@@ -51,8 +51,9 @@ class SessionHost {
     // A MediaFrameUp's datagram, within the session's budget.
     virtual void MediaFromTcp(SessionId session, std::string datagram) = 0;
     virtual void CloseMedia(SessionId session) = 0;
-    // Who is active or held where changed: the media routes and streams follow.
-    virtual void RoutesChanged() = 0;
+    // The session's request (or its end) may have changed who is active or held in its
+    // conferences: the media routes and streams follow.
+    virtual void RoutesChanged(SessionId session) = 0;
 };
 
 }  // namespace qv::voicesvc

@@ -3,6 +3,7 @@
 #include <openssl/ssl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <asio/post.hpp>
 #include <ctime>
 
@@ -256,8 +257,8 @@ void VoiceServer::OnInvitationTimer() {
     Deliveries out;
     conversations_.Expire(ConversationRegistry::Clock::now(), out);
     Deliver(std::move(out));
+    // Expired invitations change no one's media: invited members neither send nor receive.
     ConversationsChanged();
-    RoutesChanged();
 }
 
 bool VoiceServer::TakeSlot() {
@@ -329,9 +330,22 @@ void VoiceServer::CloseMedia(SessionId session) {
     routing_.RemoveSession(session);
 }
 
-void VoiceServer::RoutesChanged() {
+void VoiceServer::RoutesChanged(SessionId session) {
+    // A request changes only the conferences its session is in, or was in before it.
+    std::vector<std::int32_t> touched = routing_.ConferencesOf(session);
+    const std::vector<std::int32_t> now = conversations_.ConferencesOf(session);
+    touched.insert(touched.end(), now.begin(), now.end());
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     Deliveries out;
-    media_->SetRoutes(routing_.Update(conversations_.MediaGroups(), out));
+    MediaRouting::Listeners changes;
+    for (std::int32_t conference : touched) {
+        routing_.Update(conference, conversations_.MediaGroup(conference), out, changes);
+    }
+    // The relay first: an engine that learnt a stream may count on being heard.
+    if (!changes.empty()) {
+        media_->SetListeners(std::move(changes));
+    }
     Deliver(std::move(out));
 }
 

@@ -95,7 +95,7 @@ class VoiceServer : private SessionHost {
     void SetMediaMode(SessionId session, const voice::MediaMode& mode) override;
     void MediaFromTcp(SessionId session, std::string datagram) override;
     void CloseMedia(SessionId session) override;
-    void RoutesChanged() override;
+    void RoutesChanged(SessionId session) override;
     // On the io thread: the relay queued datagrams for a session on the TCP fallback.
     void DeliverMedia(SessionId session);
 

@@ -430,7 +430,7 @@ bool VoiceSession::HandleConference(const voice::Frame& frame) {
     host_.ConversationsChanged();
     Deliver(std::move(out));
     // After the rosters, so an engine meets a member before it learns the member's stream.
-    host_.RoutesChanged();
+    host_.RoutesChanged(id_);
     return state_ != State::kEnded;
 }
 
@@ -504,6 +504,12 @@ void VoiceSession::SendMedia(std::string frame) {
     if (state_ == State::kEnded || overflowed_) {
         return;
     }
+    // The same last guard as Send's (only sessions of version 4 have a media binding).
+    if (version_ < voice::kMediaVersion) {
+        host_.Log("session " + std::to_string(id_) +
+                  ": not sent a media frame, which its version lacks");
+        return;
+    }
     if (media_.size() >= host_.Limits().mediaTcpQueue) {
         media_.pop_front();
     }
@@ -570,7 +576,7 @@ void VoiceSession::End(const std::string& reason, bool flush) {
         mediaOpen_ = false;
         host_.CloseMedia(id_);
     }
-    host_.RoutesChanged();
+    host_.RoutesChanged(id_);
     media_.clear();
     if (flush && !overflowed_ && (!pending_.empty() || !writing_.empty())) {
         lingering_ = true;

@@ -27,6 +27,7 @@ TEST(ServerConfigTest, DefaultsAreTheShippedBuilds) {
     EXPECT_EQ(config.requiredPatcherBuild, 0);
     EXPECT_EQ(config.serverName, "Quorvane Voice Server");
     EXPECT_EQ(config.RequiredVersions(), QUORVANE_BUILD << 16);
+    EXPECT_EQ(config.mediaPort, 0);
 }
 
 TEST(ServerConfigTest, ReadsKeysOverTheDefaults) {
@@ -35,9 +36,10 @@ TEST(ServerConfigTest, ReadsKeysOverTheDefaults) {
     ASSERT_TRUE(
         ServerConfig::Parse("# comment\n; another\n\n  RequiredControlBuild = 4000000000\r\n"
                             "RequiredProgramBuild=65535\nRequiredPatcherBuild=7\n"
-                            "ServerName=Voice = One\n",
+                            "ServerName=Voice = One\nMediaPort=40000\n",
                             config, error))
         << error;
+    EXPECT_EQ(config.mediaPort, 40000);
     EXPECT_EQ(config.requiredControlBuild, 4000000000u);
     EXPECT_EQ(config.RequiredVersions(), static_cast<std::int32_t>(0xFFFF0007u));
     EXPECT_EQ(config.serverName, "Voice = One");
@@ -76,6 +78,8 @@ TEST(ServerConfigTest, FaultsNameTheLineAndChangeNothing) {
         {"ServerName=" + std::string(256, 'n'), "line 1: ServerName is longer than 255 bytes"},
         {"TicketPublicKey=", "line 1: TicketPublicKey wants a file name"},
         {"VoiceCluster=" + std::string(65, 'c'), "line 1: VoiceCluster wants a name"},
+        {"MediaPort=65536", "line 1: MediaPort wants a number from 0 to 65535"},
+        {"MediaPort=", "line 1: MediaPort wants a number"},
     };
     for (const Case& c : cases) {
         ServerConfig config;
@@ -135,6 +139,16 @@ TEST(CommandLineTest, OptionsAndDefaults) {
     EXPECT_EQ(line.options.limits.invitationLifetime.count(), 900);
     EXPECT_EQ(line.options.limits.blockedInvitationLifetime.count(), 600);
     EXPECT_EQ(CommandLine::Parse({"--help"}).action, CommandLine::Action::kHelp);
+    // The media port goes over the configuration's; not given, the configuration's stays.
+    line = CommandLine::Parse({"--media-port", "41000"});
+    ASSERT_EQ(line.action, CommandLine::Action::kRun) << line.error;
+    ServerConfig config;
+    config.mediaPort = 5;
+    line.ApplyOverrides(config);
+    EXPECT_EQ(config.mediaPort, 41000);
+    config.mediaPort = 5;
+    CommandLine::Parse({}).ApplyOverrides(config);
+    EXPECT_EQ(config.mediaPort, 5);
 }
 
 TEST(CommandLineTest, BadOptionsAreErrors) {
@@ -150,6 +164,8 @@ TEST(CommandLineTest, BadOptionsAreErrors) {
         {"--hello-timeout-ms", "0"},
         {"--invitation-lifetime-ms", "-1"},
         {"--blocked-invitation-ms"},
+        {"--media-port", "65536"},
+        {"--media-port", "-1"},
     };
     for (const auto& args : cases) {
         const CommandLine line = CommandLine::Parse(args);
