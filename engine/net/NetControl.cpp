@@ -125,6 +125,11 @@ void NetControl::SetMediaRelay(const std::string& host, std::uint16_t port) {
     mediaRelayPort_ = port;
 }
 
+std::int64_t NetControl::AudioDeviceEpochNs() {
+    std::lock_guard lock(audioMutex_);
+    return audio_ ? audio_->DeviceEpochNs() : 0;
+}
+
 audio::AudioEngine& NetControl::Audio() {
     if (!audio_) {
         audio::AudioEvents events;
@@ -334,6 +339,7 @@ Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
         settings.media.bindTimeout = std::chrono::milliseconds(mediaBindTimeoutMs_);
         settings.media.udpHost = mediaRelayHost_;
         settings.media.udpPort = mediaRelayPort_;
+        settings.media.timeline = &timeline_;
         session_ =
             std::make_unique<NetSession>(std::move(settings), static_cast<SessionHost&>(*this));
         session_->Start();

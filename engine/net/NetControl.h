@@ -17,6 +17,7 @@
 
 #include "AudioBridge.h"
 #include "AudioEngine.h"
+#include "MediaTimeline.h"
 #include "NetSession.h"
 #include "SessionHost.h"
 #include "SonaroNetTuning.h"
@@ -48,6 +49,8 @@ class NetControl final : public SonaroControl,
     bool SetAudioDevice(const std::string& text) override;
     void SetMediaBindTimeout(std::int32_t milliseconds) override;
     void SetMediaRelay(const std::string& host, std::uint16_t port) override;
+    std::string MediaTimings() override { return timeline_.Text(); }
+    std::int64_t AudioDeviceEpochNs() override;
 
     // SonaroControl
     void* QueryExtension(const char* name) override;
@@ -150,6 +153,7 @@ class NetControl final : public SonaroControl,
     // generation_, readable without the lock by the voice path.
     std::atomic<std::uint64_t> liveGeneration_{0};
 
+    MediaTimeline timeline_;
     // First, so it outlives the audio engine whose events it takes.
     AudioBridge bridge_;
     // Held while the audio engine is made, changed or used; never while raising events.

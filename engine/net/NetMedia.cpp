@@ -172,6 +172,9 @@ void NetMedia::Incoming(const std::uint8_t* data, std::size_t size) {
     frame.payload = std::move(packet->payload);
     frame.arrivalNs = MonotonicNs();
     lastVoiceNs_ = frame.arrivalNs;
+    if (tuning_.timeline != nullptr) {
+        tuning_.timeline->Arrived(frame.streamId, frame.sequence, frame.arrivalNs);
+    }
     link_.Voice(std::move(frame));
 }
 
@@ -245,6 +248,9 @@ void NetMedia::Send(const audio::EncodedFrame& frame) {
     header.level = frame.level;
     SendDatagram(media::Seal(keys_, media::Direction::kUp, header, frame.payload));
     ++sent_;
+    if (tuning_.timeline != nullptr) {
+        tuning_.timeline->Sent(header.sequence, frame.captureNs, MonotonicNs());
+    }
 }
 
 void NetMedia::SendDatagram(const std::vector<std::uint8_t>& datagram) {

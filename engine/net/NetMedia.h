@@ -19,6 +19,7 @@
 
 #include "AudioEngine.h"
 #include "MediaPacket.h"
+#include "MediaTimeline.h"
 #include "VoiceProtocol.h"
 
 namespace qv::net {
@@ -47,6 +48,8 @@ struct MediaTuning {
     // Where UDP goes instead of the server's address and offered port (a relay), when set.
     std::string udpHost;
     std::uint16_t udpPort = 0;
+    // Where each voice packet's times go; null: nowhere.
+    MediaTimeline* timeline = nullptr;
 };
 
 class NetMedia {

@@ -28,6 +28,11 @@ class SonaroNetTuning {
     // Sends UDP media to this address instead of the one the server offers (a relay between
     // engine and server); empty host: the offer's. Applies to later Connects.
     virtual void SetMediaRelay(const std::string& host, std::uint16_t port) = 0;
+    // When the latest voice packets were captured and sent, and received, on the monotonic
+    // clock (MediaTimeline's lines), for the mouth-to-ear benchmark's stages.
+    virtual std::string MediaTimings() = 0;
+    // File device: the monotonic time of sample 0 of its files; 0 before it first opened.
+    virtual std::int64_t AudioDeviceEpochNs() = 0;
 
   protected:
     ~SonaroNetTuning() = default;

@@ -15,7 +15,8 @@ std::int64_t MonotonicNs() {
 
 AudioCall::AudioCall(std::vector<std::string> serverOptions) : rig(std::move(serverOptions)) {}
 
-std::unique_ptr<AudioParty> AudioCall::LogIn(const std::string& nick, const EngineTuner& tune) {
+std::unique_ptr<AudioParty> AudioCall::LogIn(const std::string& nick, const EngineTuner& tune,
+                                             std::int32_t squelch) {
     auto party = std::make_unique<AudioParty>();
     party->account = rig.Register(nick);
     party->user = rig.NewUser();
@@ -40,8 +41,7 @@ std::unique_ptr<AudioParty> AudioCall::LogIn(const std::string& nick, const Engi
         party->tuning == nullptr) {
         return nullptr;
     }
-    // No voice gate: every frame of the microphone goes out.
-    party->M().SetSquelch(0);
+    party->M().SetSquelch(squelch);
     return party;
 }
 
@@ -75,13 +75,10 @@ bool AudioCall::StartOnFiles(AudioParty& party, const std::string& capture,
     if (!party.tuning->SetAudioDevice("file:" + capture + "," + playback)) {
         return false;
     }
-    const std::int64_t before = MonotonicNs();
     const std::int32_t result = party.control->StartAudio();
-    const std::int64_t after = MonotonicNs();
-    party.audioStartNs = before + (after - before) / 2;
-    party.audioStartSpanNs = after - before;
+    party.audioStartNs = party.tuning->AudioDeviceEpochNs();
     party.control->Talk(1);
-    return result == 0;
+    return result == 0 && party.audioStartNs != 0;
 }
 
 void AudioCall::Drive(AudioParty& a, AudioParty& b, int ms) {

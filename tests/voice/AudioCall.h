@@ -24,11 +24,8 @@ struct AudioParty {
     std::unique_ptr<VoiceUser> user;
     SonaroControl* control = nullptr;
     net::SonaroNetTuning* tuning = nullptr;
-    // Monotonic time the current file device started (the first sample of its files): the
-    // middle of the StartAudio call, which is as close as the engine lets one see it; within
-    // half of audioStartSpanNs.
+    // Monotonic time of sample 0 of the current file device's files, as the engine tells it.
     std::int64_t audioStartNs = 0;
-    std::int64_t audioStartSpanNs = 0;
 
     CSonaroManager& M() { return *user->h.manager; }
     std::string Row() const { return account.nick + "\t" + account.id + "\t\n"; }
@@ -45,8 +42,10 @@ class AudioCall {
     explicit AudioCall(std::vector<std::string> serverOptions = {});
 
     bool Ready() const { return rig.Ready(); }
-    // A registered user, logged in, with the null device until StartOnFiles.
-    std::unique_ptr<AudioParty> LogIn(const std::string& nick, const EngineTuner& tune = {});
+    // A registered user, logged in, with the null device until StartOnFiles, and the voice
+    // gate at squelch (0: none, every frame of the microphone goes out).
+    std::unique_ptr<AudioParty> LogIn(const std::string& nick, const EngineTuner& tune = {},
+                                      std::int32_t squelch = 0);
     // a calls b and b answers; the conference, 0 when the call did not come up.
     std::int32_t Call(AudioParty& a, AudioParty& b);
     // Restarts the party's audio on these files; false when it did not start.
