@@ -39,9 +39,6 @@ std::unique_ptr<CapturePath> CapturePath::Create() {
     SpeexPreprocessState_* p = path->preprocess_.get();
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DENOISE, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_AGC, &on);
-    // Its voice activity marks the frames that carry speech (their level byte); the gate
-    // itself (Squelch) goes by level.
-    speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_VAD, &on);
     speex_preprocess_ctl(p, SPEEX_PREPROCESS_SET_DEREVERB, &off);
     path->out_.payload.reserve(kMaxPayloadBytes);
     return path;
@@ -64,16 +61,16 @@ void CapturePath::Clean(std::span<std::int16_t> capture, std::span<const std::in
         speex_preprocess_ctl(preprocess_.get(), SPEEX_PREPROCESS_SET_ECHO_STATE,
                              usingSpeakers ? echo_.get() : nullptr);
     }
-    voice_ = false;
     for (int at = 0; at < kPeriodSamples; at += kCleanSamples) {
         std::int16_t* part = capture.data() + at;
         if (echoActive_ && played.size() == kPeriodSamples) {
             speex_echo_cancellation(echo_.get(), part, played.data() + at, echoOut_.data());
             std::copy_n(echoOut_.begin(), kCleanSamples, part);
         }
-        voice_ = speex_preprocess_run(preprocess_.get(), part) != 0 || voice_;
+        speex_preprocess_run(preprocess_.get(), part);
     }
     levelDbfs_ = FrameLevelDbfs(capture.data(), kPeriodSamples);
+    voice_ = activity_.Update(levelDbfs_);
 }
 
 void CapturePath::Emit(const std::int16_t* pcm, int samples, std::uint32_t timestamp, bool start,
@@ -125,6 +122,8 @@ bool CapturePath::Transmit(std::span<const std::int16_t> cleaned, const CaptureC
             }
         }
         if (frameFill_ == 0) {
+            // A new frame length (a forum joined mid-talkspurt) takes effect at a frame boundary.
+            frameSamples_ = controls.frameMs >= 20 ? 2 * kPeriodSamples : kPeriodSamples;
             frameTimestamp_ = timestamp;
             frameVoice_ = false;
         }

@@ -3,7 +3,9 @@
 // The microphone's way to the network, one 10 ms period at a time: echo cancellation (when the
 // user listens through speakers), noise suppression and automatic gain (speexdsp), the Squelch
 // gate, Talk and the conversation state, then Opus frames of 10 or 20 ms. A talkspurt starts
-// with the period before it as pre-roll, so the first syllable is not clipped.
+// with the period before it as pre-roll, so the first syllable is not clipped. Frames without
+// speech carry the silence level (127), so listeners' talking indicators and the server's choice
+// of speakers follow voices, not open microphones.
 
 #include <array>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include "AudioEngine.h"
 #include "OpusCoder.h"
 #include "SquelchGate.h"
+#include "VoiceActivity.h"
 
 struct SpeexPreprocessState_;
 struct SpeexEchoState_;
@@ -70,7 +73,8 @@ class CapturePath {
     bool echoActive_ = false;
     SquelchGate gate_;
     double levelDbfs_ = -120;
-    bool voice_ = false;  // the preprocessor's voice activity for the current period
+    VoiceActivity activity_;
+    bool voice_ = false;  // whether the current period holds speech
     bool previousVoice_ = false;
     bool frameVoice_ = false;
     std::uint32_t sampleClock_ = 0;  // timestamp of the current period's first sample

@@ -14,7 +14,7 @@ namespace qv::audio {
 class PeriodPacer {
   public:
     static constexpr std::int64_t kPeriodNs = 10'000'000;
-    static constexpr std::int64_t kMaxBehindNs = 200'000'000;
+    static constexpr std::int64_t kMaxBehindNs = 500'000'000;
 
     explicit PeriodPacer(std::shared_ptr<MonotonicClock> clock) : clock_(std::move(clock)) {}
 

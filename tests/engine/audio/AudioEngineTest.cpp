@@ -283,16 +283,17 @@ TEST(AudioEngine, PausedFilesWaitAndPlayWaveEmptyStopsOnlyWaves) {
     const double mixed1500 = ToneShare(*out, ms(stoppedAt) - 150, 100, 1500);
     EXPECT_GT(mixed600, 0.3);
     EXPECT_GT(mixed1500, 0.3);
-    EXPECT_GT(ToneShare(*out, ms(stoppedAt) + 100, 100, 600), 0.9);
-    EXPECT_LT(ToneShare(*out, ms(stoppedAt) + 100, 100, 1500), 0.05);
+    // (The audio thread runs fast on its clock: what a call changes shows a little later.)
+    EXPECT_GT(ToneShare(*out, ms(stoppedAt) + 150, 100, 600), 0.9);
+    EXPECT_LT(ToneShare(*out, ms(stoppedAt) + 150, 100, 1500), 0.05);
     const std::optional<testing::MonoWave>& w = out;
     double pausedEnergy = 0;
-    for (std::size_t i = static_cast<std::size_t>((ms(pausedAt) + 50) * 48);
-         i < static_cast<std::size_t>((ms(resumedAt) - 50) * 48) && i < w->samples.size(); ++i) {
+    for (std::size_t i = static_cast<std::size_t>((ms(pausedAt) + 150) * 48);
+         i < static_cast<std::size_t>(ms(resumedAt) * 48) && i < w->samples.size(); ++i) {
         pausedEnergy += std::abs(w->samples[i]);
     }
     EXPECT_EQ(pausedEnergy, 0);
-    EXPECT_GT(ToneShare(*out, ms(resumedAt) + 100, 100, 600), 0.9);
+    EXPECT_GT(ToneShare(*out, ms(resumedAt) + 150, 100, 600), 0.9);
 }
 
 // The whole way of a voice: tone bursts as the microphone, coded, handed straight back as a
@@ -371,7 +372,8 @@ TEST(AudioEngine, LoopbackFromMicrophoneToSpeakerFindsEveryBurst) {
             EXPECT_EQ(loss, 0.0f) << c.name;
         }
         std::lock_guard lock(r.mutex);
-        ASSERT_FALSE(r.talking.empty()) << c.name;
+        // The speaker talks in each burst and falls silent after it (300 ms hangover).
+        ASSERT_EQ(r.talking.size(), 2 * bursts.size()) << c.name;
         EXPECT_EQ(r.talking.front(), std::make_pair(std::uint32_t{7}, true)) << c.name;
         EXPECT_EQ(r.talking.back(), std::make_pair(std::uint32_t{7}, false)) << c.name;
     }
@@ -486,7 +488,8 @@ TEST(AudioEngine, WithoutASoundCardItRunsOnTheNullDeviceAndSaysWhy) {
 }
 
 // Two engines on the real monotonic clock, A's frames handed straight to B: the files' shared
-// timeline turns onsets into mouth-to-ear times (loose bounds: this is no benchmark).
+// timeline turns onsets into mouth-to-ear times (loose bounds: this is no benchmark, and the
+// machine may be busy).
 TEST(AudioEngine, TwoEnginesInRealTimeShareTheMonotonicTimeline) {
     qv::test::TempFolder folder;
     const std::vector<double> freqs = {600, 1400, 2600};
@@ -542,7 +545,7 @@ TEST(AudioEngine, TwoEnginesInRealTimeShareTheMonotonicTimeline) {
         const double heard = static_cast<double>(epochB) / kMs + found[i].onsetMs;
         const double spoken = static_cast<double>(epochA) / kMs + bursts[i].startMs;
         EXPECT_GT(heard - spoken, 5) << i;
-        EXPECT_LT(heard - spoken, 200) << i;
+        EXPECT_LT(heard - spoken, 300) << i;
     }
 }
 
@@ -552,20 +555,24 @@ TEST(AudioEngine, SoundsPlayInStandbyThroughTheDeviceTakenOnDemand) {
     ASSERT_TRUE(testing::WriteToneBursts(folder.File("ring.wav"), {{50, 1200, 100}}, 200));
     ASSERT_TRUE(testing::WriteToneBursts(folder.File("mail.wav"), {{50, 700, 100}}, 200));
     auto clock = std::make_shared<FakeClock>();
+    // Played to its end and the device let go: the device's clock stands still.
+    auto releasedAfter = [&](std::int64_t from, std::int64_t ms) {
+        return WaitUntil([&] {
+            const std::int64_t before = clock->NowNs();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return before == clock->NowNs() && before >= from + ms * kMs;
+        });
+    };
     {
         AudioEngine engine(FileChoice(folder), {}, clock);
         ASSERT_EQ(engine.Start(), 0);
         ASSERT_TRUE(engine.SetStandby(true));
-        const std::int64_t start = clock->NowNs();
+        std::int64_t start = clock->NowNs();
         EXPECT_EQ(engine.PlayWave(folder.File("ring.wav"), 100), 0);
-        ASSERT_TRUE(RunFor(*clock, 100));
+        ASSERT_TRUE(releasedAfter(start, 190));
+        start = clock->NowNs();
         EXPECT_GT(engine.PlayFile(folder.File("mail.wav"), 100), 0);
-        // Both played to their end, then the device was let go again.
-        ASSERT_TRUE(WaitUntil([&] {
-            const std::int64_t before = clock->NowNs();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            return before == clock->NowNs() && before >= start + 300 * kMs;
-        }));
+        ASSERT_TRUE(releasedAfter(start, 190));
         EXPECT_TRUE(engine.SetStandby(false));
     }
     const std::vector<testing::FoundBurst> found =

@@ -7,6 +7,7 @@
 
 #include "CapturePath.h"
 #include "SquelchGate.h"
+#include "VoiceActivity.h"
 
 namespace qv::audio {
 namespace {
@@ -214,6 +215,62 @@ TEST(CapturePath, ASlowLinkSendsSmallerFrames) {
         return static_cast<double>(bytes) / frames;
     };
     EXPECT_LT(averageSize(true), averageSize(false) * 0.75);
+}
+
+TEST(CapturePath, ANewFrameLengthTakesEffectAtAFrameBoundary) {
+    std::unique_ptr<CapturePath> path = CapturePath::Create();
+    ASSERT_TRUE(path);
+    path->SetEncoder(VoiceEncoder::Create(kCodecProfiles[0]));
+    CaptureControls controls;
+    controls.conversation = true;
+    controls.talk = true;
+    std::vector<int> lengths;
+    const std::function<void(const EncodedFrame&)> sink = [&](const EncodedFrame& f) {
+        lengths.push_back(OpusPacketSamples(f.payload.data(), f.payload.size()));
+    };
+    for (int k = 0; k < 10; ++k) {
+        controls.frameMs = k < 4 ? 10 : 20;
+        std::array<std::int16_t, kPeriodSamples> pcm = Period(k, true);
+        path->Clean(pcm, {}, false);
+        path->Transmit(pcm, controls, k * 10'000'000, sink);
+    }
+    // Pre-roll and periods 0 to 3 at 10 ms, then 4+5, 6+7, 8+9 at 20 ms.
+    EXPECT_EQ(lengths, (std::vector<int>{480, 480, 480, 480, 480, 960, 960, 960}));
+}
+
+TEST(VoiceActivity, SpeechStandsAboveTheNoiseFloorAndSteadyNoiseDoesNot) {
+    VoiceActivity vad;
+    int voiced = 0;
+    // A room at -60 dBFS: a second to learn it.
+    for (int k = 0; k < 100; ++k) {
+        vad.Update(-60 + (k % 3));
+    }
+    for (int k = 0; k < 50; ++k) {
+        voiced += vad.Update(-60) ? 1 : 0;
+    }
+    EXPECT_EQ(voiced, 0);
+    // A word at -20 dBFS, then the room again: speech, and 200 ms of hangover after it.
+    for (int k = 0; k < 30; ++k) {
+        EXPECT_TRUE(vad.Update(-20)) << k;
+    }
+    for (int k = 0; k < 20; ++k) {
+        EXPECT_TRUE(vad.Update(-60)) << k;
+    }
+    EXPECT_FALSE(vad.Update(-60));
+    // A fan switched on at -30 dBFS: loud, but no speech once it has lasted two seconds.
+    voiced = 0;
+    for (int k = 0; k < 300; ++k) {
+        const bool v = vad.Update(-30);
+        if (k >= 270) {
+            voiced += v ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(voiced, 0);
+    // Digital silence and a whisper below -65 dBFS are never speech.
+    VoiceActivity quiet;
+    for (int k = 0; k < 100; ++k) {
+        EXPECT_FALSE(quiet.Update(k % 2 == 0 ? -120 : -70)) << k;
+    }
 }
 
 }  // namespace
