@@ -532,12 +532,16 @@ void VoiceSession::Write() {
         return;
     }
     // Media first: it is worth nothing late, and its queue is small.
-    for (const std::string& frame : media_) {
-        writing_ += frame;
+    if (media_.empty()) {
+        writing_.swap(pending_);
+    } else {
+        for (const std::string& frame : media_) {
+            writing_ += frame;
+        }
+        media_.clear();
+        writing_ += pending_;
+        pending_.clear();
     }
-    media_.clear();
-    writing_ += pending_;
-    pending_.clear();
     stream_.AsyncWrite(asio::buffer(writing_),
                        [self = shared_from_this()](asio::error_code ec, std::size_t) {
                            self->writing_.clear();
