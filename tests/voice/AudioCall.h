@@ -43,9 +43,10 @@ class AudioCall {
 
     bool Ready() const { return rig.Ready(); }
     // A registered user, logged in, with the null device until StartOnFiles, and the voice
-    // gate at squelch (0: none, every frame of the microphone goes out).
+    // gate at squelch (the program's default 9: each burst its own talkspurt, as speech is;
+    // 0: none, every frame of the microphone goes out, as in push-to-talk).
     std::unique_ptr<AudioParty> LogIn(const std::string& nick, const EngineTuner& tune = {},
-                                      std::int32_t squelch = 0);
+                                      std::int32_t squelch = 9);
     // a calls b and b answers; the conference, 0 when the call did not come up.
     std::int32_t Call(AudioParty& a, AudioParty& b);
     // Restarts the party's audio on these files; false when it did not start.
