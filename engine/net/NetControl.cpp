@@ -15,6 +15,29 @@ bool IsListOp(std::int16_t op) {
     return op >= sonaro_list_op::kReplace && op <= sonaro_list_op::kRemove;
 }
 
+// SetParameter's kinds.
+constexpr std::int16_t kLocalEcho = 0;
+constexpr std::int16_t kBehindFirewall = 1;
+constexpr std::int16_t kConnectionSpeed = 2;
+
+// ConnectionSpeed 0 (and below) is the slow class: a lower bit rate, one speaker forwarded.
+bool IsSlowLink(std::int32_t connectionSpeed) {
+    return connectionSpeed < 1;
+}
+
+// Frames of calls; forums will use 20 ms.
+constexpr int kCallFrameMs = 10;
+
+// Voice counts as flowing while a packet came this recently; GetPacketLoss then reads the
+// receivers' statistics instead of the pings'.
+constexpr std::int64_t kVoiceFlowingNs = 2'000'000'000;
+
+std::int64_t MonotonicNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 NetControl::NetControl(SonaroEventSink& sink, std::uint32_t build) : sink_(sink), build_(build) {}
@@ -27,6 +50,11 @@ NetControl::~NetControl() {
         stopped.swap(stopped_);
     }
     stopped.clear();
+    {
+        // Stops the devices and finishes a recording.
+        std::lock_guard lock(audioMutex_);
+        audio_.reset();
+    }
     std::lock_guard lock(soundMutex_);
     player_.reset();
 }
@@ -71,6 +99,72 @@ void NetControl::SetSilenceTimeout(std::int32_t milliseconds) {
     silenceTimeoutMs_ = std::max<std::int32_t>(1, milliseconds);
 }
 
+bool NetControl::SetAudioDevice(const std::string& text) {
+    std::optional<audio::AudioDeviceChoice> choice = audio::ParseAudioDeviceChoice(text);
+    if (!choice) {
+        return false;
+    }
+    std::lock_guard lock(audioMutex_);
+    device_ = std::move(choice);
+    if (audio_ && !audio_->Running()) {
+        // Made anew with this device on its next use.
+        audio_.reset();
+        recording_.clear();
+    }
+    return true;
+}
+
+void NetControl::SetMediaBindTimeout(std::int32_t milliseconds) {
+    std::lock_guard lock(mutex_);
+    mediaBindTimeoutMs_ = std::max<std::int32_t>(1, milliseconds);
+}
+
+void NetControl::SetMediaRelay(const std::string& host, std::uint16_t port) {
+    std::lock_guard lock(mutex_);
+    mediaRelayHost_ = host;
+    mediaRelayPort_ = port;
+}
+
+std::int64_t NetControl::AudioDeviceEpochNs() {
+    std::lock_guard lock(audioMutex_);
+    return audio_ ? audio_->DeviceEpochNs() : 0;
+}
+
+audio::AudioEngine& NetControl::Audio() {
+    if (!audio_) {
+        audio::AudioEvents events;
+        events.frame = [this](const audio::EncodedFrame& frame) { bridge_.Frame(frame); };
+        events.mikeActive = [this](bool on) { bridge_.MikeActive(on); };
+        events.talking = [this](std::uint32_t streamId, bool on) { bridge_.Talking(streamId, on); };
+        audio_ = std::make_unique<audio::AudioEngine>(
+            device_ ? *device_ : audio::AudioDeviceChoiceFromEnvironment(), std::move(events));
+        std::int16_t codec = 0;
+        std::int32_t squelch = 0;
+        std::int32_t muteVolume = 0;
+        bool localEcho = false;
+        bool slowLink = false;
+        {
+            std::lock_guard lock(mutex_);
+            codec = codec_;
+            squelch = squelch_;
+            muteVolume = muteVolume_;
+            const auto echo = parameters_.find(kLocalEcho);
+            localEcho = echo != parameters_.end() && echo->second != 0;
+            const auto speed = parameters_.find(kConnectionSpeed);
+            slowLink = speed != parameters_.end() && IsSlowLink(speed->second);
+        }
+        audio_->SetCodec(codec);
+        audio_->SetSquelch(squelch);
+        audio_->SetMuteVolume(muteVolume);
+        audio_->SetLocalEcho(localEcho);
+        audio_->SetSlowLink(slowLink);
+        audio_->SetFrameMs(kCallFrameMs);
+        audio_->SetTalk(talk_);
+        audio_->SetConversation(conversation_);
+    }
+    return *audio_;
+}
+
 void NetControl::SetSampleRate(std::int32_t value) {
     std::lock_guard lock(mutex_);
     sampleRate_ = value;
@@ -85,13 +179,25 @@ void NetControl::SetUserName(const std::string& value) {
 }
 
 void NetControl::SetCodec(std::int16_t value) {
-    std::lock_guard lock(mutex_);
-    codec_ = value;
+    {
+        std::lock_guard lock(mutex_);
+        codec_ = value;
+    }
+    std::lock_guard lock(audioMutex_);
+    if (audio_) {
+        audio_->SetCodec(value);  // from the next StartAudio on
+    }
 }
 
 void NetControl::SetSquelch(std::int32_t value) {
-    std::lock_guard lock(mutex_);
-    squelch_ = value;
+    {
+        std::lock_guard lock(mutex_);
+        squelch_ = value;
+    }
+    std::lock_guard lock(audioMutex_);
+    if (audio_) {
+        audio_->SetSquelch(value);
+    }
 }
 
 void NetControl::SetModeFlags(std::int32_t value) {
@@ -116,8 +222,91 @@ std::int32_t NetControl::RequiredVersions() {
 }
 
 void NetControl::SetMuteVolume(std::int32_t value) {
-    std::lock_guard lock(mutex_);
-    muteVolume_ = value;
+    {
+        std::lock_guard lock(mutex_);
+        muteVolume_ = value;
+    }
+    std::lock_guard lock(audioMutex_);
+    if (audio_) {
+        audio_->SetMuteVolume(value);
+    }
+}
+
+Bool32 NetControl::Talk(Bool32 on) {
+    std::lock_guard lock(audioMutex_);
+    talk_ = on != 0;
+    if (audio_) {
+        audio_->SetTalk(talk_);
+    }
+    return 1;
+}
+
+std::int32_t NetControl::StartAudio() {
+    std::lock_guard lock(audioMutex_);
+    audio::AudioEngine& engine = Audio();
+    if (engine.Running()) {
+        return 0;
+    }
+    return engine.Start();
+}
+
+Bool32 NetControl::StopAudio() {
+    std::lock_guard lock(audioMutex_);
+    if (audio_) {
+        if (!recording_.empty()) {
+            audio_->RecordWave(recording_, false);
+            recording_.clear();
+        }
+        audio_->Stop();
+    }
+    return 1;
+}
+
+Bool32 NetControl::SetStandby(Bool32 standby) {
+    std::lock_guard lock(audioMutex_);
+    if (!audio_ || !audio_->Running()) {
+        // Nothing is held; taking the devices again is StartAudio's.
+        return 1;
+    }
+    return audio_->SetStandby(standby != 0) ? 1 : 0;
+}
+
+Bool32 NetControl::RecordWave(const std::string& path, std::int16_t on) {
+    std::lock_guard lock(audioMutex_);
+    if (on != 0) {
+        if (path.empty()) {
+            return 0;
+        }
+        if (!Audio().RecordWave(path, true)) {
+            return 0;
+        }
+        recording_ = path;
+        return 1;
+    }
+    if (!audio_) {
+        return 0;
+    }
+    const bool ok = audio_->RecordWave(path.empty() ? recording_ : path, false);
+    recording_.clear();
+    return ok ? 1 : 0;
+}
+
+std::int16_t NetControl::PlayFile(const std::string& path, std::int32_t volume) {
+    if (path.empty()) {
+        return -1;
+    }
+    std::lock_guard lock(audioMutex_);
+    return Audio().PlayFile(path, volume);
+}
+
+Bool32 NetControl::StopFile(std::int16_t handle) {
+    std::lock_guard lock(audioMutex_);
+    return audio_ && handle > 0 && audio_->StopFile(handle) ? 1 : 0;
+}
+
+Bool32 NetControl::PauseFile(std::int16_t handle, Bool32 pause) {
+    std::lock_guard lock(audioMutex_);
+    return audio_ && handle > 0 && audio_->PauseFile(handle, pause != 0) ? 1 : 0;
 }
 
 Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
@@ -129,7 +318,7 @@ Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
             return 0;
         }
         finished = std::move(session_);
-        ++generation_;
+        NextGeneration();
         requiredControlBuild_ = 0;
         requiredVersions_ = 0;
         SessionSettings settings;
@@ -142,6 +331,15 @@ Bool32 NetControl::Connect(const std::string& server, std::int16_t port) {
         settings.userId = userId_;
         settings.ticket = ticket_;
         settings.caFile = caFile_;
+        settings.bridge = &bridge_;
+        const auto firewall = parameters_.find(kBehindFirewall);
+        settings.behindFirewall = firewall != parameters_.end() && firewall->second != 0;
+        const auto speed = parameters_.find(kConnectionSpeed);
+        settings.slowLink = speed != parameters_.end() && IsSlowLink(speed->second);
+        settings.media.bindTimeout = std::chrono::milliseconds(mediaBindTimeoutMs_);
+        settings.media.udpHost = mediaRelayHost_;
+        settings.media.udpPort = mediaRelayPort_;
+        settings.media.timeline = &timeline_;
         session_ =
             std::make_unique<NetSession>(std::move(settings), static_cast<SessionHost&>(*this));
         session_->Start();
@@ -154,14 +352,42 @@ Bool32 NetControl::Disconnect() {
     std::unique_ptr<NetSession> ended;
     {
         std::lock_guard lock(mutex_);
-        ++generation_;
+        NextGeneration();
         ended = std::move(session_);
     }
     Retire(std::move(ended));
+    // The session's own end is no longer heard: no conversation, and the recording is finished.
+    std::lock_guard lock(audioMutex_);
+    conversation_ = false;
+    if (audio_) {
+        audio_->SetConversation(false);
+        audio_->ResetReceivers();
+        if (!recording_.empty()) {
+            audio_->RecordWave(recording_, false);
+            recording_.clear();
+        }
+    }
     return 1;
 }
 
+void NetControl::NextGeneration() {
+    ++generation_;
+    liveGeneration_ = generation_;
+}
+
 std::int16_t NetControl::PlayWave(const std::string& path, std::int32_t volume) {
+    {
+        // While audio runs, sounds are mixed into the engine's own output.
+        std::lock_guard lock(audioMutex_);
+        if (audio_ && audio_->Running()) {
+            audio_->PlayWave(path, volume);
+            if (!path.empty()) {
+                return 0;
+            }
+        } else if (audio_ && path.empty()) {
+            audio_->PlayWave(path, volume);
+        }
+    }
     std::lock_guard lock(soundMutex_);
     if (path.empty()) {
         if (player_) {
@@ -190,8 +416,25 @@ Bool32 NetControl::IsCurrentVersion() {
 }
 
 std::int32_t NetControl::SetParameter(std::int16_t kind, std::int32_t value) {
-    std::lock_guard lock(mutex_);
-    parameters_[kind] = value;
+    {
+        std::lock_guard lock(mutex_);
+        parameters_[kind] = value;
+        if (NetSession* session = Live()) {
+            if (kind == kBehindFirewall) {
+                session->SetBehindFirewall(value != 0);
+            } else if (kind == kConnectionSpeed) {
+                session->SetSlowLink(IsSlowLink(value));
+            }
+        }
+    }
+    std::lock_guard lock(audioMutex_);
+    if (audio_) {
+        if (kind == kLocalEcho) {
+            audio_->SetLocalEcho(value != 0);
+        } else if (kind == kConnectionSpeed) {
+            audio_->SetSlowLink(IsSlowLink(value));
+        }
+    }
     return 0;
 }
 
@@ -330,9 +573,25 @@ std::int32_t NetControl::GetPing() {
 }
 
 float NetControl::GetPacketLoss() {
-    std::lock_guard lock(mutex_);
-    NetSession* session = Live();
-    return session != nullptr ? session->LossPercent() : 0.0f;
+    bool voiceFlowing = false;
+    float pingLoss = 0.0f;
+    {
+        std::lock_guard lock(mutex_);
+        NetSession* session = Live();
+        if (session == nullptr) {
+            return 0.0f;
+        }
+        pingLoss = session->LossPercent();
+        const std::int64_t lastVoice = session->LastVoiceNs();
+        voiceFlowing = lastVoice != 0 && MonotonicNs() - lastVoice < kVoiceFlowingNs;
+    }
+    if (voiceFlowing) {
+        std::lock_guard lock(audioMutex_);
+        if (audio_) {
+            return audio_->PacketLoss();
+        }
+    }
+    return pingLoss;
 }
 
 Bool32 NetControl::SetStatus(std::int16_t mode) {
@@ -351,6 +610,29 @@ void NetControl::RaiseEvent(std::uint64_t generation, const Raise& raise) {
     }
     // Not under the lock: the sink may call straight back into this instance.
     raise(sink_);
+}
+
+void NetControl::VoiceArrived(std::uint64_t generation, audio::ReceivedFrame frame) {
+    if (generation != liveGeneration_.load()) {
+        return;
+    }
+    std::lock_guard lock(audioMutex_);
+    if (audio_ && conversation_) {
+        audio_->Receive(std::move(frame));
+    }
+}
+
+void NetControl::ConversationChanged(std::uint64_t generation, bool active) {
+    if (generation != liveGeneration_.load()) {
+        return;
+    }
+    std::lock_guard lock(audioMutex_);
+    conversation_ = active;
+    if (audio_) {
+        // What the speakers of the old conversation left in their buffers is not played.
+        audio_->ResetReceivers();
+        audio_->SetConversation(active);
+    }
 }
 
 void NetControl::Welcomed(std::uint64_t generation, const voice::Welcome& welcome) {

@@ -3,15 +3,21 @@
 // The networked engine instance: keeps the properties across connections and runs one session
 // with the voice server at a time. Events are raised from the session's thread only, each
 // checked against the session generation, which Connect and Disconnect move on: once Disconnect
-// has returned, nothing of the old session reaches the sink.
+// has returned, nothing of the old session reaches the sink. The instance owns the audio engine
+// (made on first use, kept across connections); the live session carries its frames.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "AudioBridge.h"
+#include "AudioEngine.h"
+#include "MediaTimeline.h"
 #include "NetSession.h"
 #include "SessionHost.h"
 #include "SonaroNetTuning.h"
@@ -40,6 +46,11 @@ class NetControl final : public SonaroControl,
     // SonaroNetTuning
     void SetWelcomeTimeout(std::int32_t milliseconds) override;
     void SetSilenceTimeout(std::int32_t milliseconds) override;
+    bool SetAudioDevice(const std::string& text) override;
+    void SetMediaBindTimeout(std::int32_t milliseconds) override;
+    void SetMediaRelay(const std::string& host, std::uint16_t port) override;
+    std::string MediaTimings() override { return timeline_.Text(); }
+    std::int64_t AudioDeviceEpochNs() override;
 
     // SonaroControl
     void* QueryExtension(const char* name) override;
@@ -55,15 +66,15 @@ class NetControl final : public SonaroControl,
     Bool32 Connect(const std::string& server, std::int16_t port) override;
     Bool32 Disconnect() override;
     std::int16_t PlayWave(const std::string& path, std::int32_t volume) override;
-    Bool32 Talk(Bool32) override { return 1; }
+    Bool32 Talk(Bool32 on) override;
     std::string GetUserList() override;
     std::string GetGroupList() override { return {}; }
     Bool32 SendUserMessage(const std::string& alias, std::int16_t number, std::int16_t parameter,
                            const std::string& text) override;
-    std::int32_t StartAudio() override { return 0; }
-    Bool32 StopAudio() override { return 1; }
+    std::int32_t StartAudio() override;
+    Bool32 StopAudio() override;
     Bool32 JoinGroup(const std::string&, const std::string&, std::int32_t) override { return 0; }
-    Bool32 SetStandby(Bool32) override { return 1; }
+    Bool32 SetStandby(Bool32 standby) override;
     Bool32 IsCurrentVersion() override;
     std::int32_t SetParameter(std::int16_t kind, std::int32_t value) override;
     Bool32 InviteUser(const std::string& alias, std::int16_t kind,
@@ -84,10 +95,10 @@ class NetControl final : public SonaroControl,
     Bool32 BanMember(const std::string&, std::int16_t) override { return 0; }
     Bool32 SetMemberMicrophone(const std::string&, std::int16_t) override { return 0; }
     Bool32 SetMemberRole(const std::string&, std::int16_t, std::int16_t) override { return 0; }
-    Bool32 RecordWave(const std::string&, std::int16_t) override { return 0; }
-    std::int16_t PlayFile(const std::string&, std::int32_t) override { return -1; }
-    Bool32 StopFile(std::int16_t) override { return 0; }
-    Bool32 PauseFile(std::int16_t, Bool32) override { return 0; }
+    Bool32 RecordWave(const std::string& path, std::int16_t on) override;
+    std::int16_t PlayFile(const std::string& path, std::int32_t volume) override;
+    Bool32 StopFile(std::int16_t handle) override;
+    Bool32 PauseFile(std::int16_t handle, Bool32 pause) override;
     Bool32 DisbandGroup() override { return 0; }
     Bool32 RenameGroup(const std::string&) override { return 0; }
 
@@ -95,7 +106,14 @@ class NetControl final : public SonaroControl,
     // SessionHost
     void RaiseEvent(std::uint64_t generation, const Raise& raise) override;
     void Welcomed(std::uint64_t generation, const voice::Welcome& welcome) override;
+    void VoiceArrived(std::uint64_t generation, audio::ReceivedFrame frame) override;
+    void ConversationChanged(std::uint64_t generation, bool active) override;
 
+    // The audio engine, made with the chosen device and the current settings when there is
+    // none; call with audioMutex_ held.
+    audio::AudioEngine& Audio();
+    // Moves the session generation on (mutex_ held).
+    void NextGeneration();
     // The live session, or null; call with mutex_ held.
     NetSession* Live();
     // The live session when its version has conferences; call with mutex_ held.
@@ -128,6 +146,23 @@ class NetControl final : public SonaroControl,
     std::unique_ptr<NetSession> session_;
     // Sessions stopped from their own thread, joined later from another one.
     std::vector<std::unique_ptr<NetSession>> stopped_;
+
+    std::int32_t mediaBindTimeoutMs_ = 2000;
+    std::string mediaRelayHost_;
+    std::uint16_t mediaRelayPort_ = 0;
+    // generation_, readable without the lock by the voice path.
+    std::atomic<std::uint64_t> liveGeneration_{0};
+
+    MediaTimeline timeline_;
+    // First, so it outlives the audio engine whose events it takes.
+    AudioBridge bridge_;
+    // Held while the audio engine is made, changed or used; never while raising events.
+    std::mutex audioMutex_;
+    std::optional<audio::AudioDeviceChoice> device_;
+    std::unique_ptr<audio::AudioEngine> audio_;
+    bool talk_ = false;
+    bool conversation_ = false;
+    std::string recording_;  // the file being recorded, empty when none
 
     std::mutex soundMutex_;
     std::unique_ptr<WavePlayer> player_;

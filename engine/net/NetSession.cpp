@@ -13,6 +13,9 @@ constexpr auto kPingInterval = std::chrono::seconds(1);
 constexpr auto kByeLinger = std::chrono::milliseconds(500);
 // A server that stops reading cannot make us hold unbounded output.
 constexpr std::size_t kMaxOutbox = 4 * 1024 * 1024;
+// Voice over the control connection waits behind at most this much output (about 50 ms of the
+// connection's usual traffic); beyond it the frame is late and dropped.
+constexpr std::size_t kMaxMediaBacklog = 4 * 1024;
 
 QualityMeter::Micros NowMicros() {
     return static_cast<QualityMeter::Micros>(
@@ -54,12 +57,18 @@ NetSession::NetSession(SessionSettings settings, SessionHost& host)
       stream_(io_, tls_),
       welcomeTimer_(io_),
       pingTimer_(io_),
-      lingerTimer_(io_) {
+      lingerTimer_(io_),
+      media_(io_, static_cast<MediaLink&>(*this), settings_.media) {
+    media_.SetBehindFirewall(settings_.behindFirewall);
+    media_.SetSlowLink(settings_.slowLink);
     gate_.SetUserId(settings_.userId);
     gate_.SetTicket(settings_.ticket);
 }
 
 NetSession::~NetSession() {
+    if (settings_.bridge != nullptr) {
+        settings_.bridge->Detach(bridgeTicket_);
+    }
     if (OnOwnThread()) {
         // Only a host that destroys the engine from inside one of its events gets here; the
         // thread cannot wait for itself.
@@ -71,6 +80,16 @@ NetSession::~NetSession() {
 }
 
 void NetSession::Start() {
+    if (settings_.bridge != nullptr) {
+        // Called by the audio thread under the bridge's lock: it only posts.
+        bridgeTicket_ = settings_.bridge->Attach([this] {
+            asio::post(io_, [this] {
+                if (!over_) {
+                    DrainAudio();
+                }
+            });
+        });
+    }
     asio::post(io_, [this] { Begin(); });
     thread_ = std::thread([this] {
         threadId_.store(std::this_thread::get_id());
@@ -151,6 +170,14 @@ void NetSession::SendList(ListKind kind, std::uint8_t op, const std::string& lis
     Send(whole(op, std::move(pieces.back())));
 }
 
+void NetSession::SetBehindFirewall(bool on) {
+    Post([this, on] { media_.SetBehindFirewall(on); });
+}
+
+void NetSession::SetSlowLink(bool on) {
+    Post([this, on] { media_.SetSlowLink(on); });
+}
+
 void NetSession::RefreshGroups() {
     Post([this] {
         if (welcomed_) {
@@ -180,6 +207,77 @@ void NetSession::Conference(const voice::Frame& frame, Apply apply) {
     if (reaction.leave && !over_) {
         Send(voice::EncodeLeave(voice::ConferenceRequest{*reaction.leave, 0, ""}));
     }
+    if (!over_) {
+        CheckConversation();
+    }
+}
+
+void NetSession::CheckConversation() {
+    const bool active = book_.Active() != 0;
+    if (active != conversationActive_) {
+        conversationActive_ = active;
+        media_.SetConversation(active);
+        host_.ConversationChanged(settings_.generation, active);
+    }
+}
+
+template <typename Message, typename Act>
+void NetSession::Media(const voice::Frame& frame, Act act) {
+    Message m;
+    if (!voice::HasType(protocol_, frame.type) || !Read(frame, m)) {
+        ProtocolError();
+        return;
+    }
+    act(m);
+}
+
+void NetSession::OnMediaOffer(const voice::MediaOffer& offer) {
+    asio::error_code ec;
+    const asio::ip::tcp::endpoint peer = stream_.lowest_layer().remote_endpoint(ec);
+    if (ec) {
+        return;
+    }
+    media_.Offer(offer, peer.address());
+}
+
+void NetSession::DrainAudio() {
+    if (settings_.bridge == nullptr) {
+        return;
+    }
+    settings_.bridge->Take(batch_);
+    for (const audio::EncodedFrame& frame : batch_.frames) {
+        media_.Send(frame);
+    }
+    for (const AudioBridge::Notice& notice : batch_.notices) {
+        if (over_) {
+            return;
+        }
+        if (notice.kind == AudioBridge::Notice::Kind::kMikeActive) {
+            const std::int16_t state = notice.on ? 1 : 0;
+            Raise([state](SonaroEventSink& sink) { sink.mikeActive(state); });
+        } else if (const std::optional<NetMedia::Member> member = media_.Speaker(notice.streamId)) {
+            const Bool32 on = notice.on ? 1 : 0;
+            Raise([&member, on](SonaroEventSink& sink) {
+                sink.userTalking(member->nickname, member->userId, on);
+            });
+        }
+    }
+}
+
+void NetSession::SendControl(std::string frame, bool media) {
+    if (!over_) {
+        Send(std::move(frame), media);
+    }
+}
+
+void NetSession::Voice(audio::ReceivedFrame frame) {
+    lastVoiceNs_ = frame.arrivalNs;
+    host_.VoiceArrived(settings_.generation, std::move(frame));
+}
+
+void NetSession::TransportChosen(bool tcp) {
+    const std::int32_t code = tcp ? 1 : 0;
+    Raise([code](SonaroEventSink& sink) { sink.FirewallNotify(code); });
 }
 
 void NetSession::Begin() {
@@ -390,6 +488,16 @@ bool NetSession::Handle(const voice::Frame& frame) {
             Conference<voice::MemberLeft>(frame,
                                           [this](const auto& m) { return book_.OnMemberLeft(m); });
             break;
+        case MessageType::kMediaOffer:
+            Media<voice::MediaOffer>(frame, [this](const auto& m) { OnMediaOffer(m); });
+            break;
+        case MessageType::kMediaStream:
+            Media<voice::MediaStream>(frame, [this](const auto& m) { media_.Stream(m); });
+            break;
+        case MessageType::kMediaFrameDown:
+            Media<voice::MediaFrame>(frame,
+                                     [this](const auto& m) { media_.FrameDown(m.datagram); });
+            break;
         default:
             // A second Welcome, our own message types, or a type this version does not know.
             ProtocolError();
@@ -473,7 +581,10 @@ void NetSession::TryRegister() {
     }
 }
 
-void NetSession::Send(std::string frame) {
+void NetSession::Send(std::string frame, bool media) {
+    if (media && (closing_ || outboxBytes_ > kMaxMediaBacklog)) {
+        return;
+    }
     if (!closing_ && outboxBytes_ + frame.size() > kMaxOutbox) {
         End(5, "Connection lost");
         return;
@@ -548,6 +659,11 @@ void NetSession::Leave() {
 }
 
 void NetSession::CloseSocket() {
+    media_.Close();
+    if (conversationActive_) {
+        conversationActive_ = false;
+        host_.ConversationChanged(settings_.generation, false);
+    }
     resolver_.cancel();
     welcomeTimer_.cancel();
     pingTimer_.cancel();

@@ -18,7 +18,9 @@
 #include <string>
 #include <thread>
 
+#include "AudioBridge.h"
 #include "ConferenceBook.h"
+#include "NetMedia.h"
 #include "QualityMeter.h"
 #include "RegistrationGate.h"
 #include "SessionHost.h"
@@ -39,12 +41,17 @@ struct SessionSettings {
     std::string ticket;
     // Authorities trusted for the server's certificate besides the system's store.
     std::string caFile;
+    // Where the audio engine's frames and notices come from; null: no audio.
+    AudioBridge* bridge = nullptr;
+    bool behindFirewall = false;
+    bool slowLink = false;
+    MediaTuning media;
 };
 
 // Which list a list request replaces or changes.
 enum class ListKind { kWatch, kBlock };
 
-class NetSession {
+class NetSession : private MediaLink {
   public:
     NetSession(SessionSettings settings, SessionHost& host);
     // Stops and joins the thread.
@@ -73,6 +80,11 @@ class NetSession {
     void RequestList(ListKind kind, std::uint8_t op, std::string list);
     // Raises groupListUpdate once welcomed.
     void RefreshGroups();
+    // Voice: TCP instead of UDP; the slow-link class (one speaker forwarded).
+    void SetBehindFirewall(bool on);
+    void SetSlowLink(bool on);
+    // Monotonic time of the latest voice packet in; 0 before any.
+    std::int64_t LastVoiceNs() const { return lastVoiceNs_.load(); }
     // The version the server welcomed the session with; 0 before.
     std::uint16_t Protocol() const { return protocol_.load(); }
     ConferenceBook& Conferences() { return book_; }
@@ -105,8 +117,21 @@ class NetSession {
     void PingTick();
     void Publish();
     void TryRegister();
-    void Send(std::string frame);
+    // A media frame is dropped rather than queued behind a backed-up connection.
+    void Send(std::string frame, bool media = false);
     void WriteNext();
+    // MediaLink
+    void SendControl(std::string frame, bool media) override;
+    void Voice(audio::ReceivedFrame frame) override;
+    void TransportChosen(bool tcp) override;
+    // Takes what the audio engine produced: frames go out, notices become events.
+    void DrainAudio();
+    // After conference frames: tells the host when the active conversation came or went.
+    void CheckConversation();
+    void OnMediaOffer(const voice::MediaOffer& offer);
+    // Decodes a media frame of the negotiated version and acts on it.
+    template <typename Message, typename Act>
+    void Media(const voice::Frame& frame, Act act);
     void Raise(const SessionHost::Raise& raise);
     // Decodes a conference frame of the negotiated version and acts on the book's answer.
     template <typename Message, typename Apply>
@@ -131,8 +156,13 @@ class NetSession {
     asio::steady_timer welcomeTimer_;
     asio::steady_timer pingTimer_;
     asio::steady_timer lingerTimer_;
+    NetMedia media_;
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};
+    std::uint64_t bridgeTicket_ = 0;
+    AudioBridge::Batch batch_;
+    bool conversationActive_ = false;
+    std::atomic<std::int64_t> lastVoiceNs_{0};
 
     voice::FrameReader reader_;
     std::array<char, 16 * 1024> readBuffer_{};

@@ -61,6 +61,7 @@ class Program {
         env.push_back("QUORVANE_TRACE=" + home.File("trace.log"));
         env.push_back("QUORVANE_MIXER=null");
         env.push_back("QUORVANE_SOUND=null");
+        env.push_back("QUORVANE_AUDIO=null");
         env.push_back("XDG_DATA_HOME=" + home.Path() + "xdg-data");
         env.push_back("XDG_CONFIG_HOME=" + home.Path() + "xdg-config");
         std::vector<char*> envp;

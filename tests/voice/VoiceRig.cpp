@@ -85,9 +85,9 @@ bool VoiceUser::Saw(const std::string& line) const {
     return false;
 }
 
-VoiceRig::VoiceRig()
+VoiceRig::VoiceRig(std::vector<std::string> serverOptions)
     : directory(QUORVANE_DIRECTORY_SERVICE, folder),
-      voice(SONARO_SERVER_PROGRAM, folder, directory.TicketPublicKey()),
+      voice(SONARO_SERVER_PROGRAM, folder, directory.TicketPublicKey(), std::move(serverOptions)),
       engine(SonaroLibrary::Load(SONARO_NET_PATH)) {}
 
 Account VoiceRig::Register(const std::string& nick) {

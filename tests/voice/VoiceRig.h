@@ -42,7 +42,8 @@ class VoiceUser {
 
 class VoiceRig {
   public:
-    VoiceRig();
+    // serverOptions: more options for the voice server.
+    explicit VoiceRig(std::vector<std::string> serverOptions = {});
 
     bool Ready() const { return !directory.Host().empty() && !voice.Host().empty(); }
     // A new account with its mailed password.

@@ -1,6 +1,7 @@
 #include <thread>
 
 #include "NetEngineFixture.h"
+#include "ToneBursts.h"
 #include "support/TempFolder.h"
 
 namespace qv::test {
@@ -86,16 +87,23 @@ TEST_F(NetEventsTest, AServerThatFallsSilentCountsAsLost) {
     EXPECT_EQ(Engine().GetPing(), 0);
 }
 
-TEST_F(NetEventsTest, AudioForumsAndCallsDoNothingWithoutASession) {
+TEST_F(NetEventsTest, AudioWorksWithoutASessionWhileForumsAndCallsDoNothing) {
+    TempFolder folder;
     SonaroControl& e = Engine();
+    ASSERT_TRUE(Tuning().SetAudioDevice("null"));
+    EXPECT_FALSE(Tuning().SetAudioDevice("speakers"));
     EXPECT_EQ(e.StartAudio(), 0);
-    EXPECT_NE(e.StopAudio(), 0);
-    EXPECT_NE(e.SetStandby(1), 0);
     EXPECT_NE(e.Talk(1), 0);
-    EXPECT_EQ(e.PlayFile("x.wav", 100), -1);
+    EXPECT_NE(e.SetStandby(1), 0);
+    EXPECT_NE(e.SetStandby(0), 0);
+    EXPECT_NE(e.StopAudio(), 0);
+    EXPECT_LT(e.PlayFile(folder.File("missing.wav"), 100), 0);
     EXPECT_EQ(e.StopFile(1), 0);
     EXPECT_EQ(e.PauseFile(1, 1), 0);
-    EXPECT_EQ(e.RecordWave("x.wav", 1), 0);
+    // Voice mail is recorded in standby too, with no connection.
+    EXPECT_NE(e.RecordWave(folder.File("mail.wav"), 1), 0);
+    EXPECT_NE(e.RecordWave(folder.File("mail.wav"), 0), 0);
+    EXPECT_EQ(e.GetPacketLoss(), 0.0f);
     EXPECT_EQ(e.JoinGroup("Lobby", "", 2), 0);
     EXPECT_EQ(e.InviteUser("7", 0, ""), 0);
     EXPECT_EQ(e.AcceptConference(1), 0);
@@ -132,6 +140,31 @@ TEST_F(NetEventsTest, PlayWavePlaysAndStopsWithoutAnEvent) {
     EXPECT_EQ(Engine().PlayWave(path, 80), 0);
     EXPECT_EQ(Engine().PlayWave(folder.File("missing.wav"), 100), 0);
     EXPECT_EQ(Engine().PlayWave(kStopAllSounds, 0), 0);
+    EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST_F(NetEventsTest, WhileAudioRunsSoundsAndFilesComeOutOfTheEnginesOwnOutput) {
+    TempFolder folder;
+    const std::string mic = folder.File("mic.wav");
+    const std::string out = folder.File("out.wav");
+    ASSERT_TRUE(audio::testing::WriteToneBursts(mic, {}, 3000));
+    ASSERT_TRUE(audio::testing::WriteToneBursts(folder.File("ding.wav"), {{100, 880, 200}}, 400));
+    ASSERT_TRUE(audio::testing::WriteToneBursts(folder.File("mail.wav"), {{100, 1320, 200}}, 400));
+    ASSERT_TRUE(Tuning().SetAudioDevice("file:" + mic + "," + out));
+    ASSERT_EQ(Engine().StartAudio(), 0);
+    EXPECT_EQ(Engine().PlayWave(folder.File("ding.wav"), 100), 0);
+    std::this_thread::sleep_for(Millis(600));
+    const std::int16_t handle = Engine().PlayFile(folder.File("mail.wav"), 100);
+    EXPECT_GE(handle, 1);
+    std::this_thread::sleep_for(Millis(600));
+    EXPECT_NE(Engine().StopFile(handle), 0);
+    EXPECT_EQ(Engine().StopFile(handle), 0);
+    EXPECT_NE(Engine().StopAudio(), 0);
+    const std::vector<audio::testing::FoundBurst> heard =
+        audio::testing::FindBursts(out, {880, 1320});
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].freqHz, 880);
+    EXPECT_EQ(heard[1].freqHz, 1320);
     EXPECT_EQ(sink.Count(), 0u);
 }
 

@@ -1,5 +1,7 @@
 #include "RecordingSink.h"
 
+#include <algorithm>
+
 namespace qv::test {
 
 namespace {
@@ -51,6 +53,16 @@ bool RecordingSink::WaitFor(const std::string& prefix, Millis timeout) const {
 bool RecordingSink::StaysAt(std::size_t count, Millis time) const {
     std::unique_lock lock(mutex_);
     return !changed_.wait_for(lock, time, [&] { return events_.size() != count; });
+}
+
+void RecordingSink::Clear() {
+    std::lock_guard lock(mutex_);
+    events_.clear();
+}
+
+bool RecordingSink::Saw(const std::string& line) const {
+    std::lock_guard lock(mutex_);
+    return std::find(events_.begin(), events_.end(), line) != events_.end();
 }
 
 void RecordingSink::Add(std::string line) {

@@ -25,6 +25,10 @@ class RecordingSink final : public SonaroEventSink {
     bool WaitForCount(std::size_t count, Millis timeout = Millis(5000)) const;
     // Waits for an event line starting with prefix; false when none came in time.
     bool WaitFor(const std::string& prefix, Millis timeout = Millis(5000)) const;
+    // Forgets every event so far (a test's next case).
+    void Clear();
+    // Whether an event line equal to line came.
+    bool Saw(const std::string& line) const;
     // Waits the whole time and says whether the count stayed at count.
     bool StaysAt(std::size_t count, Millis time) const;
 
