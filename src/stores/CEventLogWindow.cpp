@@ -223,10 +223,14 @@ CEventLogWindow::CEventLogWindow(EventLog& log, IniFile* settings, Screen& scree
     layout->addLayout(filters);
 
     auto* search = new QHBoxLayout;
-    search->addWidget(new QLabel("&Party:", this));
+    auto* partyLabel = new QLabel("&Party:", this);
+    partyLabel->setBuddy(party_);
+    search->addWidget(partyLabel);
     party_->setPlaceholderText("ID or nickname");
     search->addWidget(party_, 1);
-    search->addWidget(new QLabel("Te&xt:", this));
+    auto* textLabel = new QLabel("Te&xt:", this);
+    textLabel->setBuddy(text_);
+    search->addWidget(textLabel);
     text_->setPlaceholderText("words in the message");
     search->addWidget(text_, 2);
     layout->addLayout(search);

@@ -132,6 +132,8 @@ std::optional<std::vector<EventRecord>> EventLog::Decode(std::string_view data) 
         return std::nullopt;
     }
     std::vector<EventRecord> records;
+    // A guess from the smallest record (a call) keeps the list from growing step by step.
+    records.reserve(data.size() / (5 + kFixedPart) / 2);
     RecordReader reader(data);
     std::uint32_t version = 0;
     reader.Skip(sizeof kMagic);
@@ -321,7 +323,13 @@ std::vector<EventRecord> EventLog::Query(const EventFilter& filter) {
             }
         }
     }
+    const bool everything = filter.groups == 0 && !filter.from && !filter.to &&
+                            filter.userId.empty() && filter.party.empty() && filter.text.empty();
+    if (everything) {
+        return records_;
+    }
     std::vector<EventRecord> shown;
+    shown.reserve(records_.size());
     for (const EventRecord& record : records_) {
         if (Matches(record, filter)) {
             shown.push_back(record);
@@ -426,8 +434,10 @@ int EventLog::ArchiveCommand(Screen& screen) {
     if (Archive(archive)) {
         return 1;
     }
-    std::string text = kArchiveFailedText;
-    text.replace(text.find("%s"), 2, archive);
+    const std::string_view format = kArchiveFailedText;
+    const std::size_t mark = format.find("%s");
+    const std::string text =
+        std::string(format.substr(0, mark)) + archive + std::string(format.substr(mark + 2));
     screen.MessageBox(text, kCorruptCaption, mb::kOk | mb::kIconExclamation);
     return -1;
 }
