@@ -40,6 +40,7 @@
 #include "settings/RunKey.h"
 #include "stores/BlockStore.h"
 #include "stores/ContactStore.h"
+#include "stores/EventLog.h"
 #include "ui/ConnectionStatusLine.h"
 #include "ui/ProgramStatusSource.h"
 
@@ -220,8 +221,14 @@ bool CQuorvaneApp::InitInstance() {
     Created("DirectoryClient");
     notices_ = std::make_unique<SystemNoticeList>();
     Created("MessageCenter");
-    // The downloader, event log, voice mail store and offline queue are created here, in that
-    // order, as they come.
+    // The downloader comes here as it comes.
+    eventLog_ = std::make_unique<EventLog>();
+    Created("EventLog");
+    // Before a user is known the log lives in the program folder; a file there that is no log
+    // is kept as Quorvane_Log.bak and replaced, after the message.
+    eventLog_->OpenOrRepair(folders_.ProgramFolder() + EventLog::kFileName, shell_.GetScreen());
+    notices_->SetEventLog(eventLog_.get());
+    // The voice mail store and offline queue are created here, in that order, as they come.
     blockStore_ =
         std::make_unique<BlockStore>(directory_.get(), nullptr, shell_.GetScreen(), *notices_);
     Created("BlockStore");
@@ -231,6 +238,7 @@ bool CQuorvaneApp::InitInstance() {
         env_.engineFactory ? env_.engineFactory(*registry_) : nullptr);
     sonaroManager_->SetSystemNotices(notices_.get());
     sonaroManager_->SetUi(shell_.GetEngineUi());
+    sonaroManager_->SetEventLog(eventLog_.get());
     Created("SonaroManager");
     statusSource_ = std::make_unique<ProgramStatusSource>(sonaroManager_.get());
     statusLine_ = std::make_unique<ConnectionStatusLine>(*statusSource_, scheduler_.get());
@@ -239,6 +247,7 @@ bool CQuorvaneApp::InitInstance() {
     callManager_ = std::make_unique<CallManager>(*sonaroManager_, *options_, *notices_,
                                                  shell_.GetScreen(), clock_);
     statusSource_->SetCallManager(callManager_.get());
+    callManager_->SetEventLog(eventLog_.get());
     Created("CallManager");
     contactStore_ =
         std::make_unique<ContactStore>(directory_.get(), nullptr, shell_.GetScreen(), *notices_);
@@ -550,7 +559,10 @@ void CQuorvaneApp::DestroyObjects() {
     }
     // Each saves its list as it goes.
     Destroy(blockStore_, "BlockStore");
-    // The event log goes here as it comes.
+    if (notices_) {
+        notices_->SetEventLog(nullptr);
+    }
+    Destroy(eventLog_, "EventLog");
     Destroy(contactStore_, "ContactStore");
     // The downloader goes here as it comes.
     Destroy(notices_, "MessageCenter");

@@ -30,6 +30,7 @@ class SonaroStoreLink;
 class CSonaroManager;
 class Customization;
 class DirectoryClient;
+class EventLog;
 class JobScheduler;
 class SonaroFactory;
 class MessageCenter;
@@ -106,6 +107,7 @@ class CQuorvaneApp {
     // The tray, once it exists (null: none); the alerts blink it.
     void SetTraySurface(TraySurface* tray);
     ProgramMessageLinks* MessageLinks() { return messageLinks_.get(); }
+    EventLog* GetEventLog() { return eventLog_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
     CallManager* GetCallManager() { return callManager_.get(); }
     ConnectionStatusLine* StatusLine() { return statusLine_.get(); }
@@ -172,6 +174,7 @@ class CQuorvaneApp {
     std::unique_ptr<JobScheduler> directoryJobs_;    // the directory client's view of 7
     std::unique_ptr<DirectoryClient> directory_;     // 9
     std::unique_ptr<SystemNoticeList> notices_;      // 10 (until the alerts store lands)
+    std::unique_ptr<EventLog> eventLog_;             // 12
     std::unique_ptr<BlockStore> blockStore_;         // 15
     std::unique_ptr<CSonaroManager> sonaroManager_;  // 16
     std::unique_ptr<CallManager> callManager_;       // 18

@@ -225,4 +225,8 @@ void ProgramMessageLinks::FlushOfflineQueue() {
     center_.FlushOfflineQueue();
 }
 
+bool ProgramMessageLinks::LogEvents() const {
+    return options_.LogEvents() != 0;
+}
+
 }  // namespace qv

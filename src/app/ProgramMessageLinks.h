@@ -59,6 +59,7 @@ class ProgramMessageLinks final : public MessageLinks, public PresenceBurstHooks
     void ShowWaitingAlert(const std::string& id, std::int32_t kind, std::uint16_t flags,
                           std::uint32_t time) override;
     void PollStoredMessages() override;
+    bool LogEvents() const override;
 
     // PresenceBurstHooks
     void FlushOfflineQueue() override;

@@ -35,8 +35,7 @@ constexpr UserButtonSpec kUserButtons[] = {
     {"Help", "He&lp", "Help with this dialog"},
 };
 
-// The row of user buttons for one user (the first recipient). Info and History have no window
-// yet: disabled.
+// The row of user buttons for one user (the first recipient). Info has no window yet: disabled.
 QHBoxLayout* UserButtons(QDialog* dialog, const UserButtonActions& actions, const std::string& id,
                          const std::string& nickname) {
     auto* row = new QHBoxLayout;
@@ -53,6 +52,8 @@ QHBoxLayout* UserButtons(QDialog* dialog, const UserButtonActions& actions, cons
             action = [f = actions.block, id, nickname] { f(id, nickname); };
         } else if (name == "Call" && actions.call) {
             action = [f = actions.call, id, nickname] { f(id, nickname); };
+        } else if (name == "History" && actions.history) {
+            action = [f = actions.history, id, nickname] { f(id, nickname); };
         } else if (name == "Help" && actions.help) {
             action = actions.help;
         }

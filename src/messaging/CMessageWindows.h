@@ -25,6 +25,8 @@ struct UserButtonActions {
     std::function<void(const std::string& id, const std::string& nickname)> add;
     std::function<void(const std::string& id, const std::string& nickname)> block;
     std::function<void(const std::string& id, const std::string& nickname)> call;
+    // The event log with this user's records.
+    std::function<void(const std::string& id, const std::string& nickname)> history;
     std::function<void()> help;
 };
 

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/TimerScheduler.h"
+#include "messaging/MessageEventLog.h"
 #include "stores/MessageFiles.h"
 
 namespace qv {
@@ -80,6 +81,10 @@ std::int16_t MessageCenter::Mode() const {
 
 std::uint32_t MessageCenter::Now() const {
     return links_ != nullptr ? links_->Now() : 0;
+}
+
+bool MessageCenter::Logging() const {
+    return eventLog_ != nullptr && links_ != nullptr && links_->LogEvents() && eventLog_->IsOpen();
 }
 
 MessageCenter::Notice MessageCenter::Snapshot(Notice n) {
@@ -301,6 +306,10 @@ int MessageCenter::Send(const std::string& id, const std::string& nickname, cons
         }
         return 1;
     }
+    // Sent live or stored: recorded either way, receipts excepted.
+    if ((flags & message_flag::kAutomatic) == 0 && Logging()) {
+        eventLog_->LogOutgoingMessage(Now(), id, nickname, text);
+    }
     const std::optional<std::uint32_t> presence = links_->ContactPresence(id);
     if (presence && (*presence & (kOnline | kHidesOnline)) == 0) {
         SendStored(id, text, flags);
@@ -451,7 +460,26 @@ void MessageCenter::AddInvitation(const std::string& id, const std::string& nick
     alert.soundFlags = kSoundOnce;
     alert.soundEvent = sound;
     alert.icon = icon;
+    const std::uint32_t time = alert.time;
     AddAlert(std::move(alert), false);
+    if (Logging()) {
+        eventLog_->LogIncomingInvitation(
+            time, id, nickname, kind == notice_kind::kWebTourInvitation ? text : BeforeTab(text));
+    }
+}
+
+bool MessageCenter::SendInvitation(const std::string& id, const std::string& nickname,
+                                   std::int16_t number, std::int16_t parameter,
+                                   const std::string& text) {
+    if (links_ == nullptr || !links_->SendUserMessage(id, nickname, number, parameter, text)) {
+        return false;
+    }
+    if (Logging()) {
+        eventLog_->LogOutgoingInvitation(
+            Now(), id, nickname,
+            number == user_message::kWebTourInvitation ? text : BeforeTab(text));
+    }
+    return true;
 }
 
 void MessageCenter::OnUserMessage(const std::string& nickname, const std::string& id,

@@ -21,6 +21,7 @@
 
 namespace qv {
 
+class MessageEventLog;
 class OfflineQueue;
 class TimerScheduler;
 
@@ -82,6 +83,8 @@ class MessageLinks {
                                   std::uint16_t /*flags*/, std::uint32_t /*time*/) {}
     // The stored-message poll (GetMessagesEx and what follows).
     virtual void PollStoredMessages() {}
+    // The LogEvents setting: messages and invitations go to the event log.
+    virtual bool LogEvents() const { return false; }
 };
 
 class MessageCenter;
@@ -162,6 +165,8 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     void SetWindows(AlertWindows* windows) { windows_ = windows; }
     void SetOfflineQueue(OfflineQueue* queue) { queue_ = queue; }
     void SetTraySurface(TraySurface* tray) { tray_ = tray; }
+    // Where sent messages and invitations are recorded (null: nowhere).
+    void SetEventLog(MessageEventLog* log) { eventLog_ = log; }
 
     // SystemNotices
     void AddSystemNotice(const std::string& text, bool showNow, std::uint32_t time) override;
@@ -192,6 +197,10 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     void SendToRecipients(const std::string& ids, const std::string& nicknames,
                           const std::string& text, std::uint16_t flags);
     static std::string ReceiptText(const std::string& received);
+    // Sends an invitation (forum 11, website 12, web tour 16) and records it as an outgoing
+    // invitation with its name: the forum name, the address, or the web tour's text.
+    bool SendInvitation(const std::string& id, const std::string& nickname, std::int16_t number,
+                        std::int16_t parameter, const std::string& text);
 
     // Engine events.
     void OnUserMessage(const std::string& nickname, const std::string& id, std::int16_t number,
@@ -251,6 +260,7 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     void MarkSender(const std::string& senderId);
     std::int16_t Mode() const;
     std::uint32_t Now() const;
+    bool Logging() const;
     static Notice Snapshot(Notice n);
     static bool Announced(const Notice& alert, std::int16_t mode);
 
@@ -258,6 +268,7 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     AlertWindows* windows_ = nullptr;
     OfflineQueue* queue_ = nullptr;
     TraySurface* tray_ = nullptr;
+    MessageEventLog* eventLog_ = nullptr;
     TimerScheduler* scheduler_ = nullptr;
     std::uint32_t jobs_[3] = {};
 

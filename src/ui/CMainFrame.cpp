@@ -27,12 +27,15 @@
 #include "platform/Screen.h"
 #include "settings/Customization.h"
 #include "settings/IniFile.h"
+#include "settings/LoginKey.h"
 #include "settings/Options.h"
 #include "settings/RegistryKey.h"
 #include "stores/BlockStore.h"
 #include "stores/CBlockListWindow.h"
 #include "stores/CContactListWindow.h"
+#include "stores/CEventLogWindow.h"
 #include "stores/ContactListCommands.h"
+#include "stores/EventLog.h"
 #include "ui/CActiveCallPane.h"
 #include "ui/CQuorvaneView.h"
 #include "ui/CTipDialog.h"
@@ -227,6 +230,31 @@ CBlockListWindow* CMainFrame::ShowBlockList() {
     return blockListWindow_;
 }
 
+CEventLogWindow* CMainFrame::ShowEventLog(const std::string& userId) {
+    EventLog* log = app_.GetEventLog();
+    if (log == nullptr) {
+        return nullptr;
+    }
+    // The caption names the logged-in user; before anyone logged in the log is everyone's.
+    std::string nickname;
+    std::uint32_t id = 0;
+    if (RegistryKey* key = app_.LoginKey();
+        key != nullptr && key->GetDword(login_key::kQuorvaneId, id) && id != 0) {
+        key->GetString(login_key::kNickName, nickname);
+    }
+    if (!eventLogWindow_) {
+        eventLogWindow_ = new CEventLogWindow(*log, app_.UserSettings(), screen_, nickname, this);
+    }
+    eventLogWindow_->SetNickname(nickname);
+    if (!userId.empty()) {
+        eventLogWindow_->ShowUser(userId);
+    }
+    eventLogWindow_->show();
+    eventLogWindow_->raise();
+    eventLogWindow_->activateWindow();
+    return eventLogWindow_;
+}
+
 CTipDialog* CMainFrame::ShowTipOfTheDay(bool afterLogin) {
     if (!tips_) {
         return nullptr;
@@ -316,6 +344,9 @@ void CMainFrame::BuildCommands() {
         .On(kExpandCommand, [this] { SetExpanded(!expanded_); })
         .On(kTipOfTheDayCommand, [this] { ShowTipOfTheDay(false); })
         .On(
+            kEventLogCommand, [this] { ShowEventLog(); },
+            [this] { return app_.GetEventLog() != nullptr; })
+        .On(
             cmd::kSoundSetupWizard, [this] { RunWizard(setup_wizard::kSoundSetup); }, noCall)
         .On(
             cmd::kMicTestWizard, [this] { RunWizard(setup_wizard::kMicTest); }, noCall)
@@ -388,6 +419,7 @@ void CMainFrame::BuildMenus() {
     QAction* messages = view->addAction("System &Messages");
     connect(messages, &QAction::triggered, this, &CMainFrame::ShowNotices);
     AddCommand(view, cmd::kViewBlockList, "Block List");
+    AddCommand(view, kEventLogCommand, "Event &Log");
     QAction* groups = nullptr;
     QAction* online = nullptr;
     if (view_->ContactList() != nullptr) {

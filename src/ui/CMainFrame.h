@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "ui/CommandMap.h"
 #include "ui/MainFramePlacement.h"
@@ -21,6 +22,7 @@ namespace qv {
 
 class AlertQueue;
 class CBlockListWindow;
+class CEventLogWindow;
 class CQuorvaneApp;
 class CSystemNoticeWindow;
 class CQuorvaneView;
@@ -38,6 +40,7 @@ class CMainFrame : public QMainWindow {
     // Commands of our own (no menu of the classic program had them).
     static constexpr int kExpandCommand = 32960;
     static constexpr int kTipOfTheDayCommand = 32961;
+    static constexpr int kEventLogCommand = 32962;
 
     static constexpr const char* kWarningText =
         "Warning: Continuing will terminate all active conversations. Continue?";
@@ -62,6 +65,9 @@ class CMainFrame : public QMainWindow {
     void ShowNotices();
     // Opens the block list (View menu, "Block List"); null when the program has no block store.
     CBlockListWindow* ShowBlockList();
+    // Opens the event log (View menu, "Event Log"); with a user ID, only that user's records (the
+    // message windows' History). Null when the program has no event log.
+    CEventLogWindow* ShowEventLog(const std::string& userId = {});
     // Opens the Tip of the Day window; afterLogin: only when tips are wanted at start-up.
     CTipDialog* ShowTipOfTheDay(bool afterLogin);
 
@@ -122,6 +128,7 @@ class CMainFrame : public QMainWindow {
     QAction* tipAction_ = nullptr;
     QPointer<CSystemNoticeWindow> noticeWindow_;
     QPointer<CBlockListWindow> blockListWindow_;
+    QPointer<CEventLogWindow> eventLogWindow_;
     QPointer<CTipDialog> tipDialog_;
     std::unique_ptr<RegistryKey> tipKey_;
     std::unique_ptr<TipOfTheDay> tips_;

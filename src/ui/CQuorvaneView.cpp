@@ -23,6 +23,7 @@
 #include "stores/ContactStore.h"
 #include "ui/CActiveCallPane.h"
 #include "ui/CIncomingCallPane.h"
+#include "ui/CMainFrame.h"
 #include "ui/CPickupPane.h"
 #include "ui/CStatusLine.h"
 #include "ui/CallPaneParts.h"
@@ -312,6 +313,9 @@ void CQuorvaneView::SendMessageTo(const std::string& id, const std::string& nick
     }
     UserButtonActions actions;
     actions.call = [this](const std::string& userId, const std::string&) { PlaceCallTo(userId); };
+    actions.history = [this](const std::string& userId, const std::string&) {
+        ShowHistory(userId);
+    };
     auto* dialog = new CSendMessageDialog(*center, id, nickname, std::move(actions),
                                           app_.UserSettings(), this);
     dialog->setWindowFlag(Qt::Window);
@@ -343,6 +347,7 @@ void CQuorvaneView::UseMessageCenter(bool use) {
         parts.imLabel = custom->Get().imLabel;
     }
     parts.actions.call = [this](const std::string& id, const std::string&) { PlaceCallTo(id); };
+    parts.actions.history = [this](const std::string& id, const std::string&) { ShowHistory(id); };
     parts.reply = [this](const std::string& id, const std::string& nickname) {
         SendMessageTo(id, nickname);
     };
@@ -362,6 +367,12 @@ void CQuorvaneView::UseMessageCenter(bool use) {
                 }
             };
         }
+    }
+}
+
+void CQuorvaneView::ShowHistory(const std::string& id) {
+    if (auto* frame = qobject_cast<CMainFrame*>(window())) {
+        frame->ShowEventLog(id);
     }
 }
 

@@ -51,6 +51,8 @@ class CQuorvaneView : public QWidget {
 
     // Opens "Send Instant Message" to one user (contact list, call panes, replies).
     void SendMessageTo(const std::string& id, const std::string& nickname);
+    // The message windows' History: the event log with that user's records.
+    void ShowHistory(const std::string& id);
 
   private:
     void OnTimer();

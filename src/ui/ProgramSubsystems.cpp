@@ -1,14 +1,17 @@
 #include "ui/ProgramSubsystems.h"
 
+#include "app/AppShell.h"
 #include "app/CQuorvaneApp.h"
 #include "app/ProgramMessageLinks.h"
 #include "calls/CallManager.h"
 #include "directory/UserProfile.h"
 #include "engine/CSonaroManager.h"
+#include "platform/Screen.h"
 #include "settings/LoginKey.h"
 #include "settings/RegistryKey.h"
 #include "stores/BlockStore.h"
 #include "stores/ContactStore.h"
+#include "stores/EventLog.h"
 
 namespace qv {
 
@@ -48,6 +51,12 @@ std::uint32_t ProgramSubsystems::LoggedInId() const {
         key->GetDword(login_key::kQuorvaneId, id);
     }
     return id;
+}
+
+void ProgramSubsystems::OpenEventLog(const std::string& path) {
+    if (EventLog* log = app_.GetEventLog()) {
+        log->OpenOrRepair(path, app_.Shell().GetScreen());
+    }
 }
 
 void ProgramSubsystems::OpenBlockList(const std::string& path) {

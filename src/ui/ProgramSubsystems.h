@@ -25,6 +25,8 @@ class ProgramSubsystems final : public SessionSubsystems {
 
     // The stores of the user: pointed at the logged-in user's folder (saving what they held),
     // emptied when nobody is logged in, synchronised by the versions of the login reply.
+    // The event log of the user's folder; a file there that is no log is repaired.
+    void OpenEventLog(const std::string& path) override;
     void OpenBlockList(const std::string& path) override;
     void ReloadContactList() override;
     void ClearContactList() override;

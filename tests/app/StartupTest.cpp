@@ -23,6 +23,7 @@
 #include "stores/BlockListFile.h"
 #include "stores/BlockStore.h"
 #include "stores/ContactStore.h"
+#include "stores/EventLog.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/ProgramSubsystems.h"
@@ -116,15 +117,41 @@ TEST_F(StartupTest, CreatesAndDestroysTheObjectsInTheirOrder) {
         "+SingleInstance", "+Registry",        "+Customization",   "+MachineSettings",
         "+UserSettings",   "+ServerSettings",  "+SoundSettings",   "+LoginKey",
         "+TimerScheduler", "+Options",         "+DirectoryClient", "+MessageCenter",
-        "+BlockStore",     "+SonaroManager",   "+StatusLine",      "+CallManager",
-        "+ContactStore",   "+MainWindow",      "-MainWindow",      "-CallManager",
-        "-StatusLine",     "-SonaroManager",   "-BlockStore",      "-ContactStore",
-        "-MessageCenter",  "-DirectoryClient", "-Options",         "-TimerScheduler",
-        "-LoginKey",       "-ServerSettings",  "-SoundSettings",   "-MachineSettings",
-        "-UserSettings",   "-SingleInstance",  "-Customization",   "-Registry"};
+        "+EventLog",       "+BlockStore",      "+SonaroManager",   "+StatusLine",
+        "+CallManager",    "+ContactStore",    "+MainWindow",      "-MainWindow",
+        "-CallManager",    "-StatusLine",      "-SonaroManager",   "-BlockStore",
+        "-EventLog",       "-ContactStore",    "-MessageCenter",   "-DirectoryClient",
+        "-Options",        "-TimerScheduler",  "-LoginKey",        "-ServerSettings",
+        "-SoundSettings",  "-MachineSettings", "-UserSettings",    "-SingleInstance",
+        "-Customization",  "-Registry"};
     EXPECT_EQ(app->Lifecycle(), expected);
     EXPECT_EQ(app->Scheduler(), nullptr);
     EXPECT_EQ(shell.events.back(), "destroy");
+}
+
+TEST_F(StartupTest, ACorruptEventLogIsKeptAsBackupAndReplacedAfterTheMessage) {
+    root.Write("Quorvane.log", "garbage");
+    auto app = MakeApp();
+    ASSERT_TRUE(app->InitInstance());
+    ASSERT_EQ(shell.screen.boxes.size(), 1u);
+    EXPECT_EQ(shell.screen.boxes[0].text, EventLog::kCorruptText);
+    EXPECT_EQ(shell.screen.boxes[0].caption, "ERROR");
+    EXPECT_EQ(shell.screen.boxes[0].style, mb::kOk | mb::kIconExclamation);
+    EXPECT_EQ(root.Read("Quorvane_Log.bak"), "garbage");
+    EXPECT_EQ(root.Read("Quorvane.log"), EventLog::Header());
+    ASSERT_NE(app->GetEventLog(), nullptr);
+    EXPECT_TRUE(app->GetEventLog()->IsOpen());
+
+    // The user's own log is repaired the same way at login.
+    root.Write("7/Quorvane.log", "also garbage");
+    ProgramSubsystems subsystems(*app);
+    subsystems.OpenEventLog(app->ProgramFolder() + "7/Quorvane.log");
+    EXPECT_EQ(shell.screen.boxes.size(), 2u);
+    EXPECT_EQ(root.Read("7/Quorvane_Log.bak"), "also garbage");
+    EXPECT_EQ(root.Read("7/Quorvane.log"), EventLog::Header());
+    EXPECT_EQ(app->GetEventLog()->Path(), app->ProgramFolder() + "7/Quorvane.log");
+    EXPECT_TRUE(app->GetEventLog()->IsOpen());
+    app->ExitInstance();
 }
 
 TEST_F(StartupTest, TheStoresFollowTheLoggedInUserAndAreSavedWhenRepointedAndAtExit) {

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "messaging/MessageCenter.h"
+#include "stores/EventLog.h"
 #include "stores/MessageFiles.h"
 #include "support/TempFolder.h"
 
@@ -58,7 +59,9 @@ class FakeLinks final : public MessageLinks {
         waiting[id] = kind;
     }
     void PollStoredMessages() override { ++polls; }
+    bool LogEvents() const override { return logEvents; }
 
+    bool logEvents = true;
     int state = 4;
     std::int16_t mode = 0;
     std::map<std::string, std::uint32_t> contacts;
@@ -451,6 +454,61 @@ TEST(MessageCenterAlertTest, ReceiptTextQuotesTwentyCharacters) {
     }
     EXPECT_EQ(MessageCenter::ReceiptText(accents),
               "Your message: \"" + accents.substr(0, 40) + "...\" received.");
+}
+
+TEST(MessageCenterLogTest, SentMessagesAndInvitationsAreLoggedOnlyWithLogEventsOn) {
+    struct Case {
+        const char* what;
+        bool logEvents;
+        bool open;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"on",
+         true,
+         true,
+         {"2 1002 Bob hello", "2 1003 Cy stored", "32 1002 Bob /forum", "32 1002 Bob http://x",
+          "32 1002 Bob tour text", "64 1004 Di /mine", "64 1004 Di tour\there"}},
+        {"LogEvents off", false, true, {}},
+        {"log closed", true, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempFolder dir;
+        EventLog log;
+        if (c.open) {
+            ASSERT_TRUE(log.Open(dir.File("Quorvane.log")));
+        }
+        Rig rig;
+        rig.links.logEvents = c.logEvents;
+        rig.links.contacts["1003"] = 0;  // offline contact: a stored message
+        rig.center.SetEventLog(&log);
+        rig.center.Send("1002", "Bob", "hello", 0);
+        rig.center.Send("1003", "Cy", "stored", 0);
+        rig.center.Send("1002", "Bob", "receipt", message_flag::kAutomatic);
+        rig.links.state = 2;
+        rig.center.Send("1002", "Bob", "queued, not sent", 0);  // no queue: nothing happens
+        rig.links.state = 4;
+        rig.center.OnUserMessage("Bob", "1002", user_message::kForumInvitation, 0,
+                                 "/forum\tcome in\tHM");
+        rig.center.OnUserMessage("Bob", "1002", user_message::kWebsiteInvitation, 0,
+                                 "http://x\tlook");
+        rig.center.OnUserMessage("Bob", "1002", user_message::kWebTourInvitation, 1, "tour text");
+        rig.center.OnUserMessage("Bob", "1002", user_message::kInstantMessage, 0, "in");
+        EXPECT_TRUE(rig.center.SendInvitation("1004", "Di", user_message::kForumInvitation, 0,
+                                              "/mine\tjoin\t"));
+        EXPECT_TRUE(rig.center.SendInvitation("1004", "Di", user_message::kWebTourInvitation, 1,
+                                              "tour\there"));
+        std::vector<std::string> got;
+        if (c.open) {
+            for (const EventRecord& r : log.Query({})) {
+                got.push_back(std::to_string(r.type) + " " + r.id + " " + r.nickname + " " +
+                              r.text);
+                EXPECT_EQ(r.time, 1000u);
+            }
+        }
+        EXPECT_EQ(got, c.expected);
+    }
 }
 
 }  // namespace

@@ -78,6 +78,24 @@ TEST(SendMessageDialogTest, SendNeedsTextAndSendsToEveryRecipient) {
     QApplication::processEvents();
 }
 
+TEST(SendMessageDialogTest, HistoryOpensTheFirstRecipientsRecords) {
+    App();
+    Links links;
+    MessageCenter center;
+    center.SetLinks(&links);
+    UserButtonActions actions;
+    std::vector<std::string> asked;
+    actions.history = [&](const std::string& id, const std::string& nick) {
+        asked.push_back(id + " " + nick);
+    };
+    auto* dialog = new CSendMessageDialog(center, "1002\n1003", "Bob\nCid", actions, nullptr);
+    ASSERT_TRUE(dialog->UserButton("History")->isEnabled());
+    dialog->UserButton("History")->click();
+    EXPECT_EQ(asked, (std::vector<std::string>{"1002 Bob"}));
+    dialog->close();
+    QApplication::processEvents();
+}
+
 TEST(IncomingMessageWindowTest, ShowsSenderTimeAndOpensReplyUnlessReceipt) {
     App();
     Links links;

@@ -27,11 +27,15 @@
 #include "platform/Screen.h"
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
+#include "settings/LoginKey.h"
 #include "settings/Options.h"
+#include "settings/RegistryKey.h"
 #include "stores/CBlockListWindow.h"
 #include "stores/CContactListWindow.h"
+#include "stores/CEventLogWindow.h"
 #include "stores/ContactListCommands.h"
 #include "stores/ContactStore.h"
+#include "stores/EventLog.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
@@ -259,6 +263,35 @@ TEST_F(MainWindowTest, TheViewShowsTheContactListAndTheViewMenuTheBlockList) {
     EXPECT_EQ(app->UserSettings()->GetInt("ContactList", "ShowOnlineOnly", 0), 1);
     // Nothing selected: nobody to call.
     EXPECT_FALSE(shell.frame->Commands().IsEnabled(cmd::kCallContact));
+}
+
+TEST_F(MainWindowTest, TheViewMenuOpensTheEventLogAndHistoryFiltersIt) {
+    Start();
+    EventLog* log = app->GetEventLog();
+    ASSERT_NE(log, nullptr);
+    ASSERT_TRUE(log->IsOpen());
+    EXPECT_EQ(log->Path(), app->ProgramFolder() + "Quorvane.log");
+    log->LogIncomingMessage(100, "1002", "Bob", "Hi");
+    log->LogIncomingCall(200, "1003", "Cid");
+    QMenu* view = Menu("&View");
+    ASSERT_NE(view, nullptr);
+    QAction* item = shell.frame->ActionFor(CMainFrame::kEventLogCommand);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "Event &Log");
+    EXPECT_TRUE(view->actions().contains(item));
+    item->trigger();
+    auto* window = shell.frame->findChild<CEventLogWindow*>("EventLog");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Event Log  [All Users]");
+    EXPECT_EQ(window->Model()->rowCount(), 2);
+    // A logged-in user's nickname in the caption; History shows one user's records.
+    app->LoginKey()->SetDword(login_key::kQuorvaneId, 1001);
+    app->LoginKey()->SetString(login_key::kNickName, "Ann");
+    EXPECT_EQ(shell.frame->ShowEventLog("1002"), window);
+    EXPECT_EQ(window->windowTitle(), "Event Log  [Ann]");
+    EXPECT_EQ(window->Model()->rowCount(), 1);
+    window->close();
 }
 
 TEST_F(MainWindowTest, TheCallPanesShowTheCallManagersSlots) {

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QInputDevice>
+#include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 #include <QTreeWidget>
 #include <chrono>
 #include <functional>
@@ -22,6 +24,10 @@
 #include "engine/CSonaroManager.h"
 #include "platform/TickClock.h"
 #include "settings/Options.h"
+#include "stores/CEventLogWindow.h"
+#include "stores/EventLog.h"
+#include "support/RecordingScreen.h"
+#include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
 #include "ui/CIncomingCallPane.h"
 #include "ui/CPickupPane.h"
@@ -274,6 +280,56 @@ TEST_F(CallsTest, CallWaitingSwitchHangUpAndDoNotDisturb) {
             all, [] { return false; }, 300);
         EXPECT_EQ(a.Notices().size(), notices + 1);
     }
+}
+
+TEST_F(CallsTest, ACallAndAMessageAppearInTheEventLogWindow) {
+    test::VoiceRig rig;
+    ASSERT_TRUE(rig.Ready()) << "a server did not start";
+    CallProgram a(rig, rig.Register("Ann"));
+    CallProgram b(rig, rig.Register("Bob"));
+    ASSERT_TRUE(a.LogIn(rig));
+    ASSERT_TRUE(b.LogIn(rig));
+    const std::vector<CallProgram*> all = {&a, &b};
+    test::TempFolder folder;
+    EventLog annLog;
+    EventLog bobLog;
+    ASSERT_TRUE(annLog.Open(folder.File("ann/Quorvane.log")));
+    ASSERT_TRUE(bobLog.Open(folder.File("bob/Quorvane.log")));
+    a.calls.SetEventLog(&annLog);
+    b.calls.SetEventLog(&bobLog);
+    b.Manager().SetEventLog(&bobLog);
+
+    ASSERT_TRUE(a.calls.PlaceCall(b.Account().id, "Bob"));
+    ASSERT_TRUE(Drive(all, [&] { return b.incoming->Kind() == SecondSlotKind::kRinging; }));
+    a.calls.HangUp();
+    ASSERT_TRUE(a.Manager().SendUserMessage(b.Account().id, "", 8, 0, "Call me back\r\nlater"));
+    ASSERT_TRUE(Drive(all, [&] { return bobLog.Query({}).size() == 2; }))
+        << "Bob's log holds " << bobLog.Query({}).size();
+
+    test::RecordingScreen screen;
+    CEventLogWindow window(bobLog, nullptr, screen, "Bob");
+    window.show();
+    EventLogModel* rows = window.Model();
+    ASSERT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->index(0, EventLogModel::kEvent).data().toString(), "INCOMING CALL");
+    EXPECT_EQ(rows->index(0, EventLogModel::kParty).data().toString(), "Ann");
+    EXPECT_EQ(rows->index(1, EventLogModel::kEvent).data().toString(), "FROM");
+    EXPECT_EQ(rows->index(1, EventLogModel::kText).data().toString(), "Call me back");
+    window.Table()->setCurrentIndex(rows->index(1, 0));
+    EXPECT_EQ(window.DetailParty()->text().toStdString(), "Ann  (" + a.Account().id + ")");
+    const std::vector<EventRecord> annRecords = annLog.Query({});
+    ASSERT_EQ(annRecords.size(), 1u);
+    EXPECT_EQ(annRecords[0].type, event_type::kOutgoingCall);
+    EXPECT_EQ(annRecords[0].id, b.Account().id);
+
+    // With LogEvents off nothing more is written.
+    b.Settings().SetLogEvents(0);
+    ASSERT_TRUE(a.Manager().SendUserMessage(b.Account().id, "", 8, 0, "not logged"));
+    ASSERT_TRUE(a.Manager().SendUserMessage(b.Account().id, "", 8, 0, "not logged either"));
+    Drive(
+        all, [] { return false; }, 500);
+    EXPECT_EQ(bobLog.Query({}).size(), 2u);
+    window.close();
 }
 
 }  // namespace

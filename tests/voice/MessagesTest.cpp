@@ -21,6 +21,7 @@
 #include "messaging/MessageCenter.h"
 #include "platform/TickClock.h"
 #include "stores/ContactStore.h"
+#include "stores/EventLog.h"
 #include "stores/MessageFiles.h"
 #include "support/ClientRig.h"
 #include "support/TempFolder.h"
@@ -56,8 +57,13 @@ class MessagesProgram {
             }));
         center.SetTraySurface(&tray);
         center.Attach(folder, nullptr);
+        log.Open(folder + EventLog::kFileName);
+        center.SetEventLog(&log);
+        manager.SetEventLog(&log);
     }
     ~MessagesProgram() {
+        Manager().SetEventLog(nullptr);
+        center.SetEventLog(nullptr);
         center.Detach();
         center.SetTraySurface(nullptr);
         links_.reset();
@@ -129,6 +135,7 @@ class MessagesProgram {
     ContactStore contacts{&directory_.client, nullptr, screen, noNotices};
     MessageCenter center;
     RecordingTray tray;
+    EventLog log;
 
   private:
     test::VoiceRig& rig_;
@@ -179,6 +186,21 @@ TEST(MessagesTest, LiveMessageWaitsOpensAndItsReceiptReachesTheSender) {
     EXPECT_EQ(receipt.senderId, bob.id);
     EXPECT_EQ(receipt.flags, 4);
     EXPECT_EQ(receipt.text, "Your message: \"Lunch at noon? Tell ...\" received.");
+
+    // Each side's event log: Ann's sent message and Bob's receipt to her; Bob's received
+    // message. Bob's receipt is automatic: not in his log.
+    const auto lines = [](EventLog& log) {
+        std::vector<std::string> out;
+        for (const EventRecord& r : log.Query({})) {
+            out.push_back(std::to_string(r.type) + " " + r.nickname + " " + r.text);
+        }
+        return out;
+    };
+    EXPECT_EQ(lines(a.log),
+              (std::vector<std::string>{"2 Bob Lunch at noon? Tell me when you read this.",
+                                        "1 Bob " + receipt.text}));
+    EXPECT_EQ(lines(b.log),
+              (std::vector<std::string>{"1 Ann Lunch at noon? Tell me when you read this."}));
 }
 
 TEST(MessagesTest, AnAwayUserAnswersAutomatically) {
