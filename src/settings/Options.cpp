@@ -157,6 +157,17 @@ void Options::WriteUser(const char* section, const char* key, int& field, int v)
     user_.WriteInt(section, key, v);
 }
 
+void Options::StoreCurrentMixerLevels() {
+    int* levels[] = {&masterVolume_, &waveVolume_, &micVolume_, &micOnOff_};
+    for (std::size_t i = 0; i < std::size(kMixerKeys); ++i) {
+        const std::uint32_t level = mixer_.GetLevel(kMixerKeys[i].control);
+        // "No such control" stored would be taken for a level by a later card.
+        if (level != kMixerNotFound) {
+            WriteMachine(kOptions, kMixerKeys[i].key, *levels[i], static_cast<int>(level));
+        }
+    }
+}
+
 void Options::SetMasterVolume(int v) {
     WriteMachine(kOptions, "MasterVolume", masterVolume_, v);
 }

@@ -75,6 +75,9 @@ class Options {
     // Run key
     bool RunAtStartup() const { return runAtStartup_; }
 
+    // Writes the four levels the system has now into MasterVolume, WaveVolume, MicVolume and
+    // MicOnOff (a control the machine lacks keeps its key as it is).
+    void StoreCurrentMixerLevels();
     void SetMasterVolume(int v);
     void SetWaveVolume(int v);
     void SetMicVolume(int v);

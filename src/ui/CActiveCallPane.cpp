@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -46,6 +47,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, con
 CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
     : QFrame(parent),
       parts_(parts),
+      talkButton_(TalkMuteButton::Engine{parts.setTalk, parts.setPushToTalk}),
       lightLabel_(new QLabel(this)),
       status_(new QLabel("Active Call", this)),
       list_(new QTreeWidget(this)),
@@ -116,10 +118,19 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
             parts_.hangUp();
         }
     });
-    connect(talk_, &QPushButton::clicked, this, [this](bool checked) {
-        muted_ = checked;
-        if (parts_.setTalk) {
-            parts_.setTalk(muted_);
+    // Voice-activated the button toggles; push-to-talk it talks while it is held.
+    connect(talk_, &QPushButton::clicked, this, [this] {
+        talkButton_.Click();
+        DrawTalkButton();
+    });
+    connect(talk_, &QPushButton::pressed, this, [this] {
+        if (talkButton_.PushToTalkMode()) {
+            TalkStart();
+        }
+    });
+    connect(talk_, &QPushButton::released, this, [this] {
+        if (talkButton_.PushToTalkMode()) {
+            TalkStop();
         }
     });
     // Text Chat opens the text chat window, which comes with its own window.
@@ -174,14 +185,63 @@ void CActiveCallPane::ShowActive(CallRecord* record) {
     alone_.Reset();
     // A new conversation starts with the microphone as the mode leaves it; a forum tells its
     // speaking privileges after the join.
-    muted_ = false;
+    talkButton_.Release();
     canTalk_ = true;
-    talk_->setChecked(false);
     const ActivePaneButtons b =
         ActiveButtonsFor(Kind(), incoming_ ? incoming_->Kind() : SecondSlotKind::kEmpty);
     SetStatus(Q(b.statusWhenShown));
     UpdateButtons();
+    UpdateTalkButton();
     ShowTime();
+}
+
+bool CActiveCallPane::PushToTalkMode() const {
+    return forcedPushToTalk_ || (parts_.pushToTalk && parts_.pushToTalk());
+}
+
+void CActiveCallPane::UpdateTalkButton() {
+    talkButton_.Update(PushToTalkMode());
+    DrawTalkButton();
+}
+
+void CActiveCallPane::SetForcedPushToTalk(bool on) {
+    forcedPushToTalk_ = on;
+    UpdateTalkButton();
+}
+
+void CActiveCallPane::TalkStart() {
+    talkButton_.TalkStart(record_ != nullptr, talk_->isEnabled());
+    DrawTalkButton();
+}
+
+void CActiveCallPane::TalkStop() {
+    talkButton_.TalkStop(record_ != nullptr);
+    DrawTalkButton();
+}
+
+void CActiveCallPane::PostTalkStart() {
+    QMetaObject::invokeMethod(
+        this, [this] { TalkStart(); }, Qt::QueuedConnection);
+}
+
+void CActiveCallPane::PostTalkStop() {
+    QMetaObject::invokeMethod(
+        this, [this] { TalkStop(); }, Qt::QueuedConnection);
+}
+
+void CActiveCallPane::DrawTalkButton() {
+    const TalkMuteLook look = talkButton_.Look();
+    talk_->setText(Q(look.caption));
+    talk_->setToolTip(Q(look.tooltip));
+    QPalette palette = talk_->palette();
+    if (look.redCaption) {
+        const std::uint32_t c = look.captionColour;
+        palette.setColor(QPalette::ButtonText, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+    } else {
+        palette.setColor(QPalette::ButtonText, QPalette().color(QPalette::ButtonText));
+    }
+    talk_->setPalette(palette);
+    talk_->setChecked(look.pushed);
 }
 
 void CActiveCallPane::UpdateButtons() {
@@ -464,16 +524,6 @@ void CActiveCallPane::JoinedGroupThunk(const std::string& name, void* self) {
 
 void CActiveCallPane::ConnectionStateThunk(std::int32_t state, void* self) {
     static_cast<CActiveCallPane*>(self)->OnConnectionState(state);
-}
-
-void CActiveCallPane::TalkStop() {
-    if (record_ == nullptr || !parts_.pushToTalk || !parts_.pushToTalk()) {
-        return;
-    }
-    talk_->setDown(false);
-    if (parts_.setTalk) {
-        parts_.setTalk(true);
-    }
 }
 
 QMenu* CActiveCallPane::MakeParticipantMenu(QTreeWidgetItem* item) {

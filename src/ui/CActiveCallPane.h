@@ -12,6 +12,7 @@
 #include "calls/ActiveCallPane.h"
 #include "calls/CallPaneButtons.h"
 #include "calls/CallPaneTiming.h"
+#include "calls/TalkMuteButton.h"
 #include "ui/CallPaneParts.h"
 
 class QLabel;
@@ -46,9 +47,24 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void StopPickupBlink() override;
 
     const CallRecord* Shown() const { return record_; }
-    // Talk-stop: in push-to-talk mode the microphone closes (the program left the foreground,
-    // or the talk key was let go). Ignored with no call shown or without push-to-talk.
+
+    // Talk-start and talk-stop, as the keys post them: in push-to-talk mode the microphone opens
+    // and closes; ignored with no record shown, outside push-to-talk, and (start) while the
+    // button is disabled.
+    void TalkStart();
     void TalkStop();
+    // The same, run from the event loop (the keys' handlers must not reach the engine inside
+    // the key event).
+    void PostTalkStart();
+    void PostTalkStop();
+    // The mode may have changed: the engine hears it, the button's caption, tooltip, colour and
+    // pushed state follow, a talk in progress ends when push-to-talk went off.
+    void UpdateTalkButton();
+    // A forum switches the user to push-to-talk (and back) by its size.
+    void SetForcedPushToTalk(bool on);
+    bool ForcedPushToTalk() const { return forcedPushToTalk_; }
+    bool PushToTalkMode() const;
+    const TalkMuteButton& Talk() const { return talkButton_; }
     ActiveSlotKind Kind() const;
 
     // The engine's events, as the subscriptions hand them on.
@@ -87,6 +103,7 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void ShowTime();
     QTreeWidgetItem* ItemOf(const std::string& userId) const;
     void Decorate(QTreeWidgetItem* item, std::uint32_t flags);
+    void DrawTalkButton();
     static void UserListThunk(const std::string& text, void* self);
     static void UserTalkingThunk(const std::string& name, const std::string& second, bool start,
                                  void* self);
@@ -101,7 +118,8 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     CallRecord* record_ = nullptr;
     AloneWatch alone_;
     StatusLight light_ = StatusLight::kIdle;
-    bool muted_ = false;
+    TalkMuteButton talkButton_;
+    bool forcedPushToTalk_ = false;
     bool canTalk_ = true;
     std::uint32_t secondEntry_ = 0;
     QString statusText_;

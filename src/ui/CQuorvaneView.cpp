@@ -141,6 +141,9 @@ CQuorvaneView::~CQuorvaneView() {
         line->SetView(nullptr);
     }
     UseMessageCenter(false);
+    if (CSonaroManager* manager = app_.SonaroManager()) {
+        manager->SetPushToTalkSwitch(nullptr);
+    }
     UseCallManager(nullptr);
     session_.reset();
 }
@@ -189,9 +192,19 @@ void CQuorvaneView::MakeCallPanes() {
         }
     };
     p.pushToTalk = [this] {
-        return app_.GetOptions() != nullptr && app_.GetOptions()->PushToTalk() != 0;
+        const Options* options = app_.GetOptions();
+        return options != nullptr && options->PushToTalk() != 0;
+    };
+    p.setPushToTalk = [this](bool on) {
+        if (CSonaroManager* manager = app_.SonaroManager()) {
+            manager->SetPushToTalk(on);
+        }
     };
     activePane_ = new CActiveCallPane(p, this);
+    if (CSonaroManager* manager = app_.SonaroManager()) {
+        // A forum's forced push-to-talk counts for the joins as the setting does.
+        manager->SetPushToTalkSwitch([pane = activePane_] { return pane->ForcedPushToTalk(); });
+    }
     incomingPane_ = new CIncomingCallPane(p, this);
     activePane_->SetIncomingPane(incomingPane_);
     incomingPane_->SetPanes(activePane_, activePane_->Pickup());

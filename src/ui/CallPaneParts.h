@@ -32,8 +32,10 @@ struct CallPaneParts {
     std::function<void(std::int16_t reason, const std::string& text)> endSecond;
     // Voice-activated Talk/Mute: true closes the microphone.
     std::function<void(bool muted)> setTalk;
-    // Whether push-to-talk is in effect: talk-stop then closes the microphone.
+    // The PushToTalk setting; the mode is push-to-talk when it is on or a forum forced it.
     std::function<bool()> pushToTalk;
+    // The engine manager is told the mode whenever the Talk/Mute button is updated.
+    std::function<void(bool on)> setPushToTalk;
     // "Send Instant Message" to a participant or caller (null: the item is disabled).
     std::function<void(const std::string& id, const std::string& nickname)> sendMessage;
 };

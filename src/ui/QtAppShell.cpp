@@ -6,9 +6,13 @@
 
 #include "app/CQuorvaneApp.h"
 #include "login/Session.h"
+#include "platform/GlobalHotKey.h"
 #include "ui/CMainFrame.h"
 #include "ui/CQuorvaneView.h"
+#include "ui/CRemapKeyDialog.h"
+#include "ui/CVolumeControlDialog.h"
 #include "ui/FontConversion.h"
+#include "ui/QtProgramKeys.h"
 
 namespace qv {
 
@@ -43,6 +47,12 @@ bool QtAppShell::CreateMainWindow() {
         Qt::QueuedConnection);
     screen_.SetMainWindow(frame_.get());
     frame_->Place();
+    ProgramKeyParts keys;
+    keys.calls = [this] { return app_->GetCallManager(); };
+    keys.activePane = [this] { return frame_ ? frame_->View()->ActivePane() : nullptr; };
+    keys.options = app_->GetOptions();
+    keys.scheduler = app_->Scheduler();
+    keys_ = std::make_unique<QtProgramKeys>(std::move(keys), ChooseGlobalHotKey());
     return true;
 }
 
@@ -88,7 +98,23 @@ void QtAppShell::RunCommand(const CommandRecord& record) {
     }
 }
 
+void QtAppShell::OpenVolumeControl() {
+    if (app_ == nullptr) {
+        return;
+    }
+    CVolumeControlDialog dialog(app_->GetMixer(), app_->GetOptions(), frame_.get());
+    dialog.exec();
+}
+
+void QtAppShell::OpenRemapKeyDialog(std::uint32_t current,
+                                    std::function<void(std::uint32_t)> onNew) {
+    CRemapKeyDialog dialog(current, std::move(onNew), frame_.get());
+    dialog.exec();
+}
+
 void QtAppShell::DestroyMainWindow() {
+    // The keys go with the window they were installed for.
+    keys_.reset();
     screen_.SetMainWindow(nullptr);
     frame_.reset();
 }

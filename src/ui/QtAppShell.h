@@ -3,6 +3,8 @@
 // The windows layer's side of start-up and exit: fonts, the main frame and its view.
 
 #include <QFont>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/AppShell.h"
@@ -13,6 +15,7 @@ namespace qv {
 
 class CMainFrame;
 class CQuorvaneApp;
+class QtProgramKeys;
 
 class QtAppShell final : public AppShell {
   public:
@@ -35,6 +38,12 @@ class QtAppShell final : public AppShell {
     void DestroyMainWindow() override;
 
     CMainFrame* MainFrame() const { return frame_.get(); }
+    // The program's own keys and the global push-to-talk key, there while the main window is.
+    QtProgramKeys* Keys() const { return keys_.get(); }
+    // The Volume Control window, modal over the main window (the menu's command).
+    void OpenVolumeControl();
+    // The remap dialog for the options page: shows the stored combination, hands on each new one.
+    void OpenRemapKeyDialog(std::uint32_t current, std::function<void(std::uint32_t)> onNew);
     const QFont& ListFont() const { return listFont_; }
     const QFont& ChatFont() const { return chatFont_; }
 
@@ -43,6 +52,7 @@ class QtAppShell final : public AppShell {
     QtScreen screen_;
     CEngineNotice engineNotice_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<QtProgramKeys> keys_;
     QFont dialogFont_;
     QFont listFont_;
     QFont chatFont_;

@@ -604,6 +604,22 @@ TEST_F(OptionsTest, NoSuchControlStoredEarlierIsNotAppliedToANewCard) {
     EXPECT_THAT(mixer_.written, IsEmpty());
 }
 
+TEST_F(OptionsTest, StoringTheCurrentLevelsWritesWhatTheSystemHasNow) {
+    Options& o = Loaded();
+    mixer_.levels = {{MixerControl::MasterVolume, 65536},
+                     {MixerControl::WaveVolume, 1234},
+                     {MixerControl::MicOnOff, 0}};
+    mixer_.written.clear();
+    o.StoreCurrentMixerLevels();
+    EXPECT_EQ(machine_.GetString("Options", "MasterVolume"), "65536");
+    EXPECT_EQ(machine_.GetString("Options", "WaveVolume"), "1234");
+    EXPECT_EQ(machine_.GetString("Options", "MicOnOff"), "0");
+    // No microphone volume control: its key stays as it was (missing).
+    EXPECT_EQ(machine_.GetString("Options", "MicVolume", kMissing), kMissing);
+    EXPECT_EQ(o.WaveVolume(), 1234);
+    EXPECT_THAT(mixer_.written, IsEmpty());
+}
+
 TEST_F(OptionsTest, VolumeSettersDoNotTouchTheMixer) {
     Options& o = Loaded();
     mixer_.written.clear();

@@ -125,7 +125,8 @@ TEST_F(CallPanesTest, ControlsAndTheirTooltips) {
               "Participant's Status ( Talking, On Hold, Muted, etc. )");
     EXPECT_EQ(list->headerItem()->text(1), "Participant");
     EXPECT_EQ(list->headerItem()->toolTip(1), "Participant's Nickname");
-    EXPECT_EQ(active->TalkButton()->toolTip(), "Mute your microphone");
+    // The pane's first update gives the Talk/Mute button the tooltip of its voice-activated mode.
+    EXPECT_EQ(active->TalkButton()->toolTip(), "Mute your voice");
     EXPECT_EQ(active->TextChatButton()->text(), "Text Chat");
     EXPECT_EQ(active->TextChatButton()->toolTip(), "Open text chat window");
     EXPECT_EQ(incoming->findChild<QLabel*>("light")->toolTip(), "Status Indicator Light");
