@@ -12,6 +12,7 @@ class QWidget;
 
 namespace qv {
 
+class CCustomMessageDialog;
 class CNewUserWelcomeWindow;
 class CUpdateWindow;
 class DirectoryClient;
@@ -57,6 +58,9 @@ class QtSessionUi final : public SessionUi {
     void SetWaitCursor(bool on) override;
     void RefreshMainWindow() override;
 
+    // The options changed a custom message: an open dialog for that key shows it.
+    void UpdateOpenCustomMessage(const std::string& key, const std::string& message);
+
     // The frame shows the Status menu's text.
     std::function<void(const std::string&)> onStatusMenuText;
     // After login: the frame shows the tip of the day.
@@ -68,6 +72,8 @@ class QtSessionUi final : public SessionUi {
     Parts parts_;
     QPointer<CUpdateWindow> update_;
     QPointer<CNewUserWelcomeWindow> welcome_;
+    QPointer<CCustomMessageDialog> customMessage_;
+    std::string customMessageKey_;
 };
 
 }  // namespace qv

@@ -38,6 +38,7 @@
 #include "ui/CTipDialog.h"
 #include "ui/CTrayIcon.h"
 #include "ui/PlacementSaver.h"
+#include "ui/ProgramOptions.h"
 #include "ui/SetupWizard.h"
 #include "ui/StatusIcons.h"
 #include "ui/TipOfTheDay.h"
@@ -96,6 +97,7 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
         tips_ = std::make_unique<TipOfTheDay>(*tipKey_, app_.ProgramFolder() + "tips.txt");
     }
 
+    programOptions_ = std::make_unique<ProgramOptions>(app_, *this, screen_);
     BuildCommands();
     BuildMenus();
     MakeTray();
@@ -320,6 +322,7 @@ void CMainFrame::BuildCommands() {
         .On(
             cmd::kMicTestWizard, [this] { RunWizard(setup_wizard::kMicTest); }, noCall)
         .On(cmd::kInternetTestWizard, [this] { RunWizard(setup_wizard::kInternetTest); })
+        .On(ProgramOptions::kCommand, [this] { programOptions_->Open(); })
         .On(cmd::kHelpWhatsItDo, help(&V::whatsItDoUrl))
         .On(cmd::kHelpUpdates, help(&V::updatesUrl))
         .On(cmd::kHelpFaq, help(&V::faqUrl))
@@ -417,6 +420,8 @@ void CMainFrame::BuildMenus() {
     AddCommand(tools, cmd::kSoundSetupWizard, "&Sound Setup Wizard");
     AddCommand(tools, cmd::kMicTestWizard, "&Mic Test Wizard");
     AddCommand(tools, cmd::kInternetTestWizard, "&Internet Test Wizard");
+    tools->addSeparator();
+    AddCommand(tools, ProgramOptions::kCommand, "&Options...");
     connect(tools, &QMenu::aboutToShow, this, &CMainFrame::RefreshEnabledStates);
 
     helpMenu_ = menuBar()->addMenu("&Help");
