@@ -75,7 +75,11 @@ std::optional<CustomMessageAnswer> QtSessionUi::CustomMessageDialog(const std::s
     if (!accepted) {
         return std::nullopt;
     }
-    return CustomMessageAnswer{dialog.Message().toUtf8().toStdString(), dialog.DoNotShowAgain()};
+    CustomMessageAnswer answer{dialog.Message().toUtf8().toStdString(), dialog.DoNotShowAgain()};
+    if (onCustomMessageChosen) {
+        onCustomMessageChosen(caption, answer.message, answer.doNotShowAgain);
+    }
+    return answer;
 }
 
 void QtSessionUi::UpdateOpenCustomMessage(const std::string& key, const std::string& message) {

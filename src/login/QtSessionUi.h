@@ -61,6 +61,10 @@ class QtSessionUi final : public SessionUi {
     // The options changed a custom message: an open dialog for that key shows it.
     void UpdateOpenCustomMessage(const std::string& key, const std::string& message);
 
+    // The custom message dialog's OK chose a message (key as its caption) and whether to ask
+    // again: an open options page shows them.
+    std::function<void(const std::string& key, const std::string& message, bool doNotShow)>
+        onCustomMessageChosen;
     // The frame shows the Status menu's text.
     std::function<void(const std::string&)> onStatusMenuText;
     // After login: the frame shows the tip of the day.

@@ -542,6 +542,27 @@ void COptionsDialog::ChooseFont(bool list) {
     }
 }
 
+void COptionsDialog::ShowCustomMessage(const std::string& key, const std::string& message,
+                                       bool noPrompt) {
+    MessagesPageValues& m = sheet_.messages;
+    std::string* texts[3] = {&m.away, &m.dnd, &m.occupied};
+    bool* flags[3] = {&m.awayNoPrompt, &m.dndNoPrompt, &m.occupiedNoPrompt};
+    const char* keys[3] = {"Away Message", "DND Message", "Occupied Message"};
+    for (int i = 0; i < 3; ++i) {
+        if (key != keys[i]) {
+            continue;
+        }
+        *texts[i] = message;
+        *flags[i] = noPrompt;
+        if (messageFields_[i] != nullptr) {
+            showing_ = true;
+            messageFields_[i]->setText(Q(message));
+            noPrompt_[i]->setChecked(noPrompt);
+            showing_ = false;
+        }
+    }
+}
+
 void COptionsDialog::PushToTalkChanged(bool on) {
     showing_ = true;
     sheet_.general.pushToTalk = on;

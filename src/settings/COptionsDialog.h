@@ -77,6 +77,9 @@ class COptionsDialog : public QDialog {
     bool Apply();
     // The sheet's values to the controls.
     void ShowValues();
+    // The custom message dialog chose a message for that key ("Away Message", ...): the
+    // Messages page shows it.
+    void ShowCustomMessage(const std::string& key, const std::string& message, bool noPrompt);
     // The General page refreshes while visible (the push-to-talk key toggled the setting).
     void PushToTalkChanged(bool on);
 

@@ -119,6 +119,10 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
             }
         };
         ui->onTipOfTheDay = [this] { ShowTipOfTheDay(true); };
+        ui->onCustomMessageChosen = [this](const std::string& key, const std::string& message,
+                                           bool noPrompt) {
+            programOptions_->CustomMessageChosen(key, message, noPrompt);
+        };
     }
     if (SystemNoticeList* notices = app_.Notices()) {
         notices->SetListener([this](const SystemNoticeList::Notice&, bool showNow) {
@@ -155,6 +159,7 @@ CMainFrame::~CMainFrame() {
     }
     if (QtSessionUi* ui = view_->GetSessionUi()) {
         ui->onTipOfTheDay = nullptr;
+        ui->onCustomMessageChosen = nullptr;
     }
     delete tipDialog_.data();
 }

@@ -229,6 +229,13 @@ COptionsDialog* ProgramOptions::Open() {
     return dialog_;
 }
 
+void ProgramOptions::CustomMessageChosen(const std::string& key, const std::string& message,
+                                         bool noPrompt) {
+    if (dialog_) {
+        dialog_->ShowCustomMessage(key, message, noPrompt);
+    }
+}
+
 void ProgramOptions::PushToTalkChanged() {
     const Options* options = app_.GetOptions();
     if (dialog_ && dialog_->isVisible() && options != nullptr) {

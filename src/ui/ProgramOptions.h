@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <memory>
+#include <string>
 
 namespace qv {
 
@@ -30,6 +31,8 @@ class ProgramOptions {
     // settings it edits.
     COptionsDialog* Open();
     COptionsDialog* Dialog() const;
+    // The custom message dialog chose a message: an open dialog shows it.
+    void CustomMessageChosen(const std::string& key, const std::string& message, bool noPrompt);
     // The push-to-talk key toggled the setting: an open dialog shows it.
     void PushToTalkChanged();
 

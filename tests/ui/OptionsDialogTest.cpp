@@ -224,7 +224,11 @@ TEST_F(OptionsDialogTest, TheRemapDialogSetsTheGlobalKey) {
 TEST_F(OptionsDialogTest, FontsReachTheListsAndTheChatAtOnce) {
     Start();
     QTreeWidget* contacts = shell.frame->View()->ContactList()->Tree();
+    // From the start: the stored (here the built-in) list font.
+    EXPECT_EQ(contacts->font().pixelSize(), 11);
     QPlainTextEdit chat;  // a chat window open before the change
+    chat.ensurePolished();
+    EXPECT_EQ(chat.font().pixelSize(), 13);
     COptionsDialog* d = Open();
     QFont big("Sans Serif");
     big.setPointSize(18);
@@ -292,6 +296,20 @@ TEST_F(OptionsDialogTest, ACustomMessageTakesEffectAtOnceAndInTheOpenDialog) {
     EXPECT_EQ(shown, "Gone fishing");
     EXPECT_EQ(updated, "Back at five");
     EXPECT_EQ(app->GetOptions()->AwayMessage(), "Back at five");
+
+    // The other way: the dialog's OK shows its choice on the open Messages page.
+    WhenModal([](QWidget* w) {
+        auto* custom = qobject_cast<CCustomMessageDialog*>(w);
+        ASSERT_NE(custom, nullptr);
+        custom->MessageField()->setText("Out till Monday");
+        custom->DoNotShowBox()->setChecked(true);
+        custom->accept();
+    });
+    shell.frame->OnCommand(cmd::kStatusAway);
+    EXPECT_EQ(d->MessageField(0)->text(), "Out till Monday");
+    EXPECT_EQ(app->GetOptions()->AwayMessage(), "Out till Monday");
+    // Showing it is no change of the user's on the page.
+    EXPECT_FALSE(d->ApplyButton()->isEnabled());
 }
 
 TEST_F(OptionsDialogTest, StartUpWithALanWritesOneRunValueAndItsAutostartEntry) {
