@@ -98,4 +98,9 @@ void CVolumeControlDialog::accept() {
     QDialog::accept();
 }
 
+void OpenVolumeControl(Mixer& mixer, Options* options, QWidget* parent) {
+    CVolumeControlDialog dialog(mixer, options, parent);
+    dialog.exec();
+}
+
 }  // namespace qv

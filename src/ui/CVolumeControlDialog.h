@@ -47,4 +47,7 @@ class CVolumeControlDialog : public QDialog {
     QLabel* noMixer_;
 };
 
+// The menu's command: the window, modal over parent.
+void OpenVolumeControl(Mixer& mixer, Options* options, QWidget* parent);
+
 }  // namespace qv

@@ -109,8 +109,7 @@ void QtAppShell::OpenVolumeControl() {
     if (app_ == nullptr) {
         return;
     }
-    CVolumeControlDialog dialog(app_->GetMixer(), app_->GetOptions(), frame_.get());
-    dialog.exec();
+    qv::OpenVolumeControl(app_->GetMixer(), app_->GetOptions(), frame_.get());
 }
 
 void QtAppShell::OpenRemapKeyDialog(std::uint32_t current,

@@ -101,6 +101,11 @@ void QtProgramKeys::RefreshGlobalKey() {
     global_->Refresh(o != nullptr && o->PushToTalk() != 0,
                      o != nullptr && o->GlobalPushToTalk() != 0,
                      o != nullptr ? static_cast<std::uint32_t>(o->GlobalPushToTalkMap()) : 0);
+    // Registering waits for the server's answer; events read meanwhile sit in Xlib's queue,
+    // where the socket's notifier would not see them.
+    if (auto* x11 = dynamic_cast<X11GlobalHotKey*>(globalKey_.get())) {
+        x11->Pump();
+    }
 }
 
 std::string QtProgramKeys::GlobalKeyStatus() const {

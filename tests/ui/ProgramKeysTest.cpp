@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "EngineTestSupport.h"
 #include "XFocusWindow.h"
 #include "app/TimerScheduler.h"
 #include "calls/CallRecord.h"
@@ -395,27 +396,32 @@ int RunProgram(const std::vector<std::string>& args, const std::string& display)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// An X server of the test's own. It picks a free display itself and says which (-displayfd):
+// no race with other servers starting on the machine at the same moment. It does not reset when
+// its last client goes (a reset refuses the next connection for a moment).
 class Xvfb {
   public:
     Xvfb() {
-        for (int n = 180 + static_cast<int>(getpid() % 500); n < 1000; n += 7) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (std::filesystem::exists(socket) ||
-                std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
-                continue;
-            }
-            display = ":" + std::to_string(n);
-            pid_ = Spawn({"Xvfb", display, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, "");
-            // Bounded wait for the server to come up (not a timing assertion).
-            for (int i = 0; i < 200 && pid_ > 0; ++i) {
-                if (test::CanOpenDisplay(display)) {
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            }
-            Stop();
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
         }
-        display.clear();
+        pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "640x480x24",
+                      "-nolisten", "tcp", "-noreset"},
+                     "");
+        close(fds[1]);
+        // The number arrives once the server listens; a server that fails closes the pipe.
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        close(fds[0]);
+        if (number.empty() || !test::CanOpenDisplay(":" + number)) {
+            Stop();
+            return;
+        }
+        display = ":" + number;
     }
     ~Xvfb() { Stop(); }
     void Stop() {
@@ -453,12 +459,34 @@ TEST_F(ProgramKeysTest, GlobalKeyGrabbedOnX11ReachesTheEngineWhileAnotherWindowH
     auto other = test::XFocusWindow::Open(server.display);
     ASSERT_NE(other, nullptr);
 
+    // The engine manager over the simulation, logged in and in a conference, in push-to-talk
+    // mode: what the pane's talk-start and talk-stop make it tell the engine is recorded.
+    test::EngineHarness h;
+    h.options.SetPushToTalk(1);
+    h.LogIn();
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.JoinedConference(5, 1, 0); });
+    CallPaneParts engineParts = parts;
+    engineParts.manager = h.manager.get();
+    engineParts.pushToTalk = [&h] { return h.options.PushToTalk() != 0; };
+    engineParts.setTalk = [&h](bool muted) { h.manager->SetTalk(muted); };
+    engineParts.setPushToTalk = [&h](bool on) { h.manager->SetPushToTalk(on); };
+    CActiveCallPane enginePane(engineParts);
+    enginePane.ShowActive(call.get());
+    h.ClearCalls();
+    const auto talkLog = [&h] {
+        Lines out;
+        for (const std::string& c : h.Calls()) {
+            if (c.rfind("Talk(", 0) == 0) {
+                out.push_back(c == "Talk(1)" ? "Talk(true)" : "Talk(false)");
+            }
+        }
+        return out;
+    };
+
     auto key = MakeX11GlobalHotKey(server.display);
     ASSERT_NE(key, nullptr);
-    pane->ShowActive(call.get());
-    log.clear();
     GlobalPushToTalk global(
-        *key, scheduler, [this] { pane->PostTalkStart(); }, [this] { pane->PostTalkStop(); });
+        *key, scheduler, [&] { enginePane.PostTalkStart(); }, [&] { enginePane.PostTalkStop(); });
     global.Refresh(true, true, key_combo::kDefault);
     ASSERT_TRUE(global.Registered()) << global.StatusText();
     EXPECT_EQ(global.StatusText(),
@@ -466,34 +494,34 @@ TEST_F(ProgramKeysTest, GlobalKeyGrabbedOnX11ReachesTheEngineWhileAnotherWindowH
 
     // Held: talks while held, stops about a quarter second after the release.
     ASSERT_EQ(RunProgram({"xdotool", "keydown", "shift+backslash"}, server.display), 0);
-    PumpUntil(*key, [&] { return !TalkLog().empty(); });
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)"}));
+    PumpUntil(*key, [&] { return !talkLog().empty(); });
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"}));
     clock.Advance(3000);
     scheduler.Tick();
     clock.Advance(3000);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)"})) << "still held";
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"})) << "still held";
     ASSERT_EQ(RunProgram({"xdotool", "keyup", "backslash", "keyup", "shift"}, server.display), 0);
     int rounds = 0;
     PumpUntil(*key, [&] { return ++rounds > 8; });  // lets the release arrive
     clock.Advance(300);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)", "Talk(false)"}));
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)", "Talk(false)"}));
 
     // A tap talks for about a second.
-    log.clear();
+    h.ClearCalls();
     ASSERT_EQ(RunProgram({"xdotool", "key", "shift+backslash"}, server.display), 0);
-    PumpUntil(*key, [&] { return !TalkLog().empty(); });
+    PumpUntil(*key, [&] { return !talkLog().empty(); });
     clock.Advance(900);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)"}));
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"}));
     clock.Advance(200);
     scheduler.Tick();
     QApplication::processEvents();
-    EXPECT_EQ(TalkLog(), (Lines{"Talk(true)", "Talk(false)"}));
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)", "Talk(false)"}));
 
     // The focused window did not get the grabbed key; once let go, the key reaches it again.
     EXPECT_EQ(other->KeyEventsOf("backslash"), 0);
@@ -501,6 +529,26 @@ TEST_F(ProgramKeysTest, GlobalKeyGrabbedOnX11ReachesTheEngineWhileAnotherWindowH
     EXPECT_FALSE(global.Registered());
     ASSERT_EQ(RunProgram({"xdotool", "key", "shift+backslash"}, server.display), 0);
     EXPECT_GT(other->KeyEventsOf("backslash"), 0);
+
+    // The program's own wiring: the settings say global push-to-talk, the grab's connection is
+    // watched from the event loop.
+    h.options.SetGlobalPushToTalk(1);
+    h.options.SetGlobalPushToTalkMap(static_cast<int>(key_combo::kCtrl | 121));  // CTRL + F10
+    ProgramKeyParts k;
+    k.activePane = [&] { return &enginePane; };
+    k.options = &h.options;
+    k.scheduler = &scheduler;
+    QtProgramKeys keys(std::move(k), MakeX11GlobalHotKey(server.display));
+    EXPECT_EQ(keys.GlobalKeyStatus(),
+              "X11 key grab: CTRL +  F10 works while other programs have the focus.");
+    h.ClearCalls();
+    ASSERT_EQ(RunProgram({"xdotool", "key", "ctrl+F10"}, server.display), 0);
+    for (int i = 0; i < 400 && talkLog().empty(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        usleep(5000);
+    }
+    EXPECT_EQ(talkLog(), (Lines{"Talk(true)"}));
+    EXPECT_EQ(other->KeyEventsOf("F10"), 0);
 }
 
 TEST_F(ProgramKeysTest, AKeyAnotherProgramHoldsIsReported) {

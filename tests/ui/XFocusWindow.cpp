@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include <map>
+
 namespace qv::test {
 
 namespace {
@@ -22,18 +24,17 @@ class Impl final : public XFocusWindow {
         while (XPending(d_) > 0) {
             XEvent e;
             XNextEvent(d_, &e);
-            if ((e.type == KeyPress || e.type == KeyRelease) &&
-                XLookupKeysym(&e.xkey, 0) == XStringToKeysym(name)) {
-                ++seen_;
+            if (e.type == KeyPress || e.type == KeyRelease) {
+                ++seen_[XLookupKeysym(&e.xkey, 0)];
             }
         }
-        return seen_;
+        return seen_[XStringToKeysym(name)];
     }
 
   private:
     Display* d_;
     Window w_ = 0;
-    int seen_ = 0;
+    std::map<KeySym, int> seen_;
 };
 
 }  // namespace

@@ -14,7 +14,7 @@ class XFocusWindow {
     // Null when the display cannot be opened.
     static std::unique_ptr<XFocusWindow> Open(const std::string& display);
     virtual ~XFocusWindow() = default;
-    // How many key events of the key symbol's key this window received so far.
+    // How many key events (presses and releases) of that key this window received so far.
     virtual int KeyEventsOf(const char* keysymName) = 0;
 };
 
