@@ -1,6 +1,7 @@
 #include "login/QtSessionUi.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QWidget>
 
 #include "directory/CNewAccountDialog.h"
@@ -67,10 +68,24 @@ bool QtSessionUi::LoginDialog() {
 std::optional<CustomMessageAnswer> QtSessionUi::CustomMessageDialog(const std::string& caption,
                                                                     const std::string& message) {
     CCustomMessageDialog dialog(Q(caption), Q(message), parts_.frame);
-    if (dialog.exec() != QDialog::Accepted) {
+    customMessage_ = &dialog;
+    customMessageKey_ = caption;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    customMessage_ = nullptr;
+    if (!accepted) {
         return std::nullopt;
     }
-    return CustomMessageAnswer{dialog.Message().toUtf8().toStdString(), dialog.DoNotShowAgain()};
+    CustomMessageAnswer answer{dialog.Message().toUtf8().toStdString(), dialog.DoNotShowAgain()};
+    if (onCustomMessageChosen) {
+        onCustomMessageChosen(caption, answer.message, answer.doNotShowAgain);
+    }
+    return answer;
+}
+
+void QtSessionUi::UpdateOpenCustomMessage(const std::string& key, const std::string& message) {
+    if (customMessage_ && customMessageKey_ == key) {
+        customMessage_->MessageField()->setText(Q(message));
+    }
 }
 
 std::optional<std::size_t> QtSessionUi::SelectVoiceServer(const std::vector<VoiceServerEntry>& list,

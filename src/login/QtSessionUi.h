@@ -12,6 +12,7 @@ class QWidget;
 
 namespace qv {
 
+class CCustomMessageDialog;
 class CNewUserWelcomeWindow;
 class CUpdateWindow;
 class DirectoryClient;
@@ -57,6 +58,13 @@ class QtSessionUi final : public SessionUi {
     void SetWaitCursor(bool on) override;
     void RefreshMainWindow() override;
 
+    // The options changed a custom message: an open dialog for that key shows it.
+    void UpdateOpenCustomMessage(const std::string& key, const std::string& message);
+
+    // The custom message dialog's OK chose a message (key as its caption) and whether to ask
+    // again: an open options page shows them.
+    std::function<void(const std::string& key, const std::string& message, bool doNotShow)>
+        onCustomMessageChosen;
     // The frame shows the Status menu's text.
     std::function<void(const std::string&)> onStatusMenuText;
     // After login: the frame shows the tip of the day.
@@ -68,6 +76,8 @@ class QtSessionUi final : public SessionUi {
     Parts parts_;
     QPointer<CUpdateWindow> update_;
     QPointer<CNewUserWelcomeWindow> welcome_;
+    QPointer<CCustomMessageDialog> customMessage_;
+    std::string customMessageKey_;
 };
 
 }  // namespace qv

@@ -87,6 +87,12 @@ bool RunKey::WriteEntry(std::string_view name, std::string_view command) const {
     if (!mirror_.programCommand.empty() && StartsWithNoCase(exec, self)) {
         exec = mirror_.programCommand + exec.substr(self.size());
     }
+    // No internet detector ships here: the program itself starts hidden instead, and its
+    // reconnect poll waits for the dial-up link as the detector would have.
+    const std::string detector = mirror_.programFolder + "internetdetector.exe";
+    if (!mirror_.programCommand.empty() && StartsWithNoCase(exec, detector)) {
+        exec = mirror_.programCommand + " -minimized";
+    }
     std::string entry = "[Desktop Entry]\nType=Application\nName=" + OneLine(name) +
                         "\nExec=" + OneLine(exec) +
                         "\nX-GNOME-Autostart-enabled=true\nNoDisplay=true\n";

@@ -331,7 +331,8 @@ QTreeWidgetItem* CContactListWindow::MakeGroupItem(const ContactGroup& group) {
     item->setData(0, kNameRole, QByteArray::fromStdString(group.name));
     item->setIcon(0, icons_->GroupIcon());
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    QFont font = item->font(0);
+    // The list font of the tree, bold: a refill after a font change picks the new one up.
+    QFont font = tree_->font();
     font.setBold(true);
     item->setFont(0, font);
     groupItems_[group.name] = item.get();

@@ -41,6 +41,7 @@
 #include "ui/CTipDialog.h"
 #include "ui/CTrayIcon.h"
 #include "ui/PlacementSaver.h"
+#include "ui/ProgramOptions.h"
 #include "ui/SetupWizard.h"
 #include "ui/StatusIcons.h"
 #include "ui/TipOfTheDay.h"
@@ -99,6 +100,7 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
         tips_ = std::make_unique<TipOfTheDay>(*tipKey_, app_.ProgramFolder() + "tips.txt");
     }
 
+    programOptions_ = std::make_unique<ProgramOptions>(app_, *this, screen_);
     BuildCommands();
     BuildMenus();
     MakeTray();
@@ -120,6 +122,10 @@ CMainFrame::CMainFrame(CQuorvaneApp& app, Screen& screen)
             }
         };
         ui->onTipOfTheDay = [this] { ShowTipOfTheDay(true); };
+        ui->onCustomMessageChosen = [this](const std::string& key, const std::string& message,
+                                           bool noPrompt) {
+            programOptions_->CustomMessageChosen(key, message, noPrompt);
+        };
     }
     if (SystemNoticeList* notices = app_.Notices()) {
         notices->SetListener([this](const SystemNoticeList::Notice&, bool showNow) {
@@ -156,6 +162,7 @@ CMainFrame::~CMainFrame() {
     }
     if (QtSessionUi* ui = view_->GetSessionUi()) {
         ui->onTipOfTheDay = nullptr;
+        ui->onCustomMessageChosen = nullptr;
     }
     delete tipDialog_.data();
 }
@@ -351,6 +358,7 @@ void CMainFrame::BuildCommands() {
         .On(
             cmd::kMicTestWizard, [this] { RunWizard(setup_wizard::kMicTest); }, noCall)
         .On(cmd::kInternetTestWizard, [this] { RunWizard(setup_wizard::kInternetTest); })
+        .On(ProgramOptions::kCommand, [this] { programOptions_->Open(); })
         .On(cmd::kHelpWhatsItDo, help(&V::whatsItDoUrl))
         .On(cmd::kHelpUpdates, help(&V::updatesUrl))
         .On(cmd::kHelpFaq, help(&V::faqUrl))
@@ -449,6 +457,8 @@ void CMainFrame::BuildMenus() {
     AddCommand(tools, cmd::kSoundSetupWizard, "&Sound Setup Wizard");
     AddCommand(tools, cmd::kMicTestWizard, "&Mic Test Wizard");
     AddCommand(tools, cmd::kInternetTestWizard, "&Internet Test Wizard");
+    tools->addSeparator();
+    AddCommand(tools, ProgramOptions::kCommand, "&Options...");
     connect(tools, &QMenu::aboutToShow, this, &CMainFrame::RefreshEnabledStates);
 
     helpMenu_ = menuBar()->addMenu("&Help");

@@ -29,6 +29,7 @@ class CQuorvaneView;
 class CTipDialog;
 class CTrayIcon;
 class PlacementSaver;
+class ProgramOptions;
 class RegistryKey;
 class Screen;
 class TipOfTheDay;
@@ -70,6 +71,9 @@ class CMainFrame : public QMainWindow {
     CEventLogWindow* ShowEventLog(const std::string& userId = {});
     // Opens the Tip of the Day window; afterLogin: only when tips are wanted at start-up.
     CTipDialog* ShowTipOfTheDay(bool afterLogin);
+
+    // The options dialog's opener (Tools menu).
+    ProgramOptions* OptionsOpener() const { return programOptions_.get(); }
 
     // The notification-area icon (there even when the desktop has none to show it in).
     CTrayIcon* Tray() const { return tray_.get(); }
@@ -134,6 +138,7 @@ class CMainFrame : public QMainWindow {
     std::unique_ptr<TipOfTheDay> tips_;
     std::unique_ptr<PlacementSaver> saver_;
     std::unique_ptr<CTrayIcon> tray_;
+    std::unique_ptr<ProgramOptions> programOptions_;
     AlertQueue* alerts_ = nullptr;
     StoredPlacement usedStored_;
     StoredPlacement firstStored_;

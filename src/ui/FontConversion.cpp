@@ -25,4 +25,31 @@ QFont ToQFont(const LogFont& font) {
     return q;
 }
 
+LogFont ToLogFont(const QFont& font, LogFont base) {
+    if (font.pixelSize() > 0) {
+        base.height = -font.pixelSize();
+    } else if (font.pointSizeF() > 0) {
+        // Character height in pixels at the 96 dots per inch the stored fonts assume.
+        base.height = -static_cast<std::int32_t>(font.pointSizeF() * 96.0 / 72.0 + 0.5);
+    }
+    base.width = 0;
+    base.weight = std::clamp(static_cast<int>(font.weight()), 100, 900);
+    base.italic = font.italic() ? 1 : 0;
+    base.underline = font.underline() ? 1 : 0;
+    base.strikeOut = font.strikeOut() ? 1 : 0;
+    std::string face = font.family().toUtf8().toStdString();
+    if (face.size() >= LogFont::kFaceSize) {
+        face.resize(LogFont::kFaceSize - 1);
+        // Never half a character.
+        while (!face.empty() && (static_cast<unsigned char>(face.back()) & 0xC0) == 0x80) {
+            face.pop_back();
+        }
+        if (!face.empty() && (static_cast<unsigned char>(face.back()) & 0xC0) == 0xC0) {
+            face.pop_back();
+        }
+    }
+    base.faceName = face;
+    return base;
+}
+
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include "ui/CRemapKeyDialog.h"
 #include "ui/CVolumeControlDialog.h"
 #include "ui/FontConversion.h"
+#include "ui/ProgramOptions.h"
 #include "ui/QtProgramKeys.h"
 
 namespace qv {
@@ -33,6 +34,7 @@ void QtAppShell::SetFonts(const LogFont& dialog, const LogFont& list, const LogF
     dialogFont_ = ToQFont(dialog);
     listFont_ = ToQFont(list);
     chatFont_ = ToQFont(chat);
+    ProgramOptions::ApplyFonts(list, chat);
 }
 
 bool QtAppShell::CreateMainWindow() {
@@ -52,6 +54,11 @@ bool QtAppShell::CreateMainWindow() {
     keys.activePane = [this] { return frame_ ? frame_->View()->ActivePane() : nullptr; };
     keys.options = app_->GetOptions();
     keys.scheduler = app_->Scheduler();
+    keys.pushToTalkChanged = [this] {
+        if (frame_ && frame_->OptionsOpener() != nullptr) {
+            frame_->OptionsOpener()->PushToTalkChanged();
+        }
+    };
     keys_ = std::make_unique<QtProgramKeys>(std::move(keys), ChooseGlobalHotKey());
     return true;
 }

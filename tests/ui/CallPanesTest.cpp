@@ -223,11 +223,16 @@ TEST_F(CallPanesTest, TalkStopClosesTheMicrophoneOnlyInPushToTalkWithACall) {
     auto a = Call("1002", "bob", true, clock.Now());
     active->ShowActive(a.get());
     Take();
-    // Voice-activated: the microphone stays as the user left it.
+    // Voice-activated: the microphone stays as the user left it. The pane hears of a new mode
+    // when its Talk/Mute button is updated.
     pushToTalk = false;
+    active->UpdateTalkButton();
+    Take();
     active->TalkStop();
     EXPECT_EQ(Take(), Lines{});
     pushToTalk = true;
+    active->UpdateTalkButton();
+    Take();
     active->TalkStop();
     EXPECT_EQ(Take(), Lines{"mute"});
 }
