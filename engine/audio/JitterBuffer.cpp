@@ -318,7 +318,7 @@ void JitterBuffer::AdaptInSilence(std::int64_t nowNs, JitterOutput& out) {
     const std::int64_t frame = SamplesToNs(slot->samples);
     const std::int64_t measured = MeasuredDelayNs(nowNs);
     const std::int64_t waited = nowNs - (slot->arrivalNs - slot->relativeDelayNs);
-    if (waited + frame / 2 <= measured) {
+    if (waited + frame / 2 < measured) {
         // Grow: a concealed frame of the background first; the packet waits its turn.
         appliedDelayNs_ += frame;
         lastAdaptNs_ = nowNs;
@@ -329,9 +329,9 @@ void JitterBuffer::AdaptInSilence(std::int64_t nowNs, JitterOutput& out) {
         out.level = 127;
         return;
     }
-    // Shrink: this quiet frame is left out when the one after it has waited at least the
-    // delay the jitter asks for (its p95 and a frame) on top of a whole frame.
-    if (waited >= measured + frame && Find(nextSequence_ + 1) != nullptr) {
+    // Shrink: this quiet frame is left out when it has waited more than half a frame beyond the
+    // delay the jitter asks for (its p95 and a frame), so the wait stays within half a frame of it.
+    if (waited > measured + frame / 2 && Find(nextSequence_ + 1) != nullptr) {
         slot->used = false;
         haveDecoded_ = true;
         lastDecodedSequence_ = slot->sequence;
