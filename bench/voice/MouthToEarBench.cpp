@@ -2,7 +2,8 @@
 // service), on loopback, each on the file device. Tone bursts go into Ann's microphone file;
 // each burst's time is read from its onset in her file to its onset in Bob's playback file, on
 // the monotonic clock both devices run by. 10 ms frames. Prints one line for the plain loopback
-// and one through a relay that adds 30 ms of jitter and loses 5% of the datagrams.
+// and one through a relay that adds 30 ms of jitter and loses 5% of the datagrams, then (unless
+// the gate is already off) the plain loopback again with no gate.
 //
 //   qv_mouth_to_ear_bench [bursts [squelch]]
 //   qv_mouth_to_ear_bench --play SPEECH.wav HEARD.wav   (a listening check: SPEECH.wav, 48 kHz
@@ -209,5 +210,9 @@ int main(int argc, char** argv) {
     bool ok = Run("mouth-to-ear", bursts, nullptr, squelch);
     const qv::test::Impairment bad{0, 30, 5.0, 11};
     ok = Run("mouth-to-ear (30 ms jitter, 5% loss)", bursts, &bad, squelch) && ok;
+    // No gate, as push-to-talk sends: one talkspurt for the whole run.
+    if (squelch != 0) {
+        ok = Run("mouth-to-ear (squelch 0)", bursts, nullptr, 0) && ok;
+    }
     return ok ? 0 : 1;
 }

@@ -305,16 +305,20 @@ JitterOutput JitterBuffer::Pull(std::int64_t nowNs) {
 }
 
 // A talkspurt that never ends (an open microphone, push-to-talk held) would keep its first
-// delay for good. Its silent frames (level 127) are where a frame can be added or left out
-// without touching speech: one step at a time, a fifth of a second apart.
+// delay for good. Its quiet frames (no speech, or speech quieter than kQuietLevel) are where a
+// frame can be added or left out without touching what is said: one step at a time, a fifth of a
+// second apart. Shrinking goes by how long the frame has really waited beyond its quiet-network
+// arrival, not by the bookkeeping of earlier steps: a backlog from a stall or a slow start is
+// worked off too.
 void JitterBuffer::AdaptInSilence(std::int64_t nowNs, JitterOutput& out) {
     Slot* slot = Find(nextSequence_);
-    if (slot == nullptr || slot->level != 127 || nowNs - lastAdaptNs_ < kAdaptSpacingNs) {
+    if (slot == nullptr || slot->level < kQuietLevel || nowNs - lastAdaptNs_ < kAdaptSpacingNs) {
         return;
     }
     const std::int64_t frame = SamplesToNs(slot->samples);
     const std::int64_t measured = MeasuredDelayNs(nowNs);
-    if (measured >= appliedDelayNs_ + frame) {
+    const std::int64_t waited = nowNs - (slot->arrivalNs - slot->relativeDelayNs);
+    if (waited + frame / 2 < measured) {
         // Grow: a concealed frame of the background first; the packet waits its turn.
         appliedDelayNs_ += frame;
         lastAdaptNs_ = nowNs;
@@ -325,15 +329,15 @@ void JitterBuffer::AdaptInSilence(std::int64_t nowNs, JitterOutput& out) {
         out.level = 127;
         return;
     }
-    if (measured + frame / 2 <= appliedDelayNs_ && Find(nextSequence_ + 1) != nullptr) {
-        // Shrink: this silent frame is left out (the delay left is still the jitter's p95 and
-        // half a frame, nearly all a pull's phase can take).
+    // Shrink: this quiet frame is left out when it has waited more than half a frame beyond the
+    // delay the jitter asks for (its p95 and a frame), so the wait stays within half a frame of it.
+    if (waited > measured + frame / 2 && Find(nextSequence_ + 1) != nullptr) {
         slot->used = false;
         haveDecoded_ = true;
         lastDecodedSequence_ = slot->sequence;
         lastDecodedTimestamp_ = slot->timestamp;
         ++nextSequence_;
-        appliedDelayNs_ -= frame;
+        appliedDelayNs_ = std::max(measured, appliedDelayNs_ - frame);
         lastAdaptNs_ = nowNs;
         ++stats_.skipped;
         CountDue(false);

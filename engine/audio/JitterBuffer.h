@@ -6,7 +6,8 @@
 //
 // The delay is the 95th percentile of the recent arrival jitter plus one frame, between one frame
 // and 200 ms, two frames while nothing is known. It changes when a talkspurt starts, or by one
-// frame added or left out where the speaker is silent, so speech is never stretched or squeezed. A
+// frame added or left out where the speaker is silent or quiet, by how long the frames really
+// wait, so speech is never stretched or squeezed and a backlog does not last. A
 // missing packet is rebuilt from the next one's FEC data when that is already here, else concealed
 // (up to five frames, then silence); a packet whose turn has passed is late and dropped. Pure: time
 // comes in with each call.
@@ -108,6 +109,9 @@ class JitterBuffer {
     static constexpr std::int64_t kTransitWindowNs = 5'000'000'000;
     static constexpr std::int64_t kAdaptSpacingNs = 200'000'000;
     static constexpr std::int64_t kPullPeriodNs = 10'000'000;
+    // Frames at least this quiet (the level byte, -dBFS; 127 is no speech) may be left out or
+    // doubled by the adaptation: the gap between words, not the words.
+    static constexpr std::uint8_t kQuietLevel = 50;
 
     Slot* Find(std::uint64_t sequence);
     Slot* Lowest();

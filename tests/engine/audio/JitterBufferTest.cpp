@@ -364,6 +364,40 @@ TEST(JitterBuffer, AnEndlessTalkspurtAdaptsInItsSilentFrames) {
     }
 }
 
+// An open microphone on a calm network whose receiver stalled for 150 ms (a busy machine, a slow
+// start): the backlog is worked off in frames without speech or with quiet speech, down to one
+// or two frames of delay; loud speech is never squeezed.
+TEST(JitterBuffer, AnEndlessTalkspurtWorksOffABacklogInQuietFrames) {
+    struct Case {
+        std::uint8_t level;
+        bool shrinks;
+    };
+    for (const Case c : {Case{127, true}, Case{70, true}, Case{20, false}}) {
+        SCOPED_TRACE(static_cast<int>(c.level));
+        Feed feed;
+        std::int64_t waitedMs = 0;
+        for (std::uint64_t seq = 0; seq < 400; ++seq) {
+            const std::int64_t ideal = static_cast<std::int64_t>(seq) * 10;
+            feed.Arrive(seq, ideal, seq == 0, 0, c.level);
+            if (seq < 20 || seq >= 35) {
+                const JitterOutput out = feed.Pull(ideal + 5);
+                if (out.kind == Kind::kPacket) {
+                    waitedMs = ideal + 5 - static_cast<std::int64_t>(out.sequence) * 10;
+                }
+            }
+        }
+        if (c.shrinks) {
+            EXPECT_LE(waitedMs, 20) << "one or two frames";
+            EXPECT_GT(feed.buffer.Stats().skipped, 0u);
+        } else {
+            EXPECT_GE(waitedMs, 150);
+            EXPECT_EQ(feed.buffer.Stats().skipped, 0u);
+        }
+        EXPECT_EQ(feed.buffer.Stats().lost, 0u);
+        EXPECT_EQ(feed.buffer.Stats().late, 0u);
+    }
+}
+
 TEST(JitterBuffer, ALongSilenceForgetsOldJitter) {
     Feed feed;
     for (std::uint64_t s = 0; s < 100; ++s) {
