@@ -19,9 +19,8 @@ namespace qv::voice {
 // Version 2 registers with a voice ticket and adds WatchListPart and BlockListPart; version 3
 // adds conferences (calls) and their rosters; version 4 carries voice (media offers, streams and
 // the TCP fallback of the sealed datagrams); version 5 adds forums (joining, the forum list,
-// moderation and controlled microphones). kProtocolVersion stays below kForumVersion until both
-// the server and the engine handle every forum type: a peer never negotiates what it cannot use.
-inline constexpr std::uint16_t kProtocolVersion = 4;
+// moderation and controlled microphones).
+inline constexpr std::uint16_t kProtocolVersion = 5;
 inline constexpr std::uint16_t kMinProtocolVersion = 1;
 inline constexpr std::uint16_t kListPartsVersion = 2;
 inline constexpr std::uint16_t kConferenceVersion = 3;

@@ -134,6 +134,31 @@ std::int32_t ConversationRegistry::ForumOf(SessionId session) const {
     return found == forumOf_.end() ? 0 : found->second;
 }
 
+std::string ConversationRegistry::ForumListText() const {
+    std::string text;
+    for (const auto& [path, id] : forumPaths_) {
+        const Forum& forum = forums_.at(id);
+        if ((forum.flags & kHidden) != 0) {
+            continue;
+        }
+        text += path;
+        text += '\t';
+        text += std::to_string(forum.members.size());
+        text += '\t';
+        if (!forum.password.empty()) {
+            text += 'P';
+        }
+        if ((forum.flags & kModerated) != 0) {
+            text += 'M';
+        }
+        if ((forum.flags & kControlledMicrophones) != 0) {
+            text += 'T';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
 void ConversationRegistry::ToForum(const Forum& forum, const std::string& frame, SessionId except,
                                    Deliveries& out) const {
     for (const ForumMember& member : forum.members) {

@@ -97,6 +97,9 @@ class ConversationRegistry {
     // The conversation id of the session's forum, or 0.
     std::int32_t ForumOf(SessionId session) const;
     std::size_t ForumCount() const { return forums_.size(); }
+    // The forum list: "path\tcount\tletters\n" for every forum but the hidden ones, letters P
+    // (password), M (moderated), T (controlled microphones).
+    std::string ForumListText() const;
 
     // The session is gone: it leaves its conferences and its ringing invitations are declined.
     // Call before the presence registry forgets it.
