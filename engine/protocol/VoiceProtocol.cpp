@@ -326,6 +326,42 @@ std::string EncodeMediaFrameDown(const MediaFrame& m) {
     return EncodeMediaFrame(MessageType::kMediaFrameDown, m);
 }
 
+std::string Encode(const JoinGroup& m) {
+    return Writer(MessageType::kJoinGroup)
+        .U32(m.request)
+        .Text(m.path)
+        .Text(m.password)
+        .I32(m.flags)
+        .Done();
+}
+std::string Encode(const GroupListRequest&) {
+    return Writer(MessageType::kGroupListRequest).Done();
+}
+std::string EncodeBanMember(const MemberOperation& m) {
+    return Writer(MessageType::kBanMember).Text(m.ids).I16(m.op).Done();
+}
+std::string EncodeSetMemberMicrophone(const MemberOperation& m) {
+    return Writer(MessageType::kSetMemberMicrophone).Text(m.ids).I16(m.op).Done();
+}
+std::string Encode(const SetMemberRole& m) {
+    return Writer(MessageType::kSetMemberRole).Text(m.ids).I16(m.owner).I16(m.op).Done();
+}
+std::string Encode(const DisbandGroup&) {
+    return Writer(MessageType::kDisbandGroup).Done();
+}
+std::string Encode(const RenameGroup& m) {
+    return Writer(MessageType::kRenameGroup).Text(m.path).Done();
+}
+std::string Encode(const JoinedGroup& m) {
+    return Writer(MessageType::kJoinedGroup).Text(m.path).Done();
+}
+std::string Encode(const GroupList& m) {
+    return Writer(MessageType::kGroupList).U8(m.last).Text(m.piece).Done();
+}
+std::string Encode(const CanTalk& m) {
+    return Writer(MessageType::kCanTalk).U8(m.on).Done();
+}
+
 bool Decode(std::string_view f, Hello& m) {
     return Reader(f).U16(m.protocol).U32(m.controlBuild).Done();
 }
@@ -491,6 +527,41 @@ bool Decode(std::string_view f, MediaFrame& m) {
     return Reader(f).Bytes(m.datagram, kMaxMediaDatagram).Done() && !m.datagram.empty();
 }
 
+bool Decode(std::string_view f, JoinGroup& m) {
+    return Reader(f)
+        .U32(m.request)
+        .Text(m.path, kMaxForumPath)
+        .Text(m.password, kMaxForumPassword)
+        .I32(m.flags)
+        .Done();
+}
+bool Decode(std::string_view f, GroupListRequest&) {
+    return f.empty();
+}
+bool Decode(std::string_view f, MemberOperation& m) {
+    return Reader(f).Text(m.ids, kMaxIdList).I16(m.op).Done() && (m.op == 1 || m.op == 2);
+}
+bool Decode(std::string_view f, SetMemberRole& m) {
+    return Reader(f).Text(m.ids, kMaxIdList).I16(m.owner).I16(m.op).Done() &&
+           (m.owner == 0 || m.owner == 1) && (m.op == 1 || m.op == 2);
+}
+bool Decode(std::string_view f, DisbandGroup&) {
+    return f.empty();
+}
+bool Decode(std::string_view f, RenameGroup& m) {
+    return Reader(f).Text(m.path, kMaxForumPath).Done();
+}
+bool Decode(std::string_view f, JoinedGroup& m) {
+    return Reader(f).Text(m.path, kMaxForumPath).Done();
+}
+bool Decode(std::string_view f, GroupList& m) {
+    return Reader(f).U8(m.last).Text(m.piece, kMaxGroupListPiece).Done() && IsFlag(m.last) &&
+           (m.piece.empty() || m.piece.back() == '\n');
+}
+bool Decode(std::string_view f, CanTalk& m) {
+    return Reader(f).U8(m.on).Done() && IsFlag(m.on);
+}
+
 std::uint16_t TypeVersion(MessageType type) {
     switch (type) {
         case MessageType::kHello:
@@ -533,6 +604,17 @@ std::uint16_t TypeVersion(MessageType type) {
         case MessageType::kMediaFrameUp:
         case MessageType::kMediaFrameDown:
             return 4;
+        case MessageType::kJoinGroup:
+        case MessageType::kGroupListRequest:
+        case MessageType::kBanMember:
+        case MessageType::kSetMemberMicrophone:
+        case MessageType::kSetMemberRole:
+        case MessageType::kDisbandGroup:
+        case MessageType::kRenameGroup:
+        case MessageType::kJoinedGroup:
+        case MessageType::kGroupList:
+        case MessageType::kCanTalk:
+            return kForumVersion;
     }
     return 0;
 }

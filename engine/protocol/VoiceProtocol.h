@@ -1,6 +1,6 @@
 #pragma once
 
-// The voice server's wire protocol, versions 1 to 4 (docs/voice-protocol.md): length-prefixed
+// The voice server's wire protocol, versions 1 to 5 (docs/voice-protocol.md): length-prefixed
 // frames, each a 16-bit message type and its fields, every number big-endian and every text a
 // 16-bit length and its bytes. Both the networked engine and the voice server speak it through
 // these types; a frame that does not decode exactly is a protocol error and ends the connection.
@@ -18,12 +18,14 @@ namespace qv::voice {
 // sides' versions; neither side then sends a type the negotiated version does not have.
 // Version 2 registers with a voice ticket and adds WatchListPart and BlockListPart; version 3
 // adds conferences (calls) and their rosters; version 4 carries voice (media offers, streams and
-// the TCP fallback of the sealed datagrams).
-inline constexpr std::uint16_t kProtocolVersion = 4;
+// the TCP fallback of the sealed datagrams); version 5 adds forums (joining, the forum list,
+// moderation and controlled microphones).
+inline constexpr std::uint16_t kProtocolVersion = 5;
 inline constexpr std::uint16_t kMinProtocolVersion = 1;
 inline constexpr std::uint16_t kListPartsVersion = 2;
 inline constexpr std::uint16_t kConferenceVersion = 3;
 inline constexpr std::uint16_t kMediaVersion = 4;
+inline constexpr std::uint16_t kForumVersion = 5;
 // The oldest version an engine of this build can register in (RegisterTicket).
 inline constexpr std::uint16_t kRegisterTicketVersion = 2;
 
@@ -55,6 +57,12 @@ inline constexpr std::size_t kMaxCancelList = kMaxIdList;
 inline constexpr std::size_t kMediaKeySize = 32;
 inline constexpr std::size_t kMediaTokenSize = 16;
 inline constexpr std::size_t kMaxMediaDatagram = 1200;
+// Version 5: a forum path (any bytes but NUL; the server refuses TAB, CR and LF with a message
+// that names the path, so they are no protocol error), a forum password, and one piece of the
+// forum list (pieces of whole lines, so a piece and its frame stay under kMaxFrameBody).
+inline constexpr std::size_t kMaxForumPath = 255;
+inline constexpr std::size_t kMaxForumPassword = 64;
+inline constexpr std::size_t kMaxGroupListPiece = 60000;
 
 enum class MessageType : std::uint16_t {
     // engine -> server
@@ -66,17 +74,24 @@ enum class MessageType : std::uint16_t {
     kSendUserMessage = 0x0006,
     kPing = 0x0007,
     kBye = 0x0008,
-    kRegisterTicket = 0x0009,     // version 2
-    kWatchListPart = 0x000A,      // version 2
-    kBlockListPart = 0x000B,      // version 2
-    kInviteUser = 0x0201,         // version 3
-    kAcceptConference = 0x0202,   // version 3
-    kDeclineConference = 0x0203,  // version 3
-    kLeaveConference = 0x0204,    // version 3
-    kHoldConference = 0x0205,     // version 3
-    kCancelInvitations = 0x0206,  // version 3
-    kMediaMode = 0x0501,          // version 4
-    kMediaFrameUp = 0x0601,       // version 4
+    kRegisterTicket = 0x0009,       // version 2
+    kWatchListPart = 0x000A,        // version 2
+    kBlockListPart = 0x000B,        // version 2
+    kInviteUser = 0x0201,           // version 3
+    kAcceptConference = 0x0202,     // version 3
+    kDeclineConference = 0x0203,    // version 3
+    kLeaveConference = 0x0204,      // version 3
+    kHoldConference = 0x0205,       // version 3
+    kCancelInvitations = 0x0206,    // version 3
+    kJoinGroup = 0x0301,            // version 5
+    kGroupListRequest = 0x0302,     // version 5
+    kBanMember = 0x0303,            // version 5
+    kSetMemberMicrophone = 0x0304,  // version 5
+    kSetMemberRole = 0x0305,        // version 5
+    kDisbandGroup = 0x0306,         // version 5
+    kRenameGroup = 0x0307,          // version 5
+    kMediaMode = 0x0501,            // version 4
+    kMediaFrameUp = 0x0601,         // version 4
     // server -> engine
     kWelcome = 0x0101,
     kClose = 0x0102,
@@ -89,6 +104,9 @@ enum class MessageType : std::uint16_t {
     kInvitation = 0x0282,          // version 3
     kAcceptedConference = 0x0283,  // version 3
     kInvitationCancel = 0x0284,    // version 3
+    kJoinedGroup = 0x0381,         // version 5
+    kGroupList = 0x0382,           // version 5
+    kCanTalk = 0x0383,             // version 5
     kMemberJoined = 0x0401,        // version 3
     kMemberChanged = 0x0402,       // version 3
     kMemberLeft = 0x0403,          // version 3
@@ -321,6 +339,59 @@ struct MediaFrame {
     std::string datagram;
 };
 
+// Version 5: forums.
+
+// Joins the forum at that path, creating it unless flags has 2 (join only). Flags: 1 hidden (not
+// in the forum list), 2 join only, 4 moderated, 8 controlled microphones; the other bits are
+// ignored. An empty path leaves the sender's forum. request is for logs and tests only.
+struct JoinGroup {
+    std::uint32_t request = 0;
+    std::string path;
+    std::string password;
+    std::int32_t flags = 0;
+};
+
+// Asks for the forum list now and its changes from then on (every ModeFlags write sends one).
+struct GroupListRequest {};
+
+// BanMember (op 1 ban, 2 lift the ban) and SetMemberMicrophone (op 1 hand a microphone, 2 take
+// it): ids are decimal, each ended by a line feed.
+struct MemberOperation {
+    std::string ids;
+    std::int16_t op = 0;
+};
+
+// owner 1 = the owner role, 0 = moderator; op 1 grants it, 2 takes it away.
+struct SetMemberRole {
+    std::string ids;
+    std::int16_t owner = 0;
+    std::int16_t op = 0;
+};
+
+struct DisbandGroup {};
+
+struct RenameGroup {
+    std::string path;
+};
+
+// The sender's forum: the path exactly as it asked for it, or empty when it is in none.
+struct JoinedGroup {
+    std::string path;
+};
+
+// One piece of the forum list text ("path\tcount\tletters\n" lines, whole lines only); last 1
+// ends a list, and only then does the engine replace what it holds.
+struct GroupList {
+    std::uint8_t last = 0;
+    std::string piece;
+};
+
+// Whether the session may speak in its forum (controlled microphones); sent on joining one and
+// on every change.
+struct CanTalk {
+    std::uint8_t on = 0;
+};
+
 // One whole frame (header included) for a message.
 std::string Encode(const Hello& m);
 std::string Encode(const Register& m);
@@ -358,6 +429,16 @@ std::string Encode(const MediaStream& m);
 std::string Encode(const MediaMode& m);
 std::string EncodeMediaFrameUp(const MediaFrame& m);
 std::string EncodeMediaFrameDown(const MediaFrame& m);
+std::string Encode(const JoinGroup& m);
+std::string Encode(const GroupListRequest& m);
+std::string EncodeBanMember(const MemberOperation& m);
+std::string EncodeSetMemberMicrophone(const MemberOperation& m);
+std::string Encode(const SetMemberRole& m);
+std::string Encode(const DisbandGroup& m);
+std::string Encode(const RenameGroup& m);
+std::string Encode(const JoinedGroup& m);
+std::string Encode(const GroupList& m);
+std::string Encode(const CanTalk& m);
 
 // The fields of a frame's body (after the type); false when they do not decode exactly.
 bool Decode(std::string_view fields, Hello& m);
@@ -389,6 +470,15 @@ bool Decode(std::string_view fields, MediaOffer& m);
 bool Decode(std::string_view fields, MediaStream& m);
 bool Decode(std::string_view fields, MediaMode& m);
 bool Decode(std::string_view fields, MediaFrame& m);
+bool Decode(std::string_view fields, JoinGroup& m);
+bool Decode(std::string_view fields, GroupListRequest& m);
+bool Decode(std::string_view fields, MemberOperation& m);
+bool Decode(std::string_view fields, SetMemberRole& m);
+bool Decode(std::string_view fields, DisbandGroup& m);
+bool Decode(std::string_view fields, RenameGroup& m);
+bool Decode(std::string_view fields, JoinedGroup& m);
+bool Decode(std::string_view fields, GroupList& m);
+bool Decode(std::string_view fields, CanTalk& m);
 
 // A frame taken off the stream.
 struct Frame {

@@ -98,7 +98,7 @@ std::int32_t ConversationRegistry::NextId() {
     // Conferences are few next to the id space, so this ends at once.
     for (;;) {
         lastId_ = lastId_ == std::numeric_limits<std::int32_t>::max() ? 1 : lastId_ + 1;
-        if (conferences_.count(lastId_) == 0) {
+        if (conferences_.count(lastId_) == 0 && forums_.count(lastId_) == 0) {
             return lastId_;
         }
     }
@@ -475,6 +475,7 @@ void ConversationRegistry::Remove(SessionId session, Deliveries& out) {
     if (participant == participants_.end()) {
         return;
     }
+    LeaveForum(ForumOf(session), session, false, voice::LeaveCause::kEnded, out);
     const std::vector<std::int32_t> conferences = participant->second.conferences;
     for (const std::int32_t id : conferences) {
         Conference* conference = Find(id);
@@ -524,6 +525,15 @@ std::optional<ConversationRegistry::Clock::time_point> ConversationRegistry::Nex
 }
 
 std::optional<MediaRouting::Group> ConversationRegistry::MediaGroup(std::int32_t conference) const {
+    const auto forum = forums_.find(conference);
+    if (forum != forums_.end()) {
+        MediaRouting::Group group;
+        for (const ForumMember& member : forum->second.members) {
+            group.active.push_back(member.session);
+            group.members.push_back(member.session);
+        }
+        return group;
+    }
     const auto found = conferences_.find(conference);
     if (found == conferences_.end()) {
         return std::nullopt;
@@ -545,7 +555,11 @@ std::vector<std::int32_t> ConversationRegistry::ConferencesOf(SessionId session)
     if (found == participants_.end()) {
         return {};
     }
-    return found->second.conferences;
+    std::vector<std::int32_t> all = found->second.conferences;
+    if (const std::int32_t forum = ForumOf(session); forum != 0) {
+        all.push_back(forum);
+    }
+    return all;
 }
 
 }  // namespace qv::voicesvc

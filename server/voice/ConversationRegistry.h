@@ -1,6 +1,8 @@
 #pragma once
 
-// Conferences (calls): who is in which, in what state, and which invitations ring until when.
+// Conferences (calls) and forums: who is in which, in what state, and which invitations ring
+// until when; a forum's roles, bans and microphones, enforced here rather than trusted to the
+// client's menu.
 // No sockets and no clock: every call takes the time and says what must be sent to which
 // session, as the presence registry does; the server sends it and calls Expire when
 // NextDeadline comes.
@@ -40,6 +42,32 @@ class ConversationRegistry {
         // A callee that blocks the caller is never asked: the server declines for it when its
         // client would have given up.
         std::chrono::milliseconds blockedInvitationLifetime{60000};
+        // Members of one forum: every member costs each sender a forwarded stream.
+        std::size_t forumSize = 1000;
+        // Forums at once, permanent ones included: each is a path, its sets and its roster.
+        std::size_t forums = 10000;
+        // Banned ids, owners and moderators one forum keeps (by id, so that they outlive the
+        // member's visits): what a forum's owner can make the server hold.
+        std::size_t forumBans = 1000;
+        std::size_t forumRoles = 256;
+    };
+
+    // Join flags.
+    static constexpr std::int32_t kHidden = 1;
+    static constexpr std::int32_t kJoinOnly = 2;
+    static constexpr std::int32_t kModerated = 4;
+    static constexpr std::int32_t kControlledMicrophones = 8;
+
+    // What the server's configuration makes: the categories users may create visible forums
+    // in, and the forums that always exist (nobody owns them; they stay when empty).
+    struct PermanentForum {
+        std::string path;
+        std::int32_t flags = 0;
+        std::string password;
+    };
+    struct ForumPlan {
+        std::set<std::string> categories;
+        std::vector<PermanentForum> forums;
     };
 
     // Users come from the presence registry: ids, nicknames, sessions by id, block lists.
@@ -56,6 +84,23 @@ class ConversationRegistry {
     void Leave(SessionId session, const voice::ConferenceRequest& request, Deliveries& out);
     void CancelInvitations(SessionId session, const voice::CancelInvitations& request,
                            Deliveries& out);
+    // Forums. A refused join is ServerMessage 1 "<reason> - <path as asked>"; a refused member
+    // operation is ServerMessage 6 with its reason.
+    void SetForumPlan(const ForumPlan& plan);
+    void JoinGroup(SessionId session, const voice::JoinGroup& request, Deliveries& out);
+    void BanMember(SessionId session, const voice::MemberOperation& request, Deliveries& out);
+    void SetMemberMicrophone(SessionId session, const voice::MemberOperation& request,
+                             Deliveries& out);
+    void SetMemberRole(SessionId session, const voice::SetMemberRole& request, Deliveries& out);
+    void DisbandGroup(SessionId session, Deliveries& out);
+    void RenameGroup(SessionId session, const voice::RenameGroup& request, Deliveries& out);
+    // The conversation id of the session's forum, or 0.
+    std::int32_t ForumOf(SessionId session) const;
+    std::size_t ForumCount() const { return forums_.size(); }
+    // The forum list: "path\tcount\tletters\n" for every forum but the hidden ones, letters P
+    // (password), M (moderated), T (controlled microphones).
+    std::string ForumListText() const;
+
     // The session is gone: it leaves its conferences and its ringing invitations are declined.
     // Call before the presence registry forgets it.
     void Remove(SessionId session, Deliveries& out);
@@ -104,6 +149,47 @@ class ConversationRegistry {
 
     using Deadline = std::tuple<Clock::time_point, std::int32_t, SessionId>;
 
+    struct ForumMember {
+        SessionId session = 0;
+        std::string userId;
+        std::string nickname;
+        bool microphone = false;
+    };
+
+    struct Forum {
+        std::int32_t id = 0;
+        std::string path;
+        std::string password;
+        std::int32_t flags = 0;
+        bool permanent = false;
+        std::set<std::string> owners;
+        std::set<std::string> moderators;
+        std::set<std::string> bans;
+        // In the order the users came.
+        std::vector<ForumMember> members;
+    };
+
+    Forum* ForumById(std::int32_t id);
+    Forum* ForumAt(const std::string& path);
+    static ForumMember* ForumMemberOf(Forum& forum, SessionId session);
+    static ForumMember* ForumMemberById(Forum& forum, const std::string& userId);
+    std::string ForumLetters(const Forum& forum, const ForumMember& member) const;
+    static bool CanSpeak(const Forum& forum, const ForumMember& member);
+    // Why a path cannot name a new forum of those flags (empty: it can).
+    std::string PathFault(const std::string& path, std::int32_t flags) const;
+    Forum& MakeForum(const std::string& path, std::int32_t flags, const std::string& password,
+                     bool permanent);
+    void EnterForum(Forum& forum, SessionId session, const std::string& asked, Deliveries& out);
+    // Takes the member out; the forum ends with its last member unless permanent. told: the
+    // member gets JoinedGroup("").
+    void LeaveForum(std::int32_t forum, SessionId session, bool told, voice::LeaveCause cause,
+                    Deliveries& out);
+    void ForumRowChanged(const Forum& forum, const ForumMember& member, Deliveries& out) const;
+    void ToForum(const Forum& forum, const std::string& frame, SessionId except,
+                 Deliveries& out) const;
+    // The caller's forum and whether it moderates (or owns) it; null when in none.
+    Forum* CallerForum(SessionId session, bool& moderator, bool& owner);
+
     Conference* Find(std::int32_t conference);
     static Member* MemberOf(Conference& conference, SessionId session);
     // The conference the session is active in, or null.
@@ -140,6 +226,10 @@ class ConversationRegistry {
     std::map<std::int32_t, Conference> conferences_;
     std::unordered_map<SessionId, Participant> participants_;
     std::set<Deadline> deadlines_;
+    std::set<std::string> categories_;
+    std::map<std::int32_t, Forum> forums_;
+    std::map<std::string, std::int32_t> forumPaths_;
+    std::unordered_map<SessionId, std::int32_t> forumOf_;
     std::int32_t lastId_ = 0;
 };
 

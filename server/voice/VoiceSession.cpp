@@ -313,6 +313,14 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
         case MessageType::kMediaMode:
         case MessageType::kMediaFrameUp:
             return HandleMedia(frame);
+        case MessageType::kJoinGroup:
+        case MessageType::kGroupListRequest:
+        case MessageType::kBanMember:
+        case MessageType::kSetMemberMicrophone:
+        case MessageType::kSetMemberRole:
+        case MessageType::kDisbandGroup:
+        case MessageType::kRenameGroup:
+            return HandleForum(frame);
         case MessageType::kSendUserMessage: {
             voice::SendUserMessage message;
             if (!voice::Decode(frame.fields, message)) {
@@ -430,6 +438,84 @@ bool VoiceSession::HandleConference(const voice::Frame& frame) {
     host_.ConversationsChanged();
     Deliver(std::move(out));
     // After the rosters, so an engine meets a member before it learns the member's stream.
+    host_.RoutesChanged(id_);
+    return state_ != State::kEnded;
+}
+
+bool VoiceSession::HandleForum(const voice::Frame& frame) {
+    using voice::MessageType;
+    ConversationRegistry& conversations = host_.Conversations();
+    Deliveries out;
+    bool malformed = false;
+    switch (frame.type) {
+        case MessageType::kJoinGroup: {
+            voice::JoinGroup request;
+            malformed = !voice::Decode(frame.fields, request);
+            if (!malformed) {
+                conversations.JoinGroup(id_, request, out);
+            }
+            break;
+        }
+        case MessageType::kGroupListRequest: {
+            voice::GroupListRequest request;
+            malformed = !voice::Decode(frame.fields, request);
+            if (!malformed) {
+                const std::vector<std::string> pieces =
+                    voice::SplitList(conversations.ForumListText(), voice::kMaxGroupListPiece);
+                for (std::size_t i = 0; i < pieces.size(); ++i) {
+                    Send(voice::Encode(voice::GroupList{
+                        static_cast<std::uint8_t>(i + 1 == pieces.size() ? 1 : 0), pieces[i]}));
+                }
+                // Writing the whole list costs about a line per forum.
+                budget_.Charge(conversations.ForumCount(), Clock::now());
+            }
+            break;
+        }
+        case MessageType::kBanMember:
+        case MessageType::kSetMemberMicrophone: {
+            voice::MemberOperation request;
+            malformed = !voice::Decode(frame.fields, request);
+            if (!malformed) {
+                if (frame.type == MessageType::kBanMember) {
+                    conversations.BanMember(id_, request, out);
+                } else {
+                    conversations.SetMemberMicrophone(id_, request, out);
+                }
+                budget_.Charge(LineCount(request.ids), Clock::now());
+            }
+            break;
+        }
+        case MessageType::kSetMemberRole: {
+            voice::SetMemberRole request;
+            malformed = !voice::Decode(frame.fields, request);
+            if (!malformed) {
+                conversations.SetMemberRole(id_, request, out);
+                budget_.Charge(LineCount(request.ids), Clock::now());
+            }
+            break;
+        }
+        case MessageType::kDisbandGroup: {
+            voice::DisbandGroup request;
+            malformed = !voice::Decode(frame.fields, request);
+            if (!malformed) {
+                conversations.DisbandGroup(id_, out);
+            }
+            break;
+        }
+        default: {
+            voice::RenameGroup request;
+            malformed = !voice::Decode(frame.fields, request);
+            if (!malformed) {
+                conversations.RenameGroup(id_, request, out);
+            }
+            break;
+        }
+    }
+    if (malformed) {
+        return ProtocolError("malformed forum request");
+    }
+    host_.ConversationsChanged();
+    Deliver(std::move(out));
     host_.RoutesChanged(id_);
     return state_ != State::kEnded;
 }

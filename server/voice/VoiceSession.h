@@ -61,6 +61,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     bool HandleList(const voice::Frame& frame);
     bool HandleListPart(const voice::Frame& frame);
     bool HandleConference(const voice::Frame& frame);
+    bool HandleForum(const voice::Frame& frame);
     bool HandleMedia(const voice::Frame& frame);
     void Deliver(Deliveries deliveries);
     // Ends the session; with flush the queued frames go out before the socket closes.

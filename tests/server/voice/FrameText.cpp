@@ -82,6 +82,18 @@ std::string FrameText(const voice::Frame& frame) {
             voice::MediaStream m;
             return !Read(frame, m) ? bad : "MediaStream " + m.userId + " " + m.nickname;
         }
+        case MessageType::kJoinedGroup: {
+            voice::JoinedGroup m;
+            return !Read(frame, m) ? bad : "JoinedGroup [" + m.path + "]";
+        }
+        case MessageType::kCanTalk: {
+            voice::CanTalk m;
+            return !Read(frame, m) ? bad : "CanTalk " + N(m.on);
+        }
+        case MessageType::kGroupList: {
+            voice::GroupList m;
+            return !Read(frame, m) ? bad : "GroupList " + N(m.last) + " " + m.piece;
+        }
         default:
             return "type " + N(static_cast<int>(frame.type));
     }

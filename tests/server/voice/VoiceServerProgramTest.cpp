@@ -178,7 +178,7 @@ TEST_F(VoiceServerProgramTest, TheVersionIsNegotiatedAndAnOldEngineIsToldToUpdat
         std::uint16_t offered;
         std::uint16_t spoken;
     };
-    for (const Case& c : std::vector<Case>{{1, 1}, {2, 2}, {3, 3}, {4, 4}, {9, 4}}) {
+    for (const Case& c : std::vector<Case>{{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {9, 5}}) {
         auto client = Connected();
         const auto welcome = client->Handshake(c.offered);
         ASSERT_TRUE(welcome.has_value()) << c.offered;
