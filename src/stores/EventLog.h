@@ -50,7 +50,7 @@ struct EventFilter {
     std::optional<std::uint32_t> to;
     // Exactly this ID (the message windows' History).
     std::string userId;
-    // Part of the ID or nickname, and part of the text, without regard to case.
+    // Any piece of the ID or nickname, and of the text, without regard to case.
     std::string party;
     std::string text;
 };

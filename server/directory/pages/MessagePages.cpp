@@ -81,7 +81,8 @@ Reply MessagePages::GetMessagesEx(const PageRequest& request) {
     return reply;
 }
 
-Reply MessagePages::ReadMessage(const PageRequest& request) {
+Reply MessagePages::ChangeMessage(const PageRequest& request, const MessageChange& change,
+                                  Reply success) {
     Params params(request.query);
     Reply failure = Reply::Fail(messages::kDatabase);
     const auto user = Caller(services_, params, failure);
@@ -93,36 +94,27 @@ Reply MessagePages::ReadMessage(const PageRequest& request) {
         return Reply::Fail(params.Error());
     }
     const auto number = text::Number(id, 1, INT64_MAX);
-    const StoreStatus status = number ? messages_.MarkRead(*user, *number) : StoreStatus::kNotFound;
+    const StoreStatus status = number ? change(*user, *number) : StoreStatus::kNotFound;
     if (status == StoreStatus::kNotFound) {
         return Reply::Fail(kNoSuchMessage);
     }
     if (status != StoreStatus::kOk) {
         return Reply::Fail(messages::kDatabase);
     }
-    return Reply::Success().Item("0");
+    return success;
+}
+
+Reply MessagePages::ReadMessage(const PageRequest& request) {
+    return ChangeMessage(
+        request,
+        [this](std::int64_t user, std::int64_t id) { return messages_.MarkRead(user, id); },
+        Reply::Success().Item("0"));
 }
 
 Reply MessagePages::DeleteMessage(const PageRequest& request) {
-    Params params(request.query);
-    Reply failure = Reply::Fail(messages::kDatabase);
-    const auto user = Caller(services_, params, failure);
-    if (!user) {
-        return failure;
-    }
-    const std::string id = params.Required("MessageId");
-    if (!params.Ok()) {
-        return Reply::Fail(params.Error());
-    }
-    const auto number = text::Number(id, 1, INT64_MAX);
-    const StoreStatus status = number ? messages_.Delete(*user, *number) : StoreStatus::kNotFound;
-    if (status == StoreStatus::kNotFound) {
-        return Reply::Fail(kNoSuchMessage);
-    }
-    if (status != StoreStatus::kOk) {
-        return Reply::Fail(messages::kDatabase);
-    }
-    return Reply::Success();
+    return ChangeMessage(
+        request, [this](std::int64_t user, std::int64_t id) { return messages_.Delete(user, id); },
+        Reply::Success());
 }
 
 Reply MessagePages::SendMessage(const PageRequest& request) {

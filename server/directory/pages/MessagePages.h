@@ -4,8 +4,12 @@
 // offline. A sender the recipient blocks is answered as if the message had been kept, so that
 // blocking is not revealed.
 
+#include <cstdint>
+#include <functional>
+
 #include "http/Reply.h"
 #include "pages/PageServices.h"
+#include "store/StoreStatus.h"
 
 namespace qv::dirsvc {
 
@@ -26,6 +30,11 @@ class MessagePages {
     Reply SendMessage(const PageRequest& request);
 
   private:
+    // The caller's message named by MessageId, changed by `change`; the reply's Fail texts are
+    // the same for reading and deleting.
+    using MessageChange = std::function<StoreStatus(std::int64_t user, std::int64_t id)>;
+    Reply ChangeMessage(const PageRequest& request, const MessageChange& change, Reply success);
+
     PageServices services_;
     MessageStore& messages_;
 };
