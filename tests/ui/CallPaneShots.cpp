@@ -17,6 +17,7 @@
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
 #include "stores/ContactStore.h"
+#include "support/FrameShell.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
@@ -38,24 +39,7 @@ bool Save(QWidget& widget, const std::string& folder, const std::string& name) {
     return ok;
 }
 
-class FrameShell final : public AppShell {
-  public:
-    Screen& GetScreen() override { return screen; }
-    bool HasFontFamily(const std::string&) override { return false; }
-    void SetFonts(const LogFont&, const LogFont&, const LogFont&) override {}
-    bool CreateMainWindow() override {
-        frame = std::make_unique<CMainFrame>(*app, screen);
-        frame->Place();
-        return true;
-    }
-    void ShowMainWindow(bool) override { frame->show(); }
-    void ActivateMainWindow() override { frame->raise(); }
-    void DestroyMainWindow() override { frame.reset(); }
-
-    CQuorvaneApp* app = nullptr;
-    test::RecordingScreen screen;
-    std::unique_ptr<CMainFrame> frame;
-};
+using test::FrameShell;
 
 std::unique_ptr<CallRecord> Call(const std::string& id, const std::string& nick, bool connected,
                                  std::uint32_t start) {

@@ -22,6 +22,7 @@
 #include "stores/CContactListWindow.h"
 #include "stores/ContactIconSet.h"
 #include "stores/ContactStore.h"
+#include "support/FrameShell.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CMainFrame.h"
@@ -51,24 +52,7 @@ bool Save(QWidget& widget, const std::string& folder, const char* name) {
 }
 
 // The real frame and view, with a screen that records instead of showing.
-class FrameShell final : public AppShell {
-  public:
-    Screen& GetScreen() override { return screen; }
-    bool HasFontFamily(const std::string&) override { return false; }
-    void SetFonts(const LogFont&, const LogFont&, const LogFont&) override {}
-    bool CreateMainWindow() override {
-        frame = std::make_unique<CMainFrame>(*app, screen);
-        frame->Place();
-        return true;
-    }
-    void ShowMainWindow(bool) override { frame->show(); }
-    void ActivateMainWindow() override { frame->raise(); }
-    void DestroyMainWindow() override { frame.reset(); }
-
-    CQuorvaneApp* app = nullptr;
-    test::RecordingScreen screen;
-    std::unique_ptr<CMainFrame> frame;
-};
+using test::FrameShell;
 
 // Every icon at its size and four times enlarged, with its name.
 void IconSheet(const std::string& out) {

@@ -21,6 +21,7 @@
 #include "messaging/SystemNotices.h"
 #include "platform/Mixer.h"
 #include "platform/TickClock.h"
+#include "support/FrameShell.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CMainFrame.h"
@@ -47,24 +48,7 @@ bool Save(QWidget& widget, const std::string& folder, const char* name) {
     return Save(widget.grab(), folder, name);
 }
 
-class FrameShell final : public AppShell {
-  public:
-    Screen& GetScreen() override { return screen; }
-    bool HasFontFamily(const std::string&) override { return false; }
-    void SetFonts(const LogFont&, const LogFont&, const LogFont&) override {}
-    bool CreateMainWindow() override {
-        frame = std::make_unique<CMainFrame>(*app, screen);
-        frame->Place();
-        return true;
-    }
-    void ShowMainWindow(bool) override { frame->show(); }
-    void ActivateMainWindow() override { frame->raise(); }
-    void DestroyMainWindow() override { frame.reset(); }
-
-    CQuorvaneApp* app = nullptr;
-    test::RecordingScreen screen;
-    std::unique_ptr<CMainFrame> frame;
-};
+using test::FrameShell;
 
 class OneAlert final : public AlertQueue {
   public:

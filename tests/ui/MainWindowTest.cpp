@@ -36,6 +36,7 @@
 #include "stores/ContactListCommands.h"
 #include "stores/ContactStore.h"
 #include "stores/EventLog.h"
+#include "support/FrameShell.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
@@ -54,24 +55,7 @@ namespace qv {
 namespace {
 
 // The real frame and view, with a screen that records instead of showing.
-class FrameShell final : public AppShell {
-  public:
-    Screen& GetScreen() override { return screen; }
-    bool HasFontFamily(const std::string&) override { return false; }
-    void SetFonts(const LogFont&, const LogFont&, const LogFont&) override {}
-    bool CreateMainWindow() override {
-        frame = std::make_unique<CMainFrame>(*app, screen);
-        frame->Place();
-        return true;
-    }
-    void ShowMainWindow(bool) override { frame->show(); }
-    void ActivateMainWindow() override { frame->raise(); }
-    void DestroyMainWindow() override { frame.reset(); }
-
-    CQuorvaneApp* app = nullptr;
-    test::RecordingScreen screen;
-    std::unique_ptr<CMainFrame> frame;
-};
+using test::FrameShell;
 
 class MainWindowTest : public ::testing::Test {
   protected:

@@ -33,6 +33,7 @@
 #include "settings/RegistryKey.h"
 #include "settings/RunKey.h"
 #include "stores/CContactListWindow.h"
+#include "support/FrameShell.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
@@ -44,25 +45,12 @@ namespace qv {
 namespace {
 
 // The program's frame and view, with a screen that records instead of showing.
-class FrameShell final : public AppShell {
+// The program's fonts reach the windows, as the real shell does.
+class FrameShell final : public test::FrameShell {
   public:
-    Screen& GetScreen() override { return screen; }
-    bool HasFontFamily(const std::string&) override { return false; }
     void SetFonts(const LogFont&, const LogFont& list, const LogFont& chat) override {
         ProgramOptions::ApplyFonts(list, chat);
     }
-    bool CreateMainWindow() override {
-        frame = std::make_unique<CMainFrame>(*app, screen);
-        frame->Place();
-        return true;
-    }
-    void ShowMainWindow(bool) override { frame->show(); }
-    void ActivateMainWindow() override { frame->raise(); }
-    void DestroyMainWindow() override { frame.reset(); }
-
-    CQuorvaneApp* app = nullptr;
-    test::RecordingScreen screen;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 // Runs f once the next modal window is open (a dialog's own event loop runs it).
