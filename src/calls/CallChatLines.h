@@ -18,6 +18,9 @@ class CallChatLines {
     virtual void LeftForum(const std::string& forumName) = 0;
     // Nothing is active any more (the chat input has no conversation to go to).
     virtual void NoConversation() = 0;
+    // A system line about the conversation (controlled microphones, speaking privileges); while
+    // the window is hidden the pane's Text Chat button blinks.
+    virtual void NoticeLine(const std::string& text) = 0;
 };
 
 }  // namespace qv

@@ -55,6 +55,7 @@ class RecordingChat final : public CallChatLines {
     }
     void JoinedForum(const std::string& name) override { lines.push_back("joined forum " + name); }
     void LeftForum(const std::string& name) override { lines.push_back("left forum " + name); }
+    void NoticeLine(const std::string& text) override { lines.push_back("notice " + text); }
     void NoConversation() override { lines.push_back("no conversation"); }
     Lines lines;
 };
