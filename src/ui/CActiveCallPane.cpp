@@ -133,7 +133,11 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
             TalkStop();
         }
     });
-    // Text Chat opens the text chat window, which comes with its own window.
+    connect(textChat_, &QPushButton::clicked, this, [this] {
+        if (openTextChat_) {
+            openTextChat_();
+        }
+    });
 
     textChatBlinker_ = std::make_unique<ButtonBlinker>(
         parts_.scheduler, [this](bool lit) { CallPaneImages::PaintBlink(*textChat_, lit); },
@@ -180,6 +184,9 @@ ActiveSlotKind CActiveCallPane::Kind() const {
 
 void CActiveCallPane::ShowActive(CallRecord* record) {
     record_ = record;
+    if (textChatConversation_) {
+        textChatConversation_(record != nullptr);
+    }
     list_->clear();
     FillList();
     alone_.Reset();
@@ -277,6 +284,15 @@ void CActiveCallPane::StopTextChatBlink() {
 
 void CActiveCallPane::StartTextChatBlink() {
     textChatBlinker_->Start();
+}
+
+void CActiveCallPane::SetTextChat(std::function<void()> open,
+                                  std::function<void(bool shown)> conversation) {
+    openTextChat_ = std::move(open);
+    textChatConversation_ = std::move(conversation);
+    if (textChatConversation_) {
+        textChatConversation_(record_ != nullptr);
+    }
 }
 
 bool CActiveCallPane::TextChatBlinking() const {

@@ -6,6 +6,7 @@
 
 #include <QFrame>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -82,6 +83,9 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
 
     // The Text Chat button blinks when a line arrives while its window is hidden.
     void StartTextChatBlink();
+    // The text chat window: the Text Chat button opens it, and its input follows whether the
+    // pane shows a record.
+    void SetTextChat(std::function<void()> open, std::function<void(bool shown)> conversation);
 
     QString StatusText() const;
     QString TimeText() const;
@@ -133,6 +137,8 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     QPushButton* textChat_;
     CPickupPane* pickup_;
     std::unique_ptr<ButtonBlinker> textChatBlinker_;
+    std::function<void()> openTextChat_;
+    std::function<void(bool)> textChatConversation_;
 };
 
 }  // namespace qv

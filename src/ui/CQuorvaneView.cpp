@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/CQuorvaneApp.h"
@@ -26,6 +27,7 @@
 #include "ui/CMainFrame.h"
 #include "ui/CPickupPane.h"
 #include "ui/CStatusLine.h"
+#include "ui/CTextChatWindow.h"
 #include "ui/CallPaneParts.h"
 #include "ui/ConnectionStatusLine.h"
 #include "ui/ProgramSubsystems.h"
@@ -71,6 +73,7 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
         layout->addStretch(1);
     }
     MakeCallPanes();
+    MakeTextChat();
     layout->addWidget(activePane_, 2);
     layout->addWidget(incomingPane_, 0);
     layout->addWidget(status_);
@@ -146,6 +149,8 @@ CQuorvaneView::~CQuorvaneView() {
         manager->SetPushToTalkSwitch(nullptr);
     }
     UseCallManager(nullptr);
+    activePane_->SetTextChat(nullptr, nullptr);
+    textChat_.reset();
     session_.reset();
 }
 
@@ -211,15 +216,54 @@ void CQuorvaneView::MakeCallPanes() {
     incomingPane_->SetPanes(activePane_, activePane_->Pickup());
 }
 
+void CQuorvaneView::MakeTextChat() {
+    CTextChatWindow::Parts p;
+    p.manager = app_.SonaroManager();
+    p.settings = app_.UserSettings();
+    p.options = app_.GetOptions();
+    p.clock = &app_.Clock();
+    // The shown names of the selected participants, in list order.
+    p.selectedNames = [this] {
+        std::vector<std::string> names;
+        QTreeWidget* list = activePane_->Participants();
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            if (QTreeWidgetItem* item = list->topLevelItem(i); item->isSelected()) {
+                names.push_back(item->text(1).toStdString());
+            }
+        }
+        return names;
+    };
+    p.startBlink = [this] { activePane_->StartTextChatBlink(); };
+    p.playSound = [this](const std::string& name) {
+        if (CSonaroManager* manager = app_.SonaroManager()) {
+            manager->PlaySoundEvent(name);
+        }
+    };
+    textChat_ = std::make_unique<CTextChatWindow>(std::move(p));
+    const bool disabled =
+        app_.GetCustomization() != nullptr && app_.GetCustomization()->Get().disableTextChat != 0;
+    activePane_->SetTextChat(
+        [this, disabled] {
+            if (disabled) {
+                return;
+            }
+            textChat_->Open();
+            activePane_->StopTextChatBlink();
+        },
+        [this](bool shown) { textChat_->SetConversation(shown); });
+}
+
 void CQuorvaneView::UseCallManager(CallManager* calls) {
     if (calls_ != nullptr) {
         calls_->SetActivePane(nullptr);
         calls_->SetIncomingPane(nullptr);
+        calls_->SetChatLines(nullptr);
     }
     calls_ = calls;
     if (calls_ != nullptr) {
         calls_->SetActivePane(activePane_);
         calls_->SetIncomingPane(incomingPane_);
+        calls_->SetChatLines(textChat_.get());
         activePane_->ShowActive(calls_->Active());
         incomingPane_->ShowSecond(calls_->Second());
     } else {

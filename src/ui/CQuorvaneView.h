@@ -16,6 +16,7 @@ class CIncomingCallPane;
 class CallManager;
 class CContactListWindow;
 class CStatusLine;
+class CTextChatWindow;
 class CQuorvaneApp;
 class DialUp;
 class QtSessionUi;
@@ -42,6 +43,8 @@ class CQuorvaneView : public QWidget {
     // The call panes, there for the whole run.
     CActiveCallPane* ActivePane() const { return activePane_; }
     CIncomingCallPane* IncomingPane() const { return incomingPane_; }
+    // The text chat window, there for the whole run (hidden until opened).
+    CTextChatWindow* TextChat() const { return textChat_.get(); }
     // The panes show the slots of this call manager and their buttons run its operations; the
     // contact list's Call command places its calls. Null detaches them.
     void UseCallManager(CallManager* calls);
@@ -57,6 +60,7 @@ class CQuorvaneView : public QWidget {
   private:
     void OnTimer();
     void MakeCallPanes();
+    void MakeTextChat();
     void PlaceCallTo(const std::string& loginId);
     // The status line was clicked: connect, answer, hang up or leave, as its text offers.
     void OnStatusClick();
@@ -70,6 +74,7 @@ class CQuorvaneView : public QWidget {
     CallManager* calls_ = nullptr;
     CActiveCallPane* activePane_ = nullptr;
     CIncomingCallPane* incomingPane_ = nullptr;
+    std::unique_ptr<CTextChatWindow> textChat_;
     QTimer timer_;
     std::unique_ptr<DialUp> dialUp_;
     std::unique_ptr<SessionSubsystems> subsystems_;

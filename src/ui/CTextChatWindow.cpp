@@ -31,6 +31,7 @@ constexpr int kInputHeight = 24;
 constexpr int kDefaultWidth = 380;
 constexpr int kDefaultHeight = 240;
 constexpr int kMissing = -32768;
+constexpr int kMaxDisplayLines = 5000;
 
 // User-message numbers of the text chat.
 constexpr std::int16_t kSpoken = 4;
@@ -78,6 +79,10 @@ CTextChatWindow::CTextChatWindow(Parts parts, QWidget* parent)
     display_->setReadOnly(true);
     display_->setAcceptRichText(false);
     display_->setUndoRedoEnabled(false);
+    // A day in a busy forum must not grow without end: the oldest lines go.
+    display_->document()->setMaximumBlockCount(kMaxDisplayLines);
+    // The input types in the display's font (the chat font reaches the display).
+    display_->installEventFilter(this);
     display_->setLineWrapMode(QTextEdit::WidgetWidth);
     display_->setContextMenuPolicy(Qt::CustomContextMenu);
     QPalette white = display_->palette();
@@ -346,6 +351,9 @@ void CTextChatWindow::HistoryDown() {
 }
 
 bool CTextChatWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == display_ && event->type() == QEvent::FontChange) {
+        input_->setFont(display_->font());
+    }
     if (watched == input_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {

@@ -8,14 +8,25 @@
 #include <QInputDevice>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "EngineTestSupport.h"
+#include "app/CQuorvaneApp.h"
+#include "calls/CallManager.h"
+#include "calls/CallRecord.h"
 #include "calls/TextChatLines.h"
+#include "support/FrameShell.h"
+#include "ui/CActiveCallPane.h"
+#include "ui/CMainFrame.h"
+#include "ui/CQuorvaneView.h"
 #include "ui/CTextChatWindow.h"
 
 namespace qv {
@@ -393,6 +404,95 @@ TEST_F(TextChatWindowTest, WhisperOnlyWhispersPlainLines) {
     Type("/me winks");
     EXPECT_EQ(Sent(), (Lines{"SendUserMessage(\"ann\", 5, 0, \"just for you\")"}));
     EXPECT_EQ(Shown(), "Whisper to ann>> just for you\nWarning: Invalid command - /me winks");
+}
+
+TEST_F(TextChatWindowTest, TheInputTypesInTheChatFontAndOldLinesGo) {
+    QFont chat("DejaVu Serif", 15);
+    window->Display()->setFont(chat);
+    EXPECT_EQ(window->Input()->font(), window->Display()->font());
+    for (int i = 0; i < 5100; ++i) {
+        window->NoticeLine("line " + std::to_string(i));
+    }
+    EXPECT_EQ(window->Display()->document()->blockCount(), 5000);
+    EXPECT_EQ(window->Display()->document()->lastBlock().text().toStdString(),
+              "SYSTEM>> line 5099");
+}
+
+// In the program: the view makes the window at start-up, the call manager writes into it and the
+// pane's Text Chat button opens it.
+TEST(TextChatInTheProgram, TheViewsWindowFollowsTheCallManager) {
+    TextChatWindowTest::SetUpTestSuite();
+    const std::string cwd = std::filesystem::current_path().string();
+    test::TempFolder root;
+    root.Write("Quorvane.ini", "[Internal]\r\nDisableAutoConnect=1\r\n");
+    SteadyTickClock clock;
+    test::FrameShell shell;
+    AppEnvironment env;
+    env.homeOption = root.Path();
+    env.executable = "/usr/bin/quorvane";
+    CQuorvaneApp app(env, shell, nullptr, clock);
+    shell.app = &app;
+    ASSERT_TRUE(app.InitInstance());
+    CQuorvaneView* view = shell.frame->View();
+    CTextChatWindow* chat = view->TextChat();
+    ASSERT_NE(chat, nullptr);
+    EXPECT_FALSE(chat->isVisible());
+    CallManager* calls = app.GetCallManager();
+    ASSERT_NE(calls, nullptr);
+    auto forum = std::make_unique<CallRecord>();
+    forum->forumName = "General/Test";
+    ASSERT_TRUE(calls->FillActiveForum(std::move(forum)));
+    calls->OnJoinedGroup("General/Test");
+    EXPECT_NE(chat->Display()->toPlainText().toStdString().find("] Joined forum General/Test"),
+              std::string::npos);
+    QPushButton* button = view->ActivePane()->TextChatButton();
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    EXPECT_TRUE(chat->isVisible());
+    calls->EndActive(false);
+    EXPECT_NE(chat->Display()->toPlainText().toStdString().find("] Left forum General/Test"),
+              std::string::npos);
+    EXPECT_FALSE(chat->Input()->isEnabled());
+    app.ExitInstance();
+    std::filesystem::current_path(cwd);
+}
+
+// A busy forum for a person to look at: with QUORVANE_SHOT_DIR set, the window's picture is
+// written there as text-chat.png (run it under Xvfb for a real window system).
+TEST_F(TextChatWindowTest, PictureOfABusyForum) {
+    const char* folder = std::getenv("QUORVANE_SHOT_DIR");
+    h.RaiseAndDrain([](SonaroEventSink& e) { e.JoinedGroup("General/Friends"); });
+    window->JoinedForum("General/Friends");
+    h.RaiseAndDrain([](SonaroEventSink& e) {
+        e.UserChange("ann", "7", 1, 0);
+        e.UserChange("CS Mira", "3", 1, 0);
+        e.UserMessage("ann", "7", 4, 0, "hi everyone!");
+        e.UserMessage("CS Mira", "3", 4, 0, "Welcome to General/Friends. Please be nice.");
+        e.UserMessage("bob", "9", 4, 0, "anyone here from Lisbon?");
+        e.UserMessage("ann", "7", 6, 0, "waves at bob");
+        e.UserMessage("bob", "9", 5, 0, "are you coming tonight?");
+        e.UserChange("carl", "11", 0, 0);
+    });
+    window->NoticeLine("You have been granted speaking privileges in this forum.");
+    selected = {"bob"};
+    Type("/w yes, at eight");
+    h.clock.Advance(3000);
+    Type("hello ann and Mira");
+    Type("/me grins");
+    h.clock.Advance(3000);
+    Type("/msg bob hi");
+    h.RaiseAndDrain(
+        [](SonaroEventSink& e) { e.UserMessage("Quorvane Help", "1", 4, 0, "Type /? for help."); });
+    window->Input()->setText("/w bob see you");
+    window->resize(460, 300);
+    window->show();
+    QApplication::processEvents();
+    if (folder != nullptr) {
+        const std::string path = std::string(folder) + "/text-chat.png";
+        EXPECT_TRUE(window->grab().save(QString::fromStdString(path)));
+        std::printf("wrote %s\n", path.c_str());
+    }
+    EXPECT_NE(Shown().find("Whisper to bob>> yes, at eight"), std::string::npos);
 }
 
 }  // namespace
