@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <cstdlib>
@@ -404,6 +405,22 @@ TEST_F(TextChatWindowTest, WhisperOnlyWhispersPlainLines) {
     Type("/me winks");
     EXPECT_EQ(Sent(), (Lines{"SendUserMessage(\"ann\", 5, 0, \"just for you\")"}));
     EXPECT_EQ(Shown(), "Whisper to ann>> just for you\nWarning: Invalid command - /me winks");
+}
+
+TEST_F(TextChatWindowTest, PageDownScrollsTheDisplayToItsEnd) {
+    Live();
+    window->resize(300, 150);
+    window->show();
+    for (int i = 0; i < 60; ++i) {
+        window->NoticeLine("line " + std::to_string(i));
+    }
+    QApplication::processEvents();
+    QScrollBar* bar = window->Display()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    bar->setValue(0);
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(TextChatWindowTest, TheInputTypesInTheChatFontAndOldLinesGo) {
