@@ -9,6 +9,7 @@
 // pointer stays valid only while the lock is held and until the next Rebuild or Clear.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,8 @@ struct ForumNode {
     std::uint32_t flags = 0;
     ForumNode* parent = nullptr;
     std::vector<std::unique_ptr<ForumNode>> children;
+    // The children by name, kept by the tree so that big lists do not cost a search per line.
+    std::map<std::string, ForumNode*, std::less<>> byName;
 
     bool IsCategory() const { return (flags & kCategory) != 0; }
     bool IsRoot() const { return parent == nullptr; }
@@ -88,7 +91,7 @@ class ForumTree {
     // Adds (or updates) a forum: missing categories are made with a trailing slash and flag 8;
     // the forum gets the count and flags (1, 2, 4). Null when the path cannot hold a forum: its
     // forum name is empty (it ends with a slash, or is empty), or a piece is taken by a node of
-    // the other kind. At most kMaxNodes nodes; beyond that null.
+    // the other kind. At most kMaxNodes nodes and kMaxDepth pieces; beyond that null.
     ForumNode* AddForum(const Lock& held, std::string_view path, std::uint32_t userCount,
                         std::uint32_t flags);
     // Removes that forum (not a category); false when it is not there.
@@ -98,8 +101,10 @@ class ForumTree {
     // when it is gone or names a forum.
     const ForumNode& LevelAfterRefresh(const Lock& held, std::string_view shownPath) const;
 
-    // Bounds what a hostile list can cost.
+    // Bound what a hostile list can cost: nodes in all, and pieces in one path (a path of 255
+    // bytes has at most 128; deeper ones would make the recursive walks deep).
     static constexpr std::size_t kMaxNodes = 100000;
+    static constexpr std::size_t kMaxDepth = 128;
 
   private:
     mutable std::mutex mutex_;
