@@ -458,7 +458,10 @@ bool CallManager::CheckRingTimeout() {
 }
 
 void CallManager::EndActiveToFill() {
-    Impl::EndActive(*this, false, false);
+    // An empty slot has nothing to end, and the record that comes next is shown at once.
+    if (active_) {
+        Impl::EndActive(*this, false, false);
+    }
 }
 
 bool CallManager::FillActiveForum(std::unique_ptr<CallRecord> forum) {
