@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "calls/AdultWarning.h"
@@ -172,6 +173,32 @@ TEST(ForumTreeTest, ADeepPathIsSkipped) {
     EXPECT_EQ(tree.Find(lock, deep + "x"), nullptr);
     ASSERT_NE(tree.Find(lock, fits + "y"), nullptr);
     EXPECT_EQ(ForumsBelow(tree.Root(lock)), 1u);
+}
+
+TEST(ForumTreeTest, TextStoredFromAnotherThreadIsParsedWhole) {
+    ForumTree tree;
+    constexpr int kRounds = 2000;
+    std::thread writer([&tree] {
+        for (int i = 1; i <= kRounds; ++i) {
+            tree.SetPending("General/F" + std::to_string(i) + "\t" + std::to_string(i) +
+                            "\t\nGeneral/G\t" + std::to_string(i) + "\t\n");
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        auto lock = tree.Hold();
+        if (tree.HasPending(lock)) {
+            tree.Rebuild(lock);
+            // Each stored text is one whole list: the two forums always share the count.
+            const ForumNode* general = tree.Find(lock, "General/");
+            ASSERT_NE(general, nullptr);
+            ASSERT_EQ(general->children.size(), 2u);
+            EXPECT_EQ(general->children[0]->userCount, general->children[1]->userCount);
+        }
+    }
+    writer.join();
+    auto lock = tree.Hold();
+    tree.Rebuild(lock);
+    EXPECT_NE(tree.Find(lock, "General/F" + std::to_string(kRounds)), nullptr);
 }
 
 // ---- the name check ---------------------------------------------------------------------------
