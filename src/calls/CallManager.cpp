@@ -138,6 +138,10 @@ struct CallManager::Impl {
             }
             // Out of the slot before the pane and the engine hear of it.
             std::unique_ptr<CallRecord> record = std::move(m.active_);
+            // Forced push-to-talk belongs to the forum that forced it.
+            if (m.forcedPushToTalk_) {
+                m.SetForced(false);
+            }
             if (m.activePane_ != nullptr) {
                 m.activePane_->ShowActive(nullptr);
             }

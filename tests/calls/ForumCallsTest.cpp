@@ -298,6 +298,13 @@ TEST_F(ForumCallsTest, ForcedPushToTalkEndsWhenTheForumDoes) {
     rig.Pump();
     EXPECT_FALSE(calls->ForcedPushToTalkOn());
     EXPECT_TRUE(Contains(rig.panes.log, "forced off"));
+    Join("Lobby");
+    calls->ParticipantCountChanged(8);
+    ASSERT_TRUE(calls->ForcedPushToTalkOn());
+    rig.panes.log.clear();
+    calls->EndActive(false);
+    EXPECT_FALSE(calls->ForcedPushToTalkOn());
+    EXPECT_TRUE(Contains(rig.panes.log, "forced off"));
     // A call never forces it.
     rig.CallAnswered("7", "Bob");
     calls->ParticipantCountChanged(9);
