@@ -635,8 +635,9 @@ void CallManager::OnServerMessage(std::int16_t /*type*/, std::int16_t msgNum,
     if (at == std::string::npos) {
         return;
     }
-    // A refused join names the forum after the separator: only that half-made slot goes.
-    if (ActiveIsForum() && active_->forumName == msgText.substr(at + 3)) {
+    // A refused join names the forum after the separator: only that half-made slot goes (a
+    // forum the user is already in was not the one refused).
+    if (ActiveIsForum() && !active_->connected && active_->forumName == msgText.substr(at + 3)) {
         EndActive(false);
     }
 }

@@ -138,6 +138,14 @@ TEST_F(ForumCallsTest, ARefusedJoinRemovesTheHalfMadeRecord) {
     EXPECT_FALSE(Contains(rig.chat.lines, "left forum Quorvane/Gone"));
 }
 
+TEST_F(ForumCallsTest, ARefusalNamingTheForumOneIsInLeavesItAlone) {
+    Join("Lobby");
+    rig.h.Raise([](SonaroEventSink& e) { e.serverMessage(1, 1, "Wrong password - Lobby"); });
+    rig.Pump();
+    ASSERT_TRUE(calls->ActiveIsForum());
+    EXPECT_TRUE(calls->Active()->connected);
+}
+
 TEST_F(ForumCallsTest, SwitchingForumsKeepsTheNewOneThroughTheOldOnesAnswers) {
     Join("Lobby");
     ASSERT_TRUE(
