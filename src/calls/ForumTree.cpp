@@ -295,4 +295,24 @@ std::string CategoryPart(std::string_view path) {
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
+ForumListRow MakeForumListRow(const ForumNode& node) {
+    ForumListRow row;
+    row.lockImage = (node.flags & ForumNode::kPassword) != 0;
+    if ((node.flags & ForumNode::kControlledMicrophones) != 0) {
+        row.moderation = ForumListRow::ModerationImage::kMicrophone;
+    } else if ((node.flags & ForumNode::kModerated) != 0) {
+        row.moderation = ForumListRow::ModerationImage::kModerated;
+    }
+    const bool topLevel = node.parent != nullptr && node.parent->IsRoot();
+    if (node.IsCategory()) {
+        row.kind = ForumListRow::KindImage::kFolder;
+        row.rooms = std::to_string(ForumsBelow(node));
+    } else if (topLevel) {
+        row.kind = ForumListRow::KindImage::kTopLevelForum;
+    }
+    row.name = node.name;
+    row.users = std::to_string(node.userCount);
+    return row;
+}
+
 }  // namespace qv

@@ -134,4 +134,44 @@ std::vector<const ForumNode*> ShownChildren(const ForumNode& level);
 // The category part of a path, up to and including the last slash ("" when there is none).
 std::string CategoryPart(std::string_view path);
 
+// What one row of the forum list shows for a node, apart from how it is drawn.
+struct ForumListRow {
+    enum class ModerationImage { kNone, kMicrophone, kModerated };
+    enum class KindImage { kNone, kFolder, kTopLevelForum };
+    // Column "P": the lock image.
+    bool lockImage = false;
+    // Column "M": the microphone image for flag 4, else the moderated image for flag 1.
+    ModerationImage moderation = ModerationImage::kNone;
+    // Column "C": the folder for a category, a distinct image for a forum at the top level.
+    KindImage kind = KindImage::kNone;
+    // Column "Forum": the node's name.
+    std::string name;
+    // Column "Rooms": the forums below a category; empty for a forum.
+    std::string rooms;
+    // Column "Users": the node's user count (a category's own count is 0).
+    std::string users;
+    bool operator==(const ForumListRow&) const = default;
+};
+ForumListRow MakeForumListRow(const ForumNode& node);
+
+// The list's columns: short header, long header (the tooltip) and share of the width in
+// percent, below the top level and at it.
+struct ForumListColumn {
+    const char* header;
+    const char* longHeader;
+    int percent;
+    int topLevelPercent;
+};
+// P, M, C, Forum, Rooms, Users. The "M" column's long header is "Moderated / Microphone
+// Controlled" when EnableModeration is on (kModeratedMicrophoneHeader).
+inline constexpr ForumListColumn kForumListColumns[] = {
+    {"P", "Password required", 0, 0},
+    {"M", "Moderated", 0, 0},
+    {"C", "Category", 0, 0},
+    {"Forum", "Forum Name", 60, 100},
+    {"Rooms", "Number of Rooms", 22, 0},
+    {"Users", "Number of Users", 18, 0},
+};
+inline constexpr const char* kModeratedMicrophoneHeader = "Moderated / Microphone Controlled";
+
 }  // namespace qv

@@ -201,6 +201,31 @@ TEST(ForumTreeTest, TextStoredFromAnotherThreadIsParsedWhole) {
     EXPECT_NE(tree.Find(lock, "General/F" + std::to_string(kRounds)), nullptr);
 }
 
+TEST(ForumTreeTest, ListRowsShowImagesRoomsAndUsers) {
+    ForumTree tree;
+    auto lock = tree.Hold();
+    tree.Fill(lock, "General/A\t4\tPM\nGeneral/B\t2\tMT\nGeneral/Sub/C\t1\t\nLobby\t9\t\n");
+    using M = ForumListRow::ModerationImage;
+    using K = ForumListRow::KindImage;
+    EXPECT_EQ(MakeForumListRow(*tree.Find(lock, "General/")),
+              (ForumListRow{false, M::kNone, K::kFolder, "General/", "3", "0"}));
+    EXPECT_EQ(MakeForumListRow(*tree.Find(lock, "General/A")),
+              (ForumListRow{true, M::kModerated, K::kNone, "A", "", "4"}));
+    EXPECT_EQ(MakeForumListRow(*tree.Find(lock, "General/B")),
+              (ForumListRow{false, M::kMicrophone, K::kNone, "B", "", "2"}));
+    EXPECT_EQ(MakeForumListRow(*tree.Find(lock, "General/Sub/")).kind, K::kFolder);
+    EXPECT_EQ(MakeForumListRow(*tree.Find(lock, "Lobby")),
+              (ForumListRow{false, M::kNone, K::kTopLevelForum, "Lobby", "", "9"}));
+    int below = 0;
+    int top = 0;
+    for (const ForumListColumn& column : kForumListColumns) {
+        below += column.percent;
+        top += column.topLevelPercent;
+    }
+    EXPECT_EQ(below, 100);
+    EXPECT_EQ(top, 100);
+}
+
 // ---- the name check ---------------------------------------------------------------------------
 
 TEST(ForumNameTest, EveryByteAsTheTableSays) {
