@@ -131,7 +131,7 @@ bool IsAdultCategory(const ForumNode& node);
 // The children in shown order: as listed, except that top-level adult categories come after
 // all others.
 std::vector<const ForumNode*> ShownChildren(const ForumNode& level);
-// The category part of a path, up to and including the last slash ("" when there is none).
+// The category of a path: up to and including the last slash ("" when there is none).
 std::string CategoryPart(std::string_view path);
 
 // What one row of the forum list shows for a node, apart from how it is drawn.
