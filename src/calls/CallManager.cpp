@@ -8,6 +8,7 @@
 #include "calls/CallChatLines.h"
 #include "calls/CallEventLog.h"
 #include "calls/CallSurroundings.h"
+#include "calls/ForumModeration.h"
 #include "calls/IncomingCallPane.h"
 #include "engine/CSonaroManager.h"
 #include "messaging/SystemNotices.h"
@@ -137,6 +138,10 @@ struct CallManager::Impl {
             }
             // Out of the slot before the pane and the engine hear of it.
             std::unique_ptr<CallRecord> record = std::move(m.active_);
+            // Forced push-to-talk belongs to the forum that forced it.
+            if (m.forcedPushToTalk_) {
+                m.SetForced(false);
+            }
             if (m.activePane_ != nullptr) {
                 m.activePane_->ShowActive(nullptr);
             }
@@ -181,6 +186,7 @@ CallManager::CallManager(CSonaroManager& engine, const Options& options, SystemN
     engine_.Subscribe<engine_event::ConnectionState>(&Impl::ConnectionState, this);
     engine_.Subscribe<engine_event::serverMessage>(&Impl::ServerMessage, this);
     engine_.Subscribe<engine_event::Invitation>(&Impl::Invitation, this);
+    SubscribeForums();
 }
 
 CallManager::~CallManager() {
@@ -192,6 +198,7 @@ CallManager::~CallManager() {
     engine_.Unsubscribe<engine_event::ConnectionState>(&Impl::ConnectionState, this);
     engine_.Unsubscribe<engine_event::serverMessage>(&Impl::ServerMessage, this);
     engine_.Unsubscribe<engine_event::Invitation>(&Impl::Invitation, this);
+    UnsubscribeForums();
 }
 
 // ---- operations -------------------------------------------------------------------------------
@@ -454,6 +461,13 @@ bool CallManager::CheckRingTimeout() {
     return true;
 }
 
+void CallManager::EndActiveToFill() {
+    // An empty slot has nothing to end, and the record that comes next is shown at once.
+    if (active_) {
+        Impl::EndActive(*this, false, false);
+    }
+}
+
 bool CallManager::FillActiveForum(std::unique_ptr<CallRecord> forum) {
     if (active_ || !forum || !forum->IsForum()) {
         return false;
@@ -560,13 +574,10 @@ void CallManager::OnJoinedConference(std::int32_t id, bool joined, bool /*delete
 
 void CallManager::OnJoinedGroup(const std::string& groupName) {
     Trace("CallManager", "OnJoinedGroup");
-    if (groupName.empty() || !active_ || !active_->IsForum() || active_->connected) {
-        return;
-    }
-    active_->connected = true;
-    active_->startTime = clock_.Now();
-    if (chat_ != nullptr) {
-        chat_->JoinedForum(active_->forumName);
+    if (groupName.empty()) {
+        ForumEndedByServer();
+    } else {
+        ForumJoined(groupName);
     }
 }
 
@@ -624,8 +635,9 @@ void CallManager::OnServerMessage(std::int16_t /*type*/, std::int16_t msgNum,
     if (at == std::string::npos) {
         return;
     }
-    // A refused join names the forum after the separator: only that half-made slot goes.
-    if (ActiveIsForum() && active_->forumName == msgText.substr(at + 3)) {
+    // A refused join names the forum after the separator: only that half-made slot goes (a
+    // forum the user is already in was not the one refused).
+    if (ActiveIsForum() && !active_->connected && active_->forumName == msgText.substr(at + 3)) {
         EndActive(false);
     }
 }
