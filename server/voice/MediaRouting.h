@@ -26,10 +26,12 @@ class MediaRouting {
         std::string userId;
         std::string nickname;
     };
-    // A conference: its active members and every member on its roster (active and held).
+    // A conference: its active members and every member on its roster (active and held), and
+    // the active members who hear but are not heard (a forum's controlled microphones), sorted.
     struct Group {
         std::vector<SessionId> active;
         std::vector<SessionId> members;
+        std::vector<SessionId> silent;
     };
     // New listener lists, each for its sender (empty: nobody hears it).
     using Listeners = std::vector<std::pair<SessionId, std::vector<SessionId>>>;
@@ -49,8 +51,13 @@ class MediaRouting {
 
   private:
     std::vector<SessionId> ListenersOf(SessionId session) const;
+    // MediaStream of other to member, unless it was told while they are together.
+    void Tell(SessionId member, SessionId other, Deliveries& out);
+    // The two share a conference now.
+    bool Together(SessionId a, SessionId b) const;
 
     std::unordered_map<SessionId, Stream> streams_;
+    // As last updated, each list sorted.
     std::unordered_map<std::int32_t, Group> groups_;
     // Active or held members, by session, with or without a stream.
     std::unordered_map<SessionId, std::set<std::int32_t>> conferencesOf_;
