@@ -121,37 +121,53 @@ void MediaRouting::Update(std::int32_t conference, const std::optional<Group>& g
     if (group) {
         groups_[conference] = std::move(now);
     }
+    ListCache cache;
     for (SessionId session : affected) {
         if (streams_.contains(session)) {
-            changes.emplace_back(session, ListenersOf(session));
+            changes.emplace_back(session, ListenersOf(session, cache));
         }
     }
 }
 
-std::vector<SessionId> MediaRouting::ListenersOf(SessionId session) const {
-    std::vector<SessionId> listeners;
+MediaRouting::ListenerList MediaRouting::ListenersOf(SessionId session, ListCache& cache) const {
     const auto of = conferencesOf_.find(session);
     if (of == conferencesOf_.end()) {
-        return listeners;
+        return nullptr;
     }
+    std::vector<ListenerList> heard;
     for (std::int32_t id : of->second) {
         const Group& group = groups_.at(id);
         if (!std::binary_search(group.active.begin(), group.active.end(), session) ||
             std::binary_search(group.silent.begin(), group.silent.end(), session)) {
             continue;
         }
-        listeners.reserve(listeners.size() + group.active.size());
-        for (SessionId other : group.active) {
-            if (other != session && streams_.contains(other)) {
-                listeners.push_back(other);
+        ListenerList& list = cache[id];
+        if (!list) {
+            auto active = std::make_shared<std::vector<SessionId>>();
+            active->reserve(group.active.size());
+            for (SessionId member : group.active) {
+                if (streams_.contains(member)) {
+                    active->push_back(member);
+                }
             }
+            list = std::move(active);
         }
+        heard.push_back(list);
     }
-    if (of->second.size() > 1) {
-        std::sort(listeners.begin(), listeners.end());
-        listeners.erase(std::unique(listeners.begin(), listeners.end()), listeners.end());
+    if (heard.empty()) {
+        return nullptr;
     }
-    return listeners;
+    if (heard.size() == 1) {
+        return heard.front();
+    }
+    // Active in more than one (a call beside a forum): each listener once.
+    auto merged = std::make_shared<std::vector<SessionId>>();
+    for (const ListenerList& list : heard) {
+        merged->insert(merged->end(), list->begin(), list->end());
+    }
+    std::sort(merged->begin(), merged->end());
+    merged->erase(std::unique(merged->begin(), merged->end()), merged->end());
+    return merged;
 }
 
 }  // namespace qv::voicesvc

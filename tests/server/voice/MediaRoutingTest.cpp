@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -38,7 +39,12 @@ Result Apply(MediaRouting& routing, std::int32_t conference, const std::optional
     routing.Update(conference, group, out, changes);
     Result result;
     for (auto& [sender, listeners] : changes) {
-        result.listeners[sender] = listeners;
+        // The relay skips the sender on a shared list.
+        std::vector<SessionId>& heard = result.listeners[sender];
+        if (listeners) {
+            std::copy_if(listeners->begin(), listeners->end(), std::back_inserter(heard),
+                         [sender](SessionId s) { return s != sender; });
+        }
     }
     for (const Delivery& d : out) {
         result.told.emplace_back(d.to, test::FrameText(d.frame));
@@ -128,6 +134,23 @@ TEST(MediaRoutingTest, StreamsAreToldOnceWhileTogetherAndAgainAfterParting) {
     const Result ended = Apply(routing, 1, std::nullopt);
     EXPECT_EQ(ended.listeners, (Listeners{{1, {}}, {2, {}}}));
     EXPECT_EQ(routing.ConferenceCount(), 1u);
+}
+
+TEST(MediaRoutingTest, AForumsMembersShareOneListAndOneActiveInACallToo) {
+    MediaRouting routing = Sessions({1, 2, 3, 4});
+    Deliveries out;
+    MediaRouting::Listeners changes;
+    routing.Update(5, Group{{1, 2, 3}, {1, 2, 3}, {}}, out, changes);
+    ASSERT_EQ(changes.size(), 3u);
+    // One list for all three: a join costs one list, not one per member.
+    EXPECT_EQ(changes[0].second, changes[1].second);
+    EXPECT_EQ(changes[1].second, changes[2].second);
+    EXPECT_EQ(*changes[0].second, (std::vector<SessionId>{1, 2, 3}));
+    // 3 is also in a call with 4: its list merges both, each once.
+    changes.clear();
+    const Result call = Apply(routing, 6, Group{{3, 4}, {3, 4}, {}});
+    EXPECT_EQ(call.listeners, (Listeners{{3, {1, 2, 4}}, {4, {3}}}));
+    EXPECT_EQ(routing.ConferenceCount(), 2u);
 }
 
 }  // namespace
