@@ -14,8 +14,8 @@ constexpr std::int64_t kMaxTimeoutMs = 3600 * 1000;
 const char* CommandLine::Usage() {
     return "Usage: sonaro-server [options]\n"
            "\n"
-           "The Quorvane voice server: presence, watch and block lists and user messages for\n"
-           "the networked engine, over TLS (protocol versions 1 and 2).\n"
+           "The Quorvane voice server: presence, watch and block lists, user messages, calls,\n"
+           "voice and forums for the networked engine, over TLS (protocol versions 1 to 5).\n"
            "\n"
            "  --listen HOST:PORT      address to serve on (default 127.0.0.1:12011; port 0 picks\n"
            "                          a free port). The bound address is printed on standard\n"
