@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <ctime>
 
+#include "messaging/ForumInvitation.h"
 #include "settings/IniFile.h"
 
 namespace qv {
@@ -277,6 +278,30 @@ void CIncomingMessageWindow::done(int result) {
 
 // ---- Invitations
 
+std::string CInvitationWindow::ForumOptionsText(const std::string& text) {
+    const std::optional<ForumInvitation> forum = ParseForumInvitation(text);
+    if (!forum) {
+        return {};
+    }
+    std::string words;
+    const auto add = [&words](const char* word) {
+        words += words.empty() ? word : std::string(", ") + word;
+    };
+    if (forum->hidden) {
+        add("Hidden");
+    }
+    if (forum->moderated) {
+        add("Moderated");
+    }
+    if (forum->controlledMicrophones) {
+        add("Controlled Microphones");
+    }
+    if (!forum->password.empty()) {
+        add("Password given with the invitation");
+    }
+    return words;
+}
+
 CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter::Notice& alert,
                                      std::function<void(const MessageCenter::Notice&)> accept,
                                      QWidget* parent)
@@ -300,10 +325,16 @@ CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter:
     }
     text_->setWordWrap(true);
     text_->setObjectName("invitation");
-    // The second part of the text: the forum's or the page's own words.
-    const std::size_t tab = alert.text.find('\t');
-    std::string words = tab == std::string::npos ? std::string{} : alert.text.substr(tab + 1);
-    words = words.substr(0, words.find('\t'));
+    // The second part of the text: the page's own words; for a forum its options (its second
+    // text is the password, which is not shown).
+    std::string words;
+    if (alert.kind == notice_kind::kForumInvitation) {
+        words = ForumOptionsText(alert.text);
+    } else {
+        const std::size_t tab = alert.text.find('\t');
+        words = tab == std::string::npos ? std::string{} : alert.text.substr(tab + 1);
+        words = words.substr(0, words.find('\t'));
+    }
     auto* more = new QLabel(Q(words), this);
     more->setWordWrap(true);
     auto* when = new QLabel(Q(CIncomingMessageWindow::FormatTime(alert.time)), this);
@@ -358,7 +389,17 @@ void CAlertWindowHost::OpenAlertWindow(MessageCenter& center, std::uint64_t aler
         window = new CIncomingMessageWindow(center, *alert, parts_.imLabel, parts_.actions,
                                             parts_.reply, parts_.settings, parts_.parent);
     } else {
-        window = new CInvitationWindow(center, *alert, parts_.acceptInvitation, parts_.parent);
+        std::function<void(const MessageCenter::Notice&)> accept = parts_.acceptInvitation;
+        // A forum invitation is accepted through the center's forums.
+        if (alert->kind == notice_kind::kForumInvitation) {
+            accept = nullptr;
+            if (center.CanAcceptForumInvitations()) {
+                accept = [&center](const MessageCenter::Notice& invitation) {
+                    center.AcceptForumInvitation(invitation.id);
+                };
+            }
+        }
+        window = new CInvitationWindow(center, *alert, std::move(accept), parts_.parent);
     }
     window->setModal(false);
     open_[alertId] = Open{window, alert->kind, alert->senderId};
