@@ -21,6 +21,10 @@ std::optional<ForumInvitation> ProgramForumAccess::CurrentForum() const {
         return std::nullopt;
     }
     const CallRecord* forum = calls_.Active();
+    // Not before the server let the user in: the forum might still refuse the join.
+    if (!forum->connected) {
+        return std::nullopt;
+    }
     ForumInvitation invitation;
     invitation.forum = forum->forumName;
     invitation.password = forum->forumPassword;

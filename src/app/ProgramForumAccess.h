@@ -28,7 +28,7 @@ class ProgramForumAccess final : public ForumAccess {
     using FlagsLookup = std::function<std::optional<std::uint32_t>(const std::string& path)>;
     void SetFlagsLookup(FlagsLookup lookup) { flagsLookup_ = std::move(lookup); }
 
-    // ForumAccess
+    // ForumAccess: the forum in the active slot once joined (not a web tour's).
     std::optional<ForumInvitation> CurrentForum() const override;
     bool JoinInvitedForum(const ForumInvitation& forum) override;
 

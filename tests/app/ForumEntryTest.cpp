@@ -229,6 +229,8 @@ TEST_F(ForumEntryTest, InvitingSendsMessage11OnlyWhileInAForum) {
     EXPECT_FALSE(center.InviteToForum("7", "Bob"));
     EXPECT_TRUE(
         calls->CreateOrJoinForum("General/Ours", "pw", true, true, false, false, false, false));
+    // Not before the engine reports the forum joined.
+    EXPECT_FALSE(center.CanInviteToForum());
     Pump();
     Sim().ClearCalls();
     ASSERT_TRUE(center.CanInviteToForum());

@@ -4,6 +4,9 @@
 // voice server and directory service. Raw protocol clients of real accounts fill a forum.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <QApplication>
 #include <QInputDevice>
@@ -29,13 +32,19 @@
 #include "calls/ParticipantMenu.h"
 #include "engine/CSonaroManager.h"
 #include "messaging/MessageCenter.h"
+#include "platform/Registry.h"
 #include "platform/TickClock.h"
+#include "settings/IniFile.h"
+#include "settings/LoginKey.h"
 #include "settings/Options.h"
+#include "settings/RegistryKey.h"
 #include "stores/MessageFiles.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
 #include "ui/CallPaneParts.h"
+
+extern char** environ;
 
 namespace qv {
 namespace {
@@ -158,6 +167,108 @@ class ForumProgram {
   public:
     std::unique_ptr<CActiveCallPane> active;
 };
+
+// The whole program as a person starts it, offscreen, on a data root that holds a login, with a
+// command file as its argument.
+class Program {
+  public:
+    Program(const test::TempFolder& home, const test::Account& account, const test::VoiceRig& rig,
+            const std::string& commandFile) {
+        {
+            Registry registry(home.Path() + "registry/");
+            RegistryKey login(registry);
+            login.OpenProduct(login_key::kSubkey);
+            login.SetDword(login_key::kQuorvaneId,
+                           static_cast<std::uint32_t>(std::stoul(account.id)));
+            login.SetString(login_key::kNickName, account.nick);
+            login.SetString(login_key::kPassword, login_key::EncodePassword(account.password));
+            login.SetDword(login_key::kGlobalFlags, login_key::kUserSetUp);
+        }
+        IniFile servers(home.File("Server.ini"));
+        servers.WriteString("Server", "WebServer", rig.directory.Host());
+        servers.WriteString("Server", "VoiceServer", "127.0.0.1");
+        servers.WriteInt("Server", "VoicePort", rig.VoicePort());
+        servers.WriteString("Server", "VoiceCaFile", rig.voice.CaFile());
+        IniFile machine(home.File("Quorvane.ini"));
+        machine.WriteInt("Options", "UsingModem", 0);
+        machine.WriteInt("Options", "UsingLan", 1);
+
+        std::vector<std::string> args{QUORVANE_PROGRAM, "--home", home.Path(), commandFile};
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            env.emplace_back(*e);
+        }
+        for (const std::string& e : std::vector<std::string>{
+                 "QT_QPA_PLATFORM=offscreen", "QUORVANE_MIXER=null", "QUORVANE_SOUND=null",
+                 "QUORVANE_AUDIO=null", "QUORVANE_TRACE=" + home.File("trace.log"),
+                 "XDG_DATA_HOME=" + home.Path() + "xdg-data",
+                 "XDG_CONFIG_HOME=" + home.Path() + "xdg-config"}) {
+            env.push_back(e);
+        }
+        std::vector<char*> envp;
+        for (auto& e : env) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, QUORVANE_PROGRAM, nullptr, nullptr, argv.data(), envp.data()) != 0) {
+            pid_ = -1;
+        }
+    }
+    ~Program() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Started() const { return pid_ > 0; }
+    // Ends the program as SIGTERM does; its exit status, -1 when it hung.
+    int Terminate() {
+        ::kill(pid_, SIGTERM);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+// Reads a raw client's frames (pinging it every second, so that the server keeps it) until one
+// satisfies found or the deadline passes.
+bool WaitForFrame(voicesvc::test::RawVoiceClient& client,
+                  const std::function<bool(const voice::Frame&)>& found, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto nextPing = std::chrono::steady_clock::now();
+    std::uint32_t sequence = 1;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (std::chrono::steady_clock::now() >= nextPing) {
+            if (!client.Send(voice::EncodePing(voice::Ping{sequence++, 0}))) {
+                return false;
+            }
+            nextPing += std::chrono::seconds(1);
+        }
+        const auto frame = client.Next(200);
+        if (frame && found(*frame)) {
+            return true;
+        }
+        if (client.Closed()) {
+            return false;
+        }
+    }
+    return false;
+}
 
 class ForumsTest : public ::testing::Test {
   protected:
@@ -407,6 +518,48 @@ TEST_F(ForumsTest, AFullForumSwitchesToPushToTalkAndBackBelowFive) {
     }
     EXPECT_FALSE(a.calls.ForcedPushToTalkOn());
     EXPECT_EQ(a.Notices().back(), forced_push_to_talk_text::kOff);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(ForumsProgramTest, ARealProgramJoinsTheForumItsCommandFileNames) {
+    test::VoiceRig rig;
+    ASSERT_TRUE(rig.Ready()) << "a server did not start";
+    const test::Account ann = rig.Register("Ann");
+    const test::Account host = rig.Register("Host");
+    const std::string path = "Secret/Room";
+
+    // The host makes a hidden forum with a password and waits in it.
+    voicesvc::test::RawVoiceClient owner;
+    owner.caFile = rig.voice.CaFile();
+    ASSERT_TRUE(owner.Connect(rig.VoicePort()));
+    ASSERT_TRUE(owner.Login(host.id, rig.LogInToDirectory(host), voice::kForumVersion));
+    ASSERT_TRUE(owner.Send(voice::Encode(voice::JoinGroup{1, path, "pw", 1})));
+    ASSERT_TRUE(WaitForFrame(
+        owner, [](const voice::Frame& f) { return f.type == voice::MessageType::kJoinedGroup; },
+        5000));
+
+    // Ann's program opens a command file that names the forum and its password: it logs in
+    // first, then joins.
+    test::TempFolder home;
+    const std::string file = home.Write("join.qdx", "G" + path + "\r\npw\r\n");
+    Program program(home, ann, rig, file);
+    ASSERT_TRUE(program.Started());
+    EXPECT_TRUE(WaitForFrame(
+        owner,
+        [&](const voice::Frame& f) {
+            voice::MemberJoined m;
+            return f.type == voice::MessageType::kMemberJoined && voice::Decode(f.fields, m) &&
+                   m.userId == ann.id;
+        },
+        30000))
+        << "Ann's program did not join; its trace:\n"
+        << home.Read("trace.log");
+    EXPECT_EQ(program.Terminate(), 0);
 }
 
 }  // namespace
