@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <ctime>
+#include <optional>
 
 #include "messaging/ForumInvitation.h"
 #include "settings/IniFile.h"
@@ -338,13 +339,21 @@ CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter:
     auto* more = new QLabel(Q(words), this);
     more->setWordWrap(true);
     auto* when = new QLabel(Q(CIncomingMessageWindow::FormatTime(alert.time)), this);
-    accept_->setEnabled(static_cast<bool>(accept));
     if (accept) {
-        connect(accept_, &QPushButton::clicked, this, [this, accept, alert] {
-            accept(alert);
-            close();
+        SetAccept([accept](const MessageCenter::Notice& invitation) {
+            accept(invitation);
+            return true;
         });
+    } else {
+        accept_->setEnabled(false);
     }
+    connect(accept_, &QPushButton::clicked, this, [this] {
+        const std::optional<MessageCenter::Notice> alert = center_.Find(alertId_);
+        // A join that could not start keeps the invitation, to be accepted again later.
+        if (acceptAction_ && alert && acceptAction_(*alert)) {
+            close();
+        }
+    });
     auto* decline = new QPushButton("&Decline", this);
     connect(decline, &QPushButton::clicked, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
@@ -357,6 +366,11 @@ CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter:
     buttons->addWidget(decline);
     layout->addLayout(buttons);
     resize(340, 160);
+}
+
+void CInvitationWindow::SetAccept(std::function<bool(const MessageCenter::Notice&)> accept) {
+    acceptAction_ = std::move(accept);
+    accept_->setEnabled(static_cast<bool>(acceptAction_));
 }
 
 QString CInvitationWindow::Text() const {
@@ -389,17 +403,16 @@ void CAlertWindowHost::OpenAlertWindow(MessageCenter& center, std::uint64_t aler
         window = new CIncomingMessageWindow(center, *alert, parts_.imLabel, parts_.actions,
                                             parts_.reply, parts_.settings, parts_.parent);
     } else {
-        std::function<void(const MessageCenter::Notice&)> accept = parts_.acceptInvitation;
+        const bool forum = alert->kind == notice_kind::kForumInvitation;
+        auto* invitation = new CInvitationWindow(
+            center, *alert, forum ? nullptr : parts_.acceptInvitation, parts_.parent);
         // A forum invitation is accepted through the center's forums.
-        if (alert->kind == notice_kind::kForumInvitation) {
-            accept = nullptr;
-            if (center.CanAcceptForumInvitations()) {
-                accept = [&center](const MessageCenter::Notice& invitation) {
-                    center.AcceptForumInvitation(invitation.id);
-                };
-            }
+        if (forum && center.CanAcceptForumInvitations()) {
+            invitation->SetAccept([&center](const MessageCenter::Notice& accepted) {
+                return center.AcceptForumInvitation(accepted.id);
+            });
         }
-        window = new CInvitationWindow(center, *alert, std::move(accept), parts_.parent);
+        window = invitation;
     }
     window->setModal(false);
     open_[alertId] = Open{window, alert->kind, alert->senderId};

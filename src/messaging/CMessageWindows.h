@@ -93,6 +93,9 @@ class CInvitationWindow : public QDialog {
     CInvitationWindow(MessageCenter& center, const MessageCenter::Notice& alert,
                       std::function<void(const MessageCenter::Notice&)> accept,
                       QWidget* parent = nullptr);
+    // Accept runs accept and closes the window when it returns true; a false (the join could
+    // not start) keeps the window open. Null disables the button.
+    void SetAccept(std::function<bool(const MessageCenter::Notice&)> accept);
     QString Text() const;
     QPushButton* AcceptButton() const { return accept_; }
     // What a forum invitation's window says under its first line: the forum's options.
@@ -106,6 +109,7 @@ class CInvitationWindow : public QDialog {
     std::uint64_t alertId_;
     QLabel* text_;
     QPushButton* accept_;
+    std::function<bool(const MessageCenter::Notice&)> acceptAction_;
 };
 
 // One window per shown alert, owned by parent.

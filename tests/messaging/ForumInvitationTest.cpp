@@ -195,6 +195,32 @@ TEST(ForumInvitationWindowTest, AcceptIsEnabledWithForumsAndJoins) {
     rig.center.SetWindows(nullptr);
 }
 
+TEST(ForumInvitationWindowTest, AJoinThatCannotStartKeepsTheInvitation) {
+    App();
+    Rig rig;
+    rig.forums.joinWorks = false;
+    CAlertWindowHost host(CAlertWindowHost::Parts{});
+    rig.center.SetWindows(&host);
+    rig.center.OnUserMessage("Bob", "1002", user_message::kForumInvitation, 0, "a/b\t\t");
+    rig.center.OpenOldest();
+    const std::uint64_t id = rig.center.Notices()[0].id;
+    auto* window = dynamic_cast<CInvitationWindow*>(host.Window(id));
+    ASSERT_NE(window, nullptr);
+    window->AcceptButton()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(rig.forums.joins.size(), 1u);
+    // Still open, still acceptable.
+    ASSERT_EQ(host.Window(id), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(rig.center.Notices()[0].state, 1);
+    rig.forums.joinWorks = true;
+    window->AcceptButton()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(rig.forums.joins.size(), 2u);
+    EXPECT_EQ(rig.center.Notices()[0].state, 2);
+    rig.center.SetWindows(nullptr);
+}
+
 TEST(ForumInvitationWindowTest, AcceptStaysDisabledWithoutForums) {
     App();
     Links links;
