@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "AudioCall.h"
 #include "VoiceRig.h"
 
 namespace qv {
@@ -197,6 +198,71 @@ TEST_F(ForumSessionTest, LocalEchoShowsTheUsersOwnLineOnlyToTheUser) {
     ASSERT_TRUE(ann.M().SendTextChatMessage("not echoed"));
     ann.user->DriveFor(200);
     EXPECT_TRUE(ann.user->Events("UserMessage Ann " + ann.account.id + " 4 0 not").empty());
+}
+
+// Voice in a forum with controlled microphones, tone bursts from one microphone file found in
+// the other's playback file: the owner is heard, a member without a microphone is not until one
+// is handed to it, and a member muted by a listener is not heard by that listener.
+TEST(ForumVoiceTest, OnlyThoseWithTheRightToSpeakAreHeardAndAMutedOneIsNot) {
+    using namespace test;
+    AudioCall call;
+    ASSERT_TRUE(call.Ready()) << "a server did not start";
+    std::unique_ptr<AudioParty> ann = call.LogIn("Ann");
+    std::unique_ptr<AudioParty> bob = call.LogIn("Bob");
+    ASSERT_TRUE(ann && bob);
+    const auto sees = [](AudioParty& p, const std::string& line) {
+        return p.user->DriveUntil([&] { return p.user->Saw(line); });
+    };
+    ASSERT_TRUE(ann->M().JoinForum(kForum, "", kHidden | kControlledMicrophones));
+    ASSERT_TRUE(sees(*ann, "JoinedGroup " + kForum));
+    ASSERT_TRUE(bob->M().JoinForum(kForum, "", kJoinOnly));
+    ASSERT_TRUE(sees(*bob, "JoinedGroup " + kForum));
+    ASSERT_TRUE(sees(*bob, "canTalkEvent 0"));
+
+    // 0-3 s: Bob has no microphone. 3-7 s: he has one, and has muted Ann. From 7 s on: Ann is
+    // no longer muted.
+    const std::vector<audio::testing::ToneBurst> annBursts = {
+        {1000, 500, 60}, {1500, 625, 60}, {4000, 750, 60}, {4500, 875, 60}, {8500, 1000, 60}};
+    const std::vector<audio::testing::ToneBurst> bobBursts = {
+        {1200, 1500, 60}, {1700, 1625, 60}, {4200, 1750, 60}, {4700, 1875, 60}, {8700, 2000, 60}};
+    const std::string annMic = call.rig.folder.File("ann-mic.wav");
+    const std::string bobMic = call.rig.folder.File("bob-mic.wav");
+    const std::string annHears = call.rig.folder.File("ann-hears.wav");
+    const std::string bobHears = call.rig.folder.File("bob-hears.wav");
+    ASSERT_TRUE(audio::testing::WriteToneBursts(annMic, annBursts, 9500));
+    ASSERT_TRUE(audio::testing::WriteToneBursts(bobMic, bobBursts, 9500));
+    ASSERT_TRUE(call.StartOnFiles(*bob, bobMic, bobHears));
+    ASSERT_TRUE(call.StartOnFiles(*ann, annMic, annHears));
+    const std::int64_t start = ann->audioStartNs;
+    const auto driveTo = [&](int ms) {
+        const std::int64_t left = start + std::int64_t{ms} * 1'000'000 - MonotonicNs();
+        call.Drive(*ann, *bob, static_cast<int>(std::max<std::int64_t>(0, left / 1'000'000)));
+    };
+    driveTo(3000);
+    ASSERT_TRUE(ann->M().SetMemberMicrophone(bob->account.id, 1));
+    ASSERT_TRUE(bob->M().MuteMember(ann->account.id, true));
+    driveTo(7000);
+    ASSERT_TRUE(bob->M().MuteMember(ann->account.id, false));
+    driveTo(9500);
+    AudioCall::StopAudio(*ann);
+    AudioCall::StopAudio(*bob);
+    EXPECT_TRUE(bob->user->Saw("canTalkEvent 1"));
+
+    const auto heard = [](const std::string& mic, std::int64_t micStart, const std::string& out,
+                          std::int64_t outStart, const std::vector<audio::testing::ToneBurst>& b) {
+        std::vector<bool> found;
+        for (const BurstTrip& trip :
+             MeasureTrips(mic, micStart, out, outStart, Frequencies(b)).trips) {
+            found.push_back(trip.latency.has_value() && *trip.latency < 200);
+        }
+        return found;
+    };
+    EXPECT_EQ(heard(annMic, ann->audioStartNs, bobHears, bob->audioStartNs, annBursts),
+              (std::vector<bool>{true, true, false, false, true}))
+        << "Ann to Bob";
+    EXPECT_EQ(heard(bobMic, bob->audioStartNs, annHears, ann->audioStartNs, bobBursts),
+              (std::vector<bool>{false, false, true, true, true}))
+        << "Bob to Ann";
 }
 
 }  // namespace
