@@ -107,6 +107,7 @@ if ! answers "$voice_listen"; then
   "$build/server/voice/sonaro-server" --listen "$voice_listen" \
     --ticket-public-key "$ticket_key.pub" \
     --certificate "$voice_data/tls/server.pem" --private-key "$voice_data/tls/server.key" \
+    --forums "$PWD/server/voice/forums.conf" \
     >"$voice_data/listening" 2>>"$voice_data/server.log" &
   voice_pid=$!
   listening "$voice_data/listening" || echo "the voice server did not start; see $voice_data/server.log" >&2

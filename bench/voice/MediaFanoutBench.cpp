@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -98,7 +99,8 @@ int main(int argc, char** argv) {
             listening.push_back(session);
         }
     }
-    relay.SetListeners(MediaRouting::Listeners{{1, listening}});
+    relay.SetListeners(MediaRouting::Listeners{
+        {1, std::make_shared<const std::vector<SessionId>>(std::move(listening))}});
 
     const int speaker = UdpSocket();
     std::vector<int> sockets(static_cast<std::size_t>(listeners));

@@ -14,8 +14,8 @@ constexpr std::int64_t kMaxTimeoutMs = 3600 * 1000;
 const char* CommandLine::Usage() {
     return "Usage: sonaro-server [options]\n"
            "\n"
-           "The Quorvane voice server: presence, watch and block lists and user messages for\n"
-           "the networked engine, over TLS (protocol versions 1 and 2).\n"
+           "The Quorvane voice server: presence, watch and block lists, user messages, calls,\n"
+           "voice and forums for the networked engine, over TLS (protocol versions 1 to 5).\n"
            "\n"
            "  --listen HOST:PORT      address to serve on (default 127.0.0.1:12011; port 0 picks\n"
            "                          a free port). The bound address is printed on standard\n"
@@ -26,7 +26,9 @@ const char* CommandLine::Usage() {
            "  --config FILE           Key=Value settings: RequiredControlBuild,\n"
            "                          RequiredProgramBuild, RequiredPatcherBuild, ServerName,\n"
            "                          Certificate, PrivateKey, PlainListen, TicketPublicKey,\n"
-           "                          VoiceCluster, MediaPort\n"
+           "                          VoiceCluster, MediaPort, ForumFile\n"
+           "  --forums FILE           the forum file: categories and permanent forums (over\n"
+           "                          ForumFile of the settings)\n"
            "  --certificate FILE      the server's certificate chain (PEM); required\n"
            "  --private-key FILE      its private key (PEM); required\n"
            "  --plain-listen HOST:PORT  also serve without TLS there (tests of old engines)\n"
@@ -56,6 +58,9 @@ void CommandLine::ApplyOverrides(ServerConfig& config) const {
     if (mediaPort >= 0) {
         config.mediaPort = mediaPort;
     }
+    if (!forumFile.empty()) {
+        config.forumFile = forumFile;
+    }
 }
 
 CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
@@ -80,7 +85,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             argument == "--certificate" || argument == "--private-key" ||
             argument == "--plain-listen" || argument == "--list-ids-per-second" ||
             argument == "--list-ids-burst" || argument == "--invitation-lifetime-ms" ||
-            argument == "--blocked-invitation-ms" || argument == "--media-port";
+            argument == "--blocked-invitation-ms" || argument == "--media-port" ||
+            argument == "--forums" || argument == "--group-list-interval-ms";
         if (!takesValue) {
             return fail("unknown option '" + argument + "'");
         }
@@ -96,6 +102,8 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
             line.ticketPublicKey = value;
         } else if (argument == "--config") {
             line.configPath = value;
+        } else if (argument == "--forums") {
+            line.forumFile = value;
         } else if (argument == "--certificate") {
             line.certificateFile = value;
         } else if (argument == "--private-key") {
@@ -145,6 +153,7 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
                 : argument == "--idle-timeout-ms"        ? options.limits.idleTimeout
                 : argument == "--invitation-lifetime-ms" ? options.limits.invitationLifetime
                 : argument == "--blocked-invitation-ms"  ? options.limits.blockedInvitationLifetime
+                : argument == "--group-list-interval-ms" ? options.limits.groupListInterval
                                                          : options.limits.registerTimeout;
             limit = std::chrono::milliseconds(*number);
         }

@@ -23,8 +23,10 @@ struct CommandLine {
     std::string plainHost;
     int plainPort = -1;
     int mediaPort = -1;  // -1: not given
+    std::string forumFile;
 
-    // Puts the command line's TLS, plain-listener and media port values over the configuration's.
+    // Puts the command line's TLS, plain-listener, media port and forum file values over the
+    // configuration's.
     void ApplyOverrides(ServerConfig& config) const;
 
     // arguments without the program name.

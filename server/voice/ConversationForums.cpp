@@ -5,6 +5,7 @@
 
 #include "ConversationRegistry.h"
 #include "IdLines.h"
+#include "PresenceRegistry.h"
 
 namespace qv::voicesvc {
 
@@ -14,6 +15,11 @@ namespace {
 // first " - "), 6 shows the text as it is.
 constexpr std::int16_t kJoinRefused = 1;
 constexpr std::int16_t kRefused = 6;
+
+// User message numbers of the text chat.
+constexpr std::int16_t kChatSpoken = 4;
+constexpr std::int16_t kChatWhisper = 5;
+constexpr std::int16_t kChatEmote = 6;
 
 constexpr std::int32_t kKeptFlags = ConversationRegistry::kHidden |
                                     ConversationRegistry::kModerated |
@@ -48,6 +54,63 @@ void ConversationRegistry::SetForumPlan(const ForumPlan& plan) {
             continue;
         }
         MakeForum(permanent.path, permanent.flags, permanent.password, true);
+    }
+}
+
+bool ConversationRegistry::IsChatLine(const voice::SendUserMessage& message) {
+    return (message.alias.empty() &&
+            (message.number == kChatSpoken || message.number == kChatEmote)) ||
+           (!message.alias.empty() && message.number == kChatWhisper);
+}
+
+void ConversationRegistry::SendChatLine(SessionId session, const voice::SendUserMessage& message,
+                                        Deliveries& out) const {
+    const std::string* userId = presence_.UserIdOf(session);
+    const std::string* nickname = presence_.NicknameOf(session);
+    if (userId == nullptr || nickname == nullptr || !IsChatLine(message)) {
+        return;
+    }
+    // Who shares the sender's conversation: its forum, or the conference it is active in. Held
+    // members are left out: their client's text chat shows the conversation they are active in.
+    struct Other {
+        SessionId session;
+        const std::string* userId;
+        const std::string* nickname;
+    };
+    std::vector<Other> others;
+    const auto forum = forums_.find(ForumOf(session));
+    if (forum != forums_.end()) {
+        for (const ForumMember& member : forum->second.members) {
+            others.push_back({member.session, &member.userId, &member.nickname});
+        }
+    } else if (const Conference* conference = ActiveOf(session)) {
+        for (const Member& member : conference->members) {
+            if (member.state == State::kActive) {
+                others.push_back({member.session, &member.userId, &member.nickname});
+            }
+        }
+    }
+    const std::string frame = voice::Encode(
+        voice::UserMessage{*nickname, *userId, message.number, message.parameter, message.text});
+    bool found = false;
+    for (const Other& other : others) {
+        // The sender's own line is its engine's to echo.
+        if (other.session == session) {
+            continue;
+        }
+        if (message.number == kChatWhisper && *other.nickname != message.alias &&
+            *other.userId != message.alias) {
+            continue;
+        }
+        found = true;
+        // Nothing from a blocked user, and the sender is not told (as for user messages).
+        if (!presence_.Blocks(other.session, *userId)) {
+            out.push_back({other.session, frame});
+        }
+    }
+    if (message.number == kChatWhisper && !found) {
+        out.push_back({session, voice::Encode(voice::ServerMessage{
+                                    1, 2, "User is offline - " + message.alias})});
     }
 }
 
@@ -96,6 +159,12 @@ std::string ConversationRegistry::ForumLetters(const Forum& forum,
     return letters;
 }
 
+void ConversationRegistry::ListChanged(const Forum& forum) {
+    if ((forum.flags & kHidden) == 0) {
+        ++listVersion_;
+    }
+}
+
 bool ConversationRegistry::CanSpeak(const Forum& forum, const ForumMember& member) {
     return (forum.flags & kControlledMicrophones) == 0 || member.microphone ||
            forum.owners.count(member.userId) != 0 || forum.moderators.count(member.userId) != 0;
@@ -126,6 +195,7 @@ ConversationRegistry::Forum& ConversationRegistry::MakeForum(const std::string& 
     forum.flags = flags & kKeptFlags;
     forum.permanent = permanent;
     forumPaths_[path] = id;
+    ListChanged(forum);
     return forum;
 }
 
@@ -185,6 +255,7 @@ void ConversationRegistry::EnterForum(Forum& forum, SessionId session, const std
     joiner.nickname = participant.nickname;
     forum.members.push_back(joiner);
     forumOf_[session] = forum.id;
+    ListChanged(forum);
     out.push_back({session, voice::Encode(voice::JoinedGroup{asked})});
     for (const ForumMember& member : forum.members) {
         const bool self = member.session == session;
@@ -216,6 +287,7 @@ void ConversationRegistry::LeaveForum(std::int32_t id, SessionId session, bool t
     const ForumMember leaver = *found;
     forum->members.erase(found);
     forumOf_.erase(session);
+    ListChanged(*forum);
     if (told) {
         out.push_back({session, voice::Encode(voice::JoinedGroup{""})});
     }
@@ -433,6 +505,7 @@ void ConversationRegistry::DisbandGroup(SessionId session, Deliveries& out) {
         forumOf_.erase(member);
         out.push_back({member, voice::Encode(voice::JoinedGroup{""})});
     }
+    ListChanged(*forum);
     forumPaths_.erase(forum->path);
     forums_.erase(id);
 }
@@ -458,6 +531,7 @@ void ConversationRegistry::RenameGroup(SessionId session, const voice::RenameGro
     forumPaths_.erase(forum->path);
     forum->path = request.path;
     forumPaths_[forum->path] = forum->id;
+    ListChanged(*forum);
     ToForum(*forum, voice::Encode(voice::JoinedGroup{forum->path}), 0, out);
 }
 

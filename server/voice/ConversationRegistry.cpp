@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <unordered_set>
+#include <utility>
 
 #include "IdLines.h"
 #include "PresenceRegistry.h"
@@ -60,15 +61,23 @@ ConversationRegistry::Member* ConversationRegistry::MemberOf(Conference& confere
 }
 
 ConversationRegistry::Conference* ConversationRegistry::ActiveOf(SessionId session) {
+    return const_cast<Conference*>(std::as_const(*this).ActiveOf(session));
+}
+
+const ConversationRegistry::Conference* ConversationRegistry::ActiveOf(SessionId session) const {
     const auto participant = participants_.find(session);
     if (participant == participants_.end()) {
         return nullptr;
     }
     for (const std::int32_t id : participant->second.conferences) {
-        Conference* conference = Find(id);
-        const Member* member = conference ? MemberOf(*conference, session) : nullptr;
-        if (member != nullptr && member->state == State::kActive) {
-            return conference;
+        const auto conference = conferences_.find(id);
+        if (conference == conferences_.end()) {
+            continue;
+        }
+        for (const Member& member : conference->second.members) {
+            if (member.session == session && member.state == State::kActive) {
+                return &conference->second;
+            }
         }
     }
     return nullptr;
@@ -531,7 +540,12 @@ std::optional<MediaRouting::Group> ConversationRegistry::MediaGroup(std::int32_t
         for (const ForumMember& member : forum->second.members) {
             group.active.push_back(member.session);
             group.members.push_back(member.session);
+            // With controlled microphones only owners, moderators and holders are forwarded.
+            if (!CanSpeak(forum->second, member)) {
+                group.silent.push_back(member.session);
+            }
         }
+        std::sort(group.silent.begin(), group.silent.end());
         return group;
     }
     const auto found = conferences_.find(conference);

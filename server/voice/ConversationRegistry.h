@@ -94,12 +94,20 @@ class ConversationRegistry {
     void SetMemberRole(SessionId session, const voice::SetMemberRole& request, Deliveries& out);
     void DisbandGroup(SessionId session, Deliveries& out);
     void RenameGroup(SessionId session, const voice::RenameGroup& request, Deliveries& out);
+    // Text chat: lines spoken (4) and emotes (6) with an empty alias, and whispers (5) to a
+    // member named by nickname or id, within the sender's forum or active conference.
+    static bool IsChatLine(const voice::SendUserMessage& message);
+    void SendChatLine(SessionId session, const voice::SendUserMessage& message,
+                      Deliveries& out) const;
     // The conversation id of the session's forum, or 0.
     std::int32_t ForumOf(SessionId session) const;
     std::size_t ForumCount() const { return forums_.size(); }
     // The forum list: "path\tcount\tletters\n" for every forum but the hidden ones, letters P
     // (password), M (moderated), T (controlled microphones).
     std::string ForumListText() const;
+    // Grows whenever the forum list's text may have changed (a visible forum made, ended,
+    // renamed, or its count changed).
+    std::uint64_t ListVersion() const { return listVersion_; }
 
     // The session is gone: it leaves its conferences and its ringing invitations are declined.
     // Call before the presence registry forgets it.
@@ -175,6 +183,8 @@ class ConversationRegistry {
     static ForumMember* ForumMemberById(Forum& forum, const std::string& userId);
     std::string ForumLetters(const Forum& forum, const ForumMember& member) const;
     static bool CanSpeak(const Forum& forum, const ForumMember& member);
+    // The forum's row in the list changed (or it came or went).
+    void ListChanged(const Forum& forum);
     // Why a path cannot name a new forum of those flags (empty: it can).
     std::string PathFault(const std::string& path, std::int32_t flags) const;
     Forum& MakeForum(const std::string& path, std::int32_t flags, const std::string& password,
@@ -194,6 +204,7 @@ class ConversationRegistry {
     static Member* MemberOf(Conference& conference, SessionId session);
     // The conference the session is active in, or null.
     Conference* ActiveOf(SessionId session);
+    const Conference* ActiveOf(SessionId session) const;
     std::size_t Memberships(SessionId session) const;
     Conference& Create(SessionId session, Deliveries& out);
     void Refuse(SessionId session, std::int16_t number, const std::string& text,
@@ -231,6 +242,7 @@ class ConversationRegistry {
     std::map<std::string, std::int32_t> forumPaths_;
     std::unordered_map<SessionId, std::int32_t> forumOf_;
     std::int32_t lastId_ = 0;
+    std::uint64_t listVersion_ = 1;
 };
 
 }  // namespace qv::voicesvc

@@ -106,7 +106,8 @@ void MediaRelay::SetMode(SessionId session, bool tcp, bool slowLink) {
 void MediaRelay::SetListeners(MediaRouting::Listeners changes) {
     asio::post(io_, [this, changes = std::move(changes)]() mutable {
         for (auto& [sender, listeners] : changes) {
-            if (listeners.empty()) {
+            if (!listeners || listeners->empty() ||
+                (listeners->size() == 1 && listeners->front() == sender)) {
                 routes_.erase(sender);
             } else {
                 routes_[sender] = std::move(listeners);
@@ -242,7 +243,11 @@ void MediaRelay::Handle(std::span<const std::uint8_t> datagram,
         Bump(counters_.unrouted);
         return;
     }
-    for (SessionId id : route->second) {
+    for (SessionId id : *route->second) {
+        // The members of a conference share one list, the speaker on it too.
+        if (id == sender.session) {
+            continue;
+        }
         Peer* listener = PeerOf(id);
         if (listener == nullptr) {
             continue;

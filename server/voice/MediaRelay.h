@@ -120,7 +120,7 @@ class MediaRelay {
     // Relay thread only.
     std::unordered_map<std::uint32_t, Peer> peers_;
     std::unordered_map<SessionId, std::uint32_t> streamOf_;
-    std::unordered_map<SessionId, std::vector<SessionId>> routes_;
+    std::unordered_map<SessionId, MediaRouting::ListenerList> routes_;
 
     mutable std::mutex tcpMutex_;
     std::unordered_map<SessionId, std::deque<std::string>> tcpOut_;

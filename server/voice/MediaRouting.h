@@ -8,6 +8,7 @@
 // that changed to the relay.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -26,13 +27,19 @@ class MediaRouting {
         std::string userId;
         std::string nickname;
     };
-    // A conference: its active members and every member on its roster (active and held).
+    // A conference: its active members and every member on its roster (active and held), and
+    // the active members who hear but are not heard (a forum's controlled microphones), sorted.
     struct Group {
         std::vector<SessionId> active;
         std::vector<SessionId> members;
+        std::vector<SessionId> silent;
     };
-    // New listener lists, each for its sender (empty: nobody hears it).
-    using Listeners = std::vector<std::pair<SessionId, std::vector<SessionId>>>;
+    // Who hears a sender: shared, read-only, and possibly naming the sender itself, which the
+    // relay skips. The members of one conference share one list, so a join into a forum of n
+    // members costs one list of n, not n lists of n. Null or empty: nobody hears the sender.
+    using ListenerList = std::shared_ptr<const std::vector<SessionId>>;
+    // New listener lists, each for its sender.
+    using Listeners = std::vector<std::pair<SessionId, ListenerList>>;
 
     // A session that speaks media (version 4); the others are left out of every route.
     void AddSession(SessionId session, Stream stream);
@@ -48,9 +55,16 @@ class MediaRouting {
     std::size_t ConferenceCount() const { return groups_.size(); }
 
   private:
-    std::vector<SessionId> ListenersOf(SessionId session) const;
+    // The conference's active members with a stream, built once per Update.
+    using ListCache = std::unordered_map<std::int32_t, ListenerList>;
+    ListenerList ListenersOf(SessionId session, ListCache& cache) const;
+    // MediaStream of other to member, unless it was told while they are together.
+    void Tell(SessionId member, SessionId other, Deliveries& out);
+    // The two share a conference now.
+    bool Together(SessionId a, SessionId b) const;
 
     std::unordered_map<SessionId, Stream> streams_;
+    // As last updated, each list sorted.
     std::unordered_map<std::int32_t, Group> groups_;
     // Active or held members, by session, with or without a stream.
     std::unordered_map<SessionId, std::set<std::int32_t>> conferencesOf_;

@@ -67,6 +67,8 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
                 return false;
             }
             result.ticketPublicKey = std::string(value);
+        } else if (key == "ForumFile") {
+            result.forumFile = std::string(value);
         } else if (key == "MediaPort") {
             const auto number = servers::ParseNumber(value, 0, 65535);
             if (!number) {
@@ -108,6 +110,7 @@ bool ServerConfig::Load(const std::string& path, ServerConfig& config, std::stri
         {&ServerConfig::certificateFile, before.certificateFile},
         {&ServerConfig::privateKeyFile, before.privateKeyFile},
         {&ServerConfig::ticketPublicKey, before.ticketPublicKey},
+        {&ServerConfig::forumFile, before.forumFile},
     };
     for (const auto& [member, old] : files) {
         std::string& file = config.*member;

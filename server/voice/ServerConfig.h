@@ -27,6 +27,9 @@ struct ServerConfig {
     // The media relay's UDP port on the listening address; 0: any free one (the MediaOffer names
     // it).
     int mediaPort = 0;
+    // The forum file (categories and permanent forums); relative to the settings file's
+    // folder. Empty: no categories, so users make hidden forums only.
+    std::string forumFile;
 
     // The Welcome's required versions: program build high, patcher build low.
     std::int32_t RequiredVersions() const {
@@ -36,7 +39,8 @@ struct ServerConfig {
 
     // Key=Value lines over the defaults; false with a message naming the line on any fault.
     static bool Parse(std::string_view text, ServerConfig& config, std::string& error);
-    // A relative TicketPublicKey is taken from the file's folder.
+    // A relative TicketPublicKey (or Certificate, PrivateKey, ForumFile) is taken from the file's
+    // folder.
     static bool Load(const std::string& path, ServerConfig& config, std::string& error);
 };
 

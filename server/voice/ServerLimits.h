@@ -53,6 +53,18 @@ struct ServerLimits {
     // Down datagrams waiting for a session on the TCP fallback: three speakers' 50 ms. More
     // would only be late; the oldest goes first.
     std::size_t mediaTcpQueue = 16;
+    // A changed forum list goes to its subscribers at most once per interval: a join storm
+    // changes a count per join, and resending the whole list each time would cost the list
+    // times the subscribers per join. Two seconds is still fresh for a list a person browses.
+    std::chrono::milliseconds groupListInterval{2000};
+    // A subscriber with more output than this waiting gets no list piece now (it gets the
+    // newest list later): two pieces, so a list never piles up in front of a slow reader.
+    std::size_t groupListBacklog = 128 * 1024;
+    // Text chat lines one sender may send: chatLines per chatWindow, at most chatBurst at once.
+    // A person types a line in seconds; five at once covers a paste of a few lines.
+    int chatLines = 5;
+    std::chrono::milliseconds chatWindow{2000};
+    int chatBurst = 5;
 };
 
 }  // namespace qv::voicesvc

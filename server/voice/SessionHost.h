@@ -25,8 +25,11 @@ class SessionHost {
     virtual const ServerLimits& Limits() const = 0;
     virtual PresenceRegistry& Registry() = 0;
     virtual ConversationRegistry& Conversations() = 0;
-    // Invitations were made or ended: the server's timer follows the next deadline.
+    // Invitations were made or ended, or forums changed: the server's timers follow the next
+    // deadline and the forum list.
     virtual void ConversationsChanged() = 0;
+    // The session asked for the forum list: now, and its changes from then on.
+    virtual void SubscribeGroupList(SessionId session) = 0;
     // Checks a voice ticket for that user offline and uses it up; the nickname it names on
     // kNone. Logs and counts every refusal.
     virtual ticket::Fault CheckTicket(SessionId session, const std::string& userId,

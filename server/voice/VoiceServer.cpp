@@ -39,10 +39,15 @@ VoiceServer::VoiceServer(VoiceServerOptions options)
       plainAcceptor_(io_),
       conversations_(registry_, ConversationLimits(options_.limits)),
       invitationTimer_(io_),
+      groupLists_(options_.limits.groupListInterval),
+      groupListTimer_(io_),
       usedTickets_(options_.limits.maxRememberedTickets),
       media_(std::make_unique<MediaRelay>(RelaySettings(options_), [this](SessionId session) {
           asio::post(io_, [this, session] { DeliverMedia(session); });
-      })) {}
+      })) {
+    conversations_.SetForumPlan(options_.forumPlan);
+    groupLists_.Changed(conversations_.ListVersion());
+}
 
 VoiceServer::~VoiceServer() {
     // Ending a session takes it out of the map, so walk a copy.
@@ -236,7 +241,63 @@ void VoiceServer::Deliver(Deliveries deliveries) {
     }
 }
 
+void VoiceServer::SubscribeGroupList(SessionId session) {
+    // The list it gets now is of the forums as they are: no change of before is due to it.
+    groupLists_.Changed(conversations_.ListVersion());
+    groupLists_.Subscribe(session);
+    const auto found = sessions_.find(session);
+    if (found == sessions_.end()) {
+        return;
+    }
+    const std::shared_ptr<VoiceSession> target = found->second;
+    const std::size_t backlog = options_.limits.groupListBacklog;
+    groupLists_.Serve(
+        session, GroupListFeed::Clock::now(), [this] { return conversations_.ForumListText(); },
+        [&target, backlog](SessionId) { return !target->Ended() && target->Queued() < backlog; },
+        [&target](SessionId, const std::string& frame) { target->Send(frame); });
+    ArmGroupListTimer();
+}
+
+void VoiceServer::PumpGroupLists() {
+    const std::size_t backlog = options_.limits.groupListBacklog;
+    groupLists_.Pump(
+        GroupListFeed::Clock::now(), [this] { return conversations_.ForumListText(); },
+        [this, backlog](SessionId session) {
+            const auto found = sessions_.find(session);
+            return found != sessions_.end() && !found->second->Ended() &&
+                   found->second->Queued() < backlog;
+        },
+        [this](SessionId session, const std::string& frame) {
+            const auto found = sessions_.find(session);
+            if (found != sessions_.end()) {
+                // A copy: a send may end the session and take it out of the map.
+                const std::shared_ptr<VoiceSession> target = found->second;
+                target->Send(frame);
+            }
+        });
+}
+
+void VoiceServer::ArmGroupListTimer() {
+    const auto due = groupLists_.NextDue();
+    if (!due || (groupListTimerDue_ && *groupListTimerDue_ <= *due)) {
+        return;
+    }
+    groupListTimerDue_ = *due;
+    // A due time already past fires at once, from the io loop, not from inside a request.
+    groupListTimer_.expires_at(*due);
+    groupListTimer_.async_wait([this](asio::error_code ec) {
+        if (ec) {
+            return;
+        }
+        groupListTimerDue_.reset();
+        PumpGroupLists();
+        ArmGroupListTimer();
+    });
+}
+
 void VoiceServer::ConversationsChanged() {
+    groupLists_.Changed(conversations_.ListVersion());
+    ArmGroupListTimer();
     const auto next = conversations_.NextDeadline();
     // A timer set for earlier is left alone: when it fires it finds nothing due and sets
     // itself for the next deadline.
@@ -284,6 +345,7 @@ void VoiceServer::Log(const std::string& line) {
 }
 
 void VoiceServer::Ended(SessionId session) {
+    groupLists_.Unsubscribe(session);
     sessions_.erase(session);
 }
 

@@ -20,6 +20,7 @@
 #include <unordered_set>
 
 #include "ConversationRegistry.h"
+#include "GroupListFeed.h"
 #include "LogQueue.h"
 #include "MediaRelay.h"
 #include "MediaRouting.h"
@@ -41,6 +42,8 @@ struct VoiceServerOptions {
     ticket::PublicKey ticketKey{};
     ServerConfig config;
     ServerLimits limits;
+    // Categories and permanent forums (the forum file).
+    ConversationRegistry::ForumPlan forumPlan;
     // Receives the log lines; standard error when empty.
     std::function<void(const std::string&)> logSink;
 };
@@ -80,7 +83,11 @@ class VoiceServer : private SessionHost {
     PresenceRegistry& Registry() override { return registry_; }
     ConversationRegistry& Conversations() override { return conversations_; }
     void ConversationsChanged() override;
+    void SubscribeGroupList(SessionId session) override;
     void OnInvitationTimer();
+    // The forum list feed's timer follows its next due time.
+    void ArmGroupListTimer();
+    void PumpGroupLists();
     ticket::Fault CheckTicket(SessionId session, const std::string& userId, const std::string& text,
                               std::string& nickname) override;
     bool TakeUnregisteredSlot(const std::string& address) override;
@@ -113,6 +120,9 @@ class VoiceServer : private SessionHost {
     // Wakes the server for the next invitation deadline; due is what it is set for.
     asio::steady_timer invitationTimer_;
     std::optional<ConversationRegistry::Clock::time_point> invitationTimerDue_;
+    GroupListFeed groupLists_;
+    asio::steady_timer groupListTimer_;
+    std::optional<GroupListFeed::Clock::time_point> groupListTimerDue_;
     std::unordered_map<SessionId, std::shared_ptr<VoiceSession>> sessions_;
     SessionId nextId_ = 1;
     std::size_t registered_ = 0;

@@ -14,6 +14,8 @@ namespace qv::voicesvc {
 namespace {
 
 constexpr int kSendBuffer = 256 * 1024;
+// ServerMessage number of a text chat line dropped for coming too fast (shown as it is).
+constexpr std::int16_t kChatTooFast = 7;
 
 }  // namespace
 
@@ -26,6 +28,7 @@ VoiceSession::VoiceSession(SessionId id, asio::ip::tcp::socket socket, asio::ssl
       budgetTimer_(stream_.Socket().get_executor()),
       flood_(host.Limits().floodFramesPerSecond, host.Limits().floodWindow),
       budget_(host.Limits().listIdsPerSecond, host.Limits().listIdsBurst),
+      chat_(host.Limits().chatLines, host.Limits().chatWindow, host.Limits().chatBurst),
       mediaBudget_(host.Limits().mediaBudget) {
     asio::error_code ignored;
     asio::ip::tcp::socket& accepted = stream_.Socket();
@@ -150,6 +153,7 @@ bool VoiceSession::CostsListWork(const voice::Frame& frame) const {
         case MessageType::kBlockListPart:
         case MessageType::kSetStatus:
         case MessageType::kCancelInvitations:
+        case MessageType::kGroupListRequest:
             return true;
         default:
             return false;
@@ -326,7 +330,7 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
             if (!voice::Decode(frame.fields, message)) {
                 return ProtocolError("malformed SendUserMessage");
             }
-            registry.SendUserMessage(id_, message, out);
+            HandleUserMessage(message, out);
             break;
         }
         case MessageType::kBye: {
@@ -342,6 +346,25 @@ bool VoiceSession::HandleRegistered(const voice::Frame& frame) {
     }
     Deliver(std::move(out));
     return state_ != State::kEnded;
+}
+
+void VoiceSession::HandleUserMessage(const voice::SendUserMessage& message, Deliveries& out) {
+    ConversationRegistry& conversations = host_.Conversations();
+    if (!ConversationRegistry::IsChatLine(message) || version_ < voice::kConferenceVersion) {
+        host_.Registry().SendUserMessage(id_, message, out);
+        return;
+    }
+    switch (chat_.Take(Clock::now())) {
+        case ChatMeter::Verdict::kSend:
+            conversations.SendChatLine(id_, message, out);
+            break;
+        case ChatMeter::Verdict::kDrop:
+            break;
+        case ChatMeter::Verdict::kDropAndTell:
+            out.push_back({id_, voice::Encode(voice::ServerMessage{
+                                    1, kChatTooFast, "You are sending messages too quickly"})});
+            break;
+    }
 }
 
 bool VoiceSession::HandleList(const voice::Frame& frame) {
@@ -460,13 +483,8 @@ bool VoiceSession::HandleForum(const voice::Frame& frame) {
             voice::GroupListRequest request;
             malformed = !voice::Decode(frame.fields, request);
             if (!malformed) {
-                const std::vector<std::string> pieces =
-                    voice::SplitList(conversations.ForumListText(), voice::kMaxGroupListPiece);
-                for (std::size_t i = 0; i < pieces.size(); ++i) {
-                    Send(voice::Encode(voice::GroupList{
-                        static_cast<std::uint8_t>(i + 1 == pieces.size() ? 1 : 0), pieces[i]}));
-                }
-                // Writing the whole list costs about a line per forum.
+                host_.SubscribeGroupList(id_);
+                // Building the whole list costs about a line per forum.
                 budget_.Charge(conversations.ForumCount(), Clock::now());
             }
             break;

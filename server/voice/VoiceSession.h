@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "ChatMeter.h"
 #include "Delivery.h"
 #include "FloodMeter.h"
 #include "ListBudget.h"
@@ -39,6 +40,9 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     // Queues one MediaFrameDown ahead of the control frames waiting; the oldest is dropped when
     // the small media queue is full, and nothing of it counts toward the backlog limit.
     void SendMedia(std::string frame);
+    // Bytes of output waiting for the engine to read.
+    std::size_t Queued() const { return pending_.size() + writing_.size(); }
+    bool Ended() const { return state_ == State::kEnded; }
     // Ends the session at once, without a word to the engine.
     void Abort(const std::string& reason);
 
@@ -63,6 +67,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     bool HandleConference(const voice::Frame& frame);
     bool HandleForum(const voice::Frame& frame);
     bool HandleMedia(const voice::Frame& frame);
+    void HandleUserMessage(const voice::SendUserMessage& message, Deliveries& out);
     void Deliver(Deliveries deliveries);
     // Ends the session; with flush the queued frames go out before the socket closes.
     void End(const std::string& reason, bool flush);
@@ -93,6 +98,7 @@ class VoiceSession : public std::enable_shared_from_this<VoiceSession> {
     Clock::time_point lingerUntil_;
     FloodMeter flood_;
     ListBudget budget_;
+    ChatMeter chat_;
     // MediaFrameUp frames: their own budget, not the flood meter's (voice is 100 frames a
     // second).
     media::MediaBudget mediaBudget_;

@@ -8,6 +8,7 @@
 
 #include "CommandLine.h"
 #include "FileLimit.h"
+#include "ForumPlanFile.h"
 #include "TicketKeys.h"
 #include "VoiceServer.h"
 
@@ -29,6 +30,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     line.ApplyOverrides(line.options.config);
+    if (!line.options.config.forumFile.empty() &&
+        !qv::voicesvc::ForumPlanFile::Load(line.options.config.forumFile, line.options.forumPlan,
+                                           error)) {
+        std::fprintf(stderr, "sonaro-server: %s\n", error.c_str());
+        return 2;
+    }
     const std::string keyPath =
         line.ticketPublicKey.empty() ? line.options.config.ticketPublicKey : line.ticketPublicKey;
     if (keyPath.empty()) {

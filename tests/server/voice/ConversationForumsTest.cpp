@@ -337,3 +337,152 @@ TEST_F(ConversationForumsTest, CapacityAndAJoinElsewhereLeavesTheOldForum) {
 
 }  // namespace
 }  // namespace qv::voicesvc
+
+namespace qv::voicesvc {
+namespace {
+
+class ConversationChatTest : public ConversationForumsTest {
+  protected:
+    Lines Say(SessionId s, const std::string& alias, std::int16_t number, const std::string& text,
+              std::int16_t parameter = 0) {
+        Deliveries out;
+        const voice::SendUserMessage message{alias, number, parameter, text};
+        EXPECT_TRUE(ConversationRegistry::IsChatLine(message));
+        forums.SendChatLine(s, message, out);
+        return Describe(out);
+    }
+    // Conference 2 with Ann and Bob active (the lobby is conversation 1).
+    void Call() {
+        Deliveries out;
+        const auto now = ConversationRegistry::Clock::now();
+        forums.InviteUser(1, {"200", 0, ""}, now, out);
+        forums.Accept(2, forums.ConferencesOf(2).at(0), out);
+    }
+};
+
+TEST_F(ConversationChatTest, LinesGoToEveryOtherMemberOfTheSendersForum) {
+    Join(1, "General/Lobby");
+    Join(2, "General/Lobby");
+    Join(3, "General/Lobby");
+    Join(4, "General/Other");
+    EXPECT_EQ(Say(1, "", 4, "hello \t all"), (Lines{"2 UserMessage Ann 100 4 0 hello \t all",
+                                                    "3 UserMessage Ann 100 4 0 hello \t all"}));
+    EXPECT_EQ(Say(2, "", 6, "waves", 3),
+              (Lines{"1 UserMessage Bob 200 6 3 waves", "3 UserMessage Bob 200 6 3 waves"}));
+    // Dan is alone in his forum: nobody to tell.
+    EXPECT_EQ(Say(4, "", 4, "anyone?"), Lines{});
+}
+
+TEST_F(ConversationChatTest, WhispersReachTheNamedMemberOnly) {
+    Join(1, "General/Lobby");
+    Join(2, "General/Lobby");
+    Join(3, "General/Lobby");
+    Join(4, "General/Other");
+    struct Case {
+        SessionId from;
+        std::string alias;
+        Lines expected;
+    };
+    const std::vector<Case> cases = {
+        {1, "Bob", {"2 UserMessage Ann 100 5 0 psst"}},
+        {1, "300", {"3 UserMessage Ann 100 5 0 psst"}},
+        // Nicknames are exact.
+        {1, "bob", {"1 ServerMessage 1 2 User is offline - bob"}},
+        // Dan is online but elsewhere.
+        {1, "Dan", {"1 ServerMessage 1 2 User is offline - Dan"}},
+        {1, "400", {"1 ServerMessage 1 2 User is offline - 400"}},
+        // Never to the sender itself.
+        {1, "Ann", {"1 ServerMessage 1 2 User is offline - Ann"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Say(c.from, c.alias, 5, "psst"), c.expected) << c.alias;
+    }
+}
+
+TEST_F(ConversationChatTest, AWhisperToANicknameSeveralMembersShareReachesThemAll) {
+    Deliveries ignored;
+    presence.Admit(5, "500", "Bob", "10.0.0.5", ignored);
+    forums.AddSession(5);
+    Join(1, "General/Lobby");
+    Join(2, "General/Lobby");
+    Join(5, "General/Lobby");
+    EXPECT_EQ(Say(1, "Bob", 5, "both"),
+              (Lines{"2 UserMessage Ann 100 5 0 both", "5 UserMessage Ann 100 5 0 both"}));
+}
+
+TEST_F(ConversationChatTest, ABlockingMemberGetsNothingAndTheSenderIsNotTold) {
+    Join(1, "General/Lobby");
+    Join(2, "General/Lobby");
+    Join(3, "General/Lobby");
+    Deliveries ignored;
+    presence.SetBlockList(3, {0, "100\n"}, ignored);
+    EXPECT_EQ(Say(1, "", 4, "hi"), (Lines{"2 UserMessage Ann 100 4 0 hi"}));
+    EXPECT_EQ(Say(1, "Cid", 5, "hi"), Lines{});
+}
+
+TEST_F(ConversationChatTest, InACallLinesGoToTheActiveMembersNotTheHeld) {
+    Call();
+    EXPECT_EQ(Say(1, "", 4, "hi Bob"), (Lines{"2 UserMessage Ann 100 4 0 hi Bob"}));
+    EXPECT_EQ(Say(2, "Ann", 5, "hi Ann"), (Lines{"1 UserMessage Bob 200 5 0 hi Ann"}));
+    // Bob holds the call: he is in no active conversation, and Ann's line reaches nobody.
+    Deliveries out;
+    forums.Hold(2, {forums.ConferencesOf(2).at(0), 0, ""}, out);
+    EXPECT_EQ(Say(1, "", 4, "still there?"), Lines{});
+    EXPECT_EQ(Say(2, "", 4, "on hold"), Lines{});
+    EXPECT_EQ(Say(1, "Bob", 5, "x"), (Lines{"1 ServerMessage 1 2 User is offline - Bob"}));
+}
+
+TEST_F(ConversationChatTest, OnlyChatNumbersAreRoutedHere) {
+    struct Case {
+        std::string alias;
+        std::int16_t number;
+        bool chat;
+    };
+    const std::vector<Case> cases = {
+        {"", 4, true},   {"", 6, true},      {"Bob", 5, true},  {"200", 5, true},
+        {"", 5, false},  {"200", 4, false},  {"200", 6, false}, {"", 1, false},
+        {"", 11, false}, {"200", 14, false}, {"", 0, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ConversationRegistry::IsChatLine({c.alias, c.number, 0, "t"}), c.chat)
+            << c.alias << " " << c.number;
+    }
+}
+
+TEST_F(ConversationChatTest, ControlledMicrophonesDecideWhoIsForwarded) {
+    Join(1, "General/Stage", "", ConversationRegistry::kControlledMicrophones);
+    Join(2, "General/Stage");
+    Join(3, "General/Stage");
+    const std::int32_t stage = forums.ForumOf(1);
+    const auto silent = [&] { return forums.MediaGroup(stage)->silent; };
+    // Ann owns it; Bob and Cid only listen.
+    EXPECT_EQ(silent(), (std::vector<SessionId>{2, 3}));
+    EXPECT_EQ(forums.MediaGroup(stage)->active, (std::vector<SessionId>{1, 2, 3}));
+    Microphone(1, "200\n", 1);
+    EXPECT_EQ(silent(), (std::vector<SessionId>{3}));
+    Role(1, "300\n", 0, 1);
+    EXPECT_EQ(silent(), std::vector<SessionId>{});
+    Microphone(1, "200\n", 2);
+    Role(1, "300\n", 0, 2);
+    EXPECT_EQ(silent(), (std::vector<SessionId>{2, 3}));
+    // Without controlled microphones everybody is heard.
+    Join(4, "General/Open");
+    Join(2, "General/Open");
+    EXPECT_EQ(forums.MediaGroup(forums.ForumOf(4))->silent, std::vector<SessionId>{});
+}
+
+TEST_F(ConversationChatTest, TheListVersionFollowsVisibleChangesOnly) {
+    const std::uint64_t start = forums.ListVersion();
+    Join(1, "Hidden/Room", "", ConversationRegistry::kHidden);
+    Join(2, "Hidden/Room");
+    Join(2, "");
+    EXPECT_EQ(forums.ListVersion(), start);
+    Join(3, "General/Lobby");
+    EXPECT_GT(forums.ListVersion(), start);
+    const std::uint64_t joined = forums.ListVersion();
+    Join(3, "");
+    EXPECT_GT(forums.ListVersion(), joined);
+}
+
+}  // namespace
+}  // namespace qv::voicesvc

@@ -94,6 +94,12 @@ std::string FrameText(const voice::Frame& frame) {
             voice::GroupList m;
             return !Read(frame, m) ? bad : "GroupList " + N(m.last) + " " + m.piece;
         }
+        case MessageType::kUserMessage: {
+            voice::UserMessage m;
+            return !Read(frame, m) ? bad
+                                   : "UserMessage " + m.alias + " " + m.userId + " " + N(m.number) +
+                                         " " + N(m.parameter) + " " + m.text;
+        }
         default:
             return "type " + N(static_cast<int>(frame.type));
     }

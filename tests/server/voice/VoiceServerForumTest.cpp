@@ -120,7 +120,7 @@ TEST_F(VoiceServerForumTest, APasswordAModeratorAKickABanAndADisband) {
     const Lines kicked = Until(*c);
     ASSERT_GE(kicked.size(), 2u);
     // The message reaches Cid before its removal.
-    EXPECT_EQ(kicked[0], "type 262");
+    EXPECT_EQ(kicked[0], "UserMessage Bobby " + bob.id + " 14 1 " + path + "\tbye");
     EXPECT_EQ(kicked[1], "JoinedGroup []");
     // Kicked, not kept out.
     ASSERT_TRUE(c->Send(Join(path, "pw", kJoinOnly)));
@@ -167,6 +167,84 @@ TEST_F(VoiceServerForumTest, TheListShowsVisibleForumsOnly) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].rfind("GroupList 1 ", 0), 0u);
     EXPECT_EQ(list[0].find("Hidden/Room"), std::string::npos);
+}
+
+TEST(VoiceServerForumFileTest, AFaultyForumFileKeepsTheServerFromStarting) {
+    qv::test::TempFolder folder;
+    struct Case {
+        std::string text;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"Category = General\nCategory = Music\nForum = General/Lobby\n",
+         "line 2: the category 'Music' holds no visible permanent forum"},
+        {"Category = General\nForum General/Lobby\n", "line 2: expected Key=Value"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = folder.Write("forums.conf", c.text);
+        const std::string command = std::string(QV_VOICE_SERVER_PROGRAM) + " --forums '" + file +
+                                    "' --listen 127.0.0.1:0 2>&1";
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string output;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        const int status = ::pclose(pipe);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 2) << output;
+        EXPECT_NE(output.find("the forum file " + file + ", " + c.message), std::string::npos)
+            << output;
+    }
+}
+
+class VoiceServerDefaultForumsTest : public VoiceServerForumTest {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(directory.Host().empty()) << "no directory service";
+        server = std::make_unique<qv::test::VoiceServerProcess>(
+            QV_VOICE_SERVER_PROGRAM, folder, directory.TicketPublicKey(),
+            std::vector<std::string>{"--forums", QV_DEFAULT_FORUM_FILE});
+        ASSERT_GT(server->Port(), 0) << "the voice server did not start";
+        ann = CreateAccount(directory, "Annie");
+        bob = CreateAccount(directory, "Bobby");
+        cid = CreateAccount(directory, "Cidney");
+    }
+};
+
+TEST_F(VoiceServerDefaultForumsTest, TheDefaultSetIsListedAndUsersCreateInsideItsCategories) {
+    auto a = LoggedIn(ann);
+    auto b = LoggedIn(bob);
+    ASSERT_TRUE(b->Send(voice::Encode(voice::GroupListRequest{})));
+    const Lines list = Until(*b);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_NE(list[0].find("General/Lobby\t0\t\n"), std::string::npos) << list[0];
+    EXPECT_NE(list[0].find("Technology/Talk Shows\t0\tT\n"), std::string::npos) << list[0];
+
+    ASSERT_TRUE(a->Send(Join("General/Test", "pw", 0)));
+    EXPECT_EQ(Until(*a).front(), "JoinedGroup [General/Test]");
+    ASSERT_TRUE(a->Send(Join("Nowhere/Test", "", 0)));
+    EXPECT_EQ(Until(*a), (Lines{"ServerMessage 1 1 No such category: forums are created inside "
+                                "a listed category - Nowhere/Test"}));
+    // Bob asked, so he hears of the new forum; a permanent one stays when its last member goes,
+    // a user forum does not.
+    const auto frame = b->Next();
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_NE(FrameText(*frame).find("General/Test\t1\tP\n"), std::string::npos)
+        << FrameText(*frame);
+    ASSERT_TRUE(a->Send(Join("General/Lobby", "", 0)));
+    Until(*a);
+    ASSERT_TRUE(a->Send(Join("", "", 0)));
+    Until(*a);
+    ASSERT_TRUE(b->Send(voice::Encode(voice::GroupListRequest{})));
+    Lines after;
+    for (const std::string& line : Until(*b)) {
+        after = {line};
+    }
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_NE(after[0].find("General/Lobby\t0\t\n"), std::string::npos) << after[0];
+    EXPECT_EQ(after[0].find("General/Test"), std::string::npos) << after[0];
 }
 
 }  // namespace

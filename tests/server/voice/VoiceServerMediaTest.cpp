@@ -149,6 +149,7 @@ class VoiceServerMediaTest : public ::testing::Test {
         options.config.plainHost = "127.0.0.1";
         options.config.plainPort = 0;
         options.limits = limits;
+        options.forumPlan = forumPlan;
         options.logSink = [this](const std::string& line) {
             std::lock_guard lock(logMutex_);
             log_ += line + "\n";
@@ -223,6 +224,28 @@ class VoiceServerMediaTest : public ::testing::Test {
         EXPECT_NE(WaitFor(c, MessageType::kMediaStream), "");
     }
 
+    // The frames until a Pong, as text (MediaStream frames left out): what the server sent the
+    // engine before it answered.
+    static std::vector<std::string> Until(const Engine& engine) {
+        EXPECT_TRUE(engine.control->Send(voice::EncodePing(voice::Ping{9, 0})));
+        std::vector<std::string> lines;
+        while (const auto frame = engine.control->Next()) {
+            if (frame->type == MessageType::kPong) {
+                break;
+            }
+            if (frame->type != MessageType::kMediaStream) {
+                lines.push_back(FrameText(*frame));
+            }
+        }
+        return lines;
+    }
+    // Joins the forum and reads everything up to the Pong after it.
+    static std::vector<std::string> JoinForum(const Engine& engine, const std::string& path,
+                                              std::int32_t flags = 0) {
+        EXPECT_TRUE(engine.control->Send(voice::Encode(voice::JoinGroup{1, path, "", flags})));
+        return Until(engine);
+    }
+
     // Binds an engine's UDP address: a keepalive answered.
     static bool Bind(Engine& engine) {
         engine.SendUdp(engine.Keepalive());
@@ -240,6 +263,7 @@ class VoiceServerMediaTest : public ::testing::Test {
     }
 
     ServerLimits limits;
+    ConversationRegistry::ForumPlan forumPlan;
     ticket::SecretKey secret_{};
     std::unique_ptr<VoiceServer> server_;
     std::thread thread_;
@@ -523,6 +547,214 @@ TEST_F(VoiceServerMediaTest, TheEndOfASessionReleasesItsStream) {
     WaitReceived(before.received + 1);
     EXPECT_EQ(server_->MediaCounters().unauthenticated, before.unauthenticated + 1);
     EXPECT_FALSE(b.udp->Receive(100).has_value());
+}
+
+constexpr std::int32_t kHiddenForum = 1;
+constexpr std::int32_t kControlledForum = 8;
+
+TEST_F(VoiceServerMediaTest, ForumMembersHearEachOtherAndControlledMicrophonesForwardOnlySpeakers) {
+    Start();
+    Engine a = LoggedIn("601", "Ann");
+    Engine b = LoggedIn("602", "Bob");
+    Engine c = LoggedIn("603", "Cid");
+    // An open forum: everybody is heard.
+    for (Engine* e : {&a, &b, &c}) {
+        JoinForum(*e, "Open", kHiddenForum);
+    }
+    ASSERT_TRUE(Bind(a));
+    ASSERT_TRUE(Bind(b));
+    ASSERT_TRUE(Bind(c));
+    const auto hears = [](const Engine& listener, const Engine& speaker) {
+        const auto heard = listener.ReceiveUdp(500);
+        return heard && heard->header.streamId == speaker.streamId;
+    };
+    b.SendUdp(b.Voice());
+    EXPECT_TRUE(hears(a, b));
+    EXPECT_TRUE(hears(c, b));
+
+    // Controlled microphones: Ann owns the stage, Bob and Cid listen.
+    for (Engine* e : {&a, &b, &c}) {
+        JoinForum(*e, "Stage", kHiddenForum | kControlledForum);
+    }
+    Until(a);
+    Until(b);
+    a.SendUdp(a.Voice());
+    EXPECT_TRUE(hears(b, a));
+    EXPECT_TRUE(hears(c, a));
+    const auto unroutedBefore = server_->MediaCounters().unrouted;
+    const auto receivedBefore = server_->MediaCounters().received;
+    b.SendUdp(b.Voice());
+    WaitReceived(receivedBefore + 1);
+    EXPECT_EQ(server_->MediaCounters().unrouted, unroutedBefore + 1);
+    EXPECT_FALSE(a.udp->Receive(100).has_value());
+    EXPECT_FALSE(c.udp->Receive(100).has_value());
+
+    // Ann hands Bob a microphone: he is forwarded at once (the routes change before the
+    // answer to Ann's next frame).
+    ASSERT_TRUE(a.control->Send(voice::EncodeSetMemberMicrophone({b.userId + "\n", 1})));
+    EXPECT_EQ(WaitFor(b, MessageType::kCanTalk), "CanTalk 1");
+    ASSERT_TRUE(a.control->RoundTrip());
+    b.SendUdp(b.Voice());
+    EXPECT_TRUE(hears(a, b));
+    EXPECT_TRUE(hears(c, b));
+    // And taken again.
+    ASSERT_TRUE(a.control->Send(voice::EncodeSetMemberMicrophone({b.userId + "\n", 2})));
+    EXPECT_EQ(WaitFor(b, MessageType::kCanTalk), "CanTalk 0");
+    ASSERT_TRUE(a.control->RoundTrip());
+    b.SendUdp(b.Voice());
+    EXPECT_FALSE(a.udp->Receive(200).has_value());
+    EXPECT_FALSE(c.udp->Receive(100).has_value());
+    // A moderator speaks without a microphone.
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::SetMemberRole{c.userId + "\n", 0, 1})));
+    EXPECT_EQ(WaitFor(c, MessageType::kCanTalk), "CanTalk 1");
+    ASSERT_TRUE(a.control->RoundTrip());
+    c.SendUdp(c.Voice());
+    EXPECT_TRUE(hears(a, c));
+    EXPECT_TRUE(hears(b, c));
+}
+
+// Sessions in the permanent "General/Lobby" of category General.
+class VoiceServerForumListTest : public VoiceServerMediaTest {
+  protected:
+    void SetUp() override {
+        VoiceServerMediaTest::SetUp();
+        forumPlan.categories = {"General"};
+        forumPlan.forums = {{"General/Lobby", 0, ""}};
+    }
+    static std::vector<std::string> Lists(const std::vector<std::string>& lines) {
+        std::vector<std::string> lists;
+        for (const std::string& line : lines) {
+            if (line.rfind("GroupList", 0) == 0) {
+                lists.push_back(line);
+            }
+        }
+        return lists;
+    }
+};
+
+TEST_F(VoiceServerForumListTest, OnlyAskersGetListsAndAJoinStormIsCoalesced) {
+    Start();
+    Engine a = LoggedIn("701", "Ann");
+    Engine b = LoggedIn("702", "Bob");
+    ASSERT_TRUE(b.control->Send(voice::Encode(voice::GroupListRequest{})));
+    EXPECT_EQ(Until(b), (std::vector<std::string>{"GroupList 1 General/Lobby\t0\t\n"}));
+
+    // Ann never asked: she gets no list. Bob gets the change at once, as it is the first.
+    EXPECT_TRUE(Lists(JoinForum(a, "General/Lobby")).empty());
+    EXPECT_EQ(WaitFor(b, MessageType::kGroupList), "GroupList 1 General/Lobby\t1\t\n");
+
+    // A storm of 40 changes in one go: each join makes a forum and ends the one before.
+    std::string storm;
+    for (int i = 1; i <= 40; ++i) {
+        storm += voice::Encode(voice::JoinGroup{1, "General/Room " + std::to_string(i), "", 0});
+    }
+    ASSERT_TRUE(a.control->Send(storm));
+    EXPECT_TRUE(Lists(Until(a)).empty());
+    int lists = 0;
+    for (;;) {
+        const std::string list = WaitFor(b, MessageType::kGroupList);
+        ASSERT_NE(list, "") << "the last list never came";
+        ++lists;
+        if (list == "GroupList 1 General/Lobby\t0\t\nGeneral/Room 40\t1\t\n") {
+            break;
+        }
+    }
+    // One interval's list (the first change after Bob's last list may go at once).
+    EXPECT_LE(lists, 2);
+
+    // Asking again is answered now, whatever the interval.
+    ASSERT_TRUE(b.control->Send(voice::Encode(voice::GroupListRequest{})));
+    EXPECT_EQ(Lists(Until(b)),
+              (std::vector<std::string>{"GroupList 1 General/Lobby\t0\t\nGeneral/Room 40\t1\t\n"}));
+    // Visible forums only inside a category; hidden ones anywhere; a permanent forum stays.
+    EXPECT_EQ(JoinForum(a, "Elsewhere/Room"),
+              (std::vector<std::string>{
+                  "ServerMessage 1 1 No such category: forums are created inside a listed "
+                  "category - Elsewhere/Room"}));
+    EXPECT_EQ(JoinForum(a, "Elsewhere/Room", kHiddenForum).front(), "JoinedGroup [Elsewhere/Room]");
+    JoinForum(a, "General/Lobby");
+    JoinForum(a, "");
+    ASSERT_TRUE(b.control->Send(voice::Encode(voice::GroupListRequest{})));
+    EXPECT_EQ(Lists(Until(b)), (std::vector<std::string>{"GroupList 1 General/Lobby\t0\t\n"}));
+}
+
+TEST_F(VoiceServerForumListTest, RostersGoAsChanges) {
+    Start();
+    Engine a = LoggedIn("711", "Ann");
+    Engine b = LoggedIn("712", "Bob");
+    Engine c = LoggedIn("713", "Cid");
+    JoinForum(a, "General/Lobby");
+    JoinForum(b, "General/Lobby");
+    Until(a);
+    // The joiner gets the roster once; the others only the joiner's row.
+    EXPECT_EQ(JoinForum(c, "General/Lobby"),
+              (std::vector<std::string>{
+                  "JoinedGroup [General/Lobby]", "MemberJoined 1 Ann 711 [] 1",
+                  "MemberJoined 1 Bob 712 [] 1", "MemberJoined 1 Cid 713 [] 0", "CanTalk 1"}));
+    EXPECT_EQ(Until(a), (std::vector<std::string>{"MemberJoined 1 Cid 713 [] 0"}));
+    EXPECT_EQ(Until(b), (std::vector<std::string>{"MemberJoined 1 Cid 713 [] 0"}));
+    EXPECT_EQ(JoinForum(c, ""), (std::vector<std::string>{"JoinedGroup []"}));
+    EXPECT_EQ(Until(a), (std::vector<std::string>{"MemberLeft 1 Cid 713 0"}));
+    EXPECT_EQ(Until(b), (std::vector<std::string>{"MemberLeft 1 Cid 713 0"}));
+}
+
+TEST_F(VoiceServerForumListTest, ChatLinesReachTheConversationAndWhispersTheirTarget) {
+    Start();
+    Engine a = LoggedIn("721", "Ann");
+    Engine b = LoggedIn("722", "Bob");
+    Engine c = LoggedIn("723", "Cid");
+    Engine d = LoggedIn("724", "Dan");
+    JoinForum(a, "General/Lobby");
+    JoinForum(b, "General/Lobby");
+    JoinForum(c, "General/Lobby");
+    JoinForum(d, "General/Other");
+    Until(a);
+    Until(b);
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::SendUserMessage{"", 4, 0, "hello all"})));
+    // The sender gets nothing back: its engine echoes its own line.
+    EXPECT_TRUE(Until(a).empty());
+    EXPECT_EQ(Until(b), (std::vector<std::string>{"UserMessage Ann 721 4 0 hello all"}));
+    EXPECT_EQ(Until(c), (std::vector<std::string>{"UserMessage Ann 721 4 0 hello all"}));
+    EXPECT_TRUE(Until(d).empty());
+    ASSERT_TRUE(b.control->Send(voice::Encode(voice::SendUserMessage{"", 6, 0, "waves"})));
+    EXPECT_EQ(Until(a), (std::vector<std::string>{"UserMessage Bob 722 6 0 waves"}));
+    EXPECT_EQ(Until(c), (std::vector<std::string>{"UserMessage Bob 722 6 0 waves"}));
+    // Whispers by nickname and by id.
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::SendUserMessage{"Cid", 5, 0, "psst"})));
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::SendUserMessage{"722", 5, 0, "psst"})));
+    EXPECT_TRUE(Until(a).empty());
+    EXPECT_EQ(Until(b), (std::vector<std::string>{"UserMessage Ann 721 5 0 psst"}));
+    EXPECT_EQ(Until(c), (std::vector<std::string>{"UserMessage Ann 721 5 0 psst"}));
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::SendUserMessage{"Dan", 5, 0, "psst"})));
+    EXPECT_EQ(Until(a), (std::vector<std::string>{"ServerMessage 1 2 User is offline - Dan"}));
+    EXPECT_TRUE(Until(d).empty());
+    // Other numbers with an id go to the user as before, wherever it is.
+    ASSERT_TRUE(a.control->Send(voice::Encode(voice::SendUserMessage{"724", 1, 0, "note"})));
+    EXPECT_EQ(Until(d), (std::vector<std::string>{"UserMessage Ann 721 1 0 note"}));
+}
+
+TEST_F(VoiceServerForumListTest, ASenderThatFloodsTheRoomIsCutAndToldOnce) {
+    Start();
+    Engine a = LoggedIn("731", "Ann");
+    Engine b = LoggedIn("732", "Bob");
+    JoinForum(a, "General/Lobby");
+    JoinForum(b, "General/Lobby");
+    Until(a);
+    // Twelve lines in one write: the first five pass, the rest are dropped.
+    std::string flood;
+    for (int i = 1; i <= 12; ++i) {
+        flood += voice::Encode(voice::SendUserMessage{"", 4, 0, "line " + std::to_string(i)});
+    }
+    ASSERT_TRUE(a.control->Send(flood));
+    EXPECT_EQ(Until(a),
+              (std::vector<std::string>{"ServerMessage 1 7 You are sending messages too quickly"}));
+    EXPECT_EQ(Until(b), (std::vector<std::string>{
+                            "UserMessage Ann 731 4 0 line 1", "UserMessage Ann 731 4 0 line 2",
+                            "UserMessage Ann 731 4 0 line 3", "UserMessage Ann 731 4 0 line 4",
+                            "UserMessage Ann 731 4 0 line 5"}));
+    // Bob's own lines are his own budget's.
+    ASSERT_TRUE(b.control->Send(voice::Encode(voice::SendUserMessage{"", 4, 0, "calm down"})));
+    EXPECT_EQ(Until(a), (std::vector<std::string>{"UserMessage Bob 732 4 0 calm down"}));
 }
 
 }  // namespace
