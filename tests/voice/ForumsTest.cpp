@@ -428,7 +428,7 @@ TEST_F(ForumsTest, PasswordInvitationModeratorKickBanAndDisband) {
     EXPECT_TRUE(a.Messages(18).empty());
 }
 
-TEST_F(ForumsTest, SpokenLinesReachTheOthersAndAWhisperOnlyItsTarget) {
+TEST_F(ForumsTest, SpokenLinesAndEmotesReachTheOthersAndAWhisperOnlyItsTarget) {
     test::VoiceRig rig({"--forums", QUORVANE_FORUM_FILE});
     ASSERT_TRUE(rig.Ready()) << "a server did not start";
     test::TempFolder root;
@@ -449,11 +449,14 @@ TEST_F(ForumsTest, SpokenLinesReachTheOthersAndAWhisperOnlyItsTarget) {
     // Spoken lines reach the others; a whisper only its target.
     ASSERT_TRUE(a.Manager().SendTextChatMessage("hello all"));
     ASSERT_TRUE(a.Manager().SendWhisper("Bob", "psst"));
+    ASSERT_TRUE(c.Manager().SendTextChatCommand("waves"));
     ASSERT_TRUE(Drive(all,
                       [&] {
                           return Has(b.Messages(4), "Ann " + a.Id() + " hello all") &&
                                  Has(c.Messages(4), "Ann " + a.Id() + " hello all") &&
-                                 Has(b.Messages(5), "Ann " + a.Id() + " psst");
+                                 Has(b.Messages(5), "Ann " + a.Id() + " psst") &&
+                                 Has(a.Messages(6), "Cat " + c.Id() + " waves") &&
+                                 Has(b.Messages(6), "Cat " + c.Id() + " waves");
                       }))
         << "the lines did not arrive: " << ::testing::PrintToString(b.Log());
     Drive(
