@@ -119,8 +119,10 @@ bool ForumBook::OnMemberJoined(const voice::MemberJoined& m, bool conference, Ev
     Row row{m.nickname, m.userId, ListLetters(m.letters)};
     if (auto it = FindRow(m.userId); it != rows_.end()) {
         *it = row;
-    } else {
+    } else if (rows_.size() < kMaxRows) {
         rows_.push_back(row);
+    } else {
+        return true;  // a broken server's roster: not held, not raised
     }
     if (m.userId != ownId_) {
         const Bool32 existing = m.existing != 0 ? 1 : 0;

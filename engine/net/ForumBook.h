@@ -26,6 +26,8 @@ class ForumBook {
 
     // The forum list is dropped rather than held when its pieces grow past this.
     static constexpr std::size_t kMaxGroupList = 4 * 1024 * 1024;
+    // Rows beyond this are not kept (no forum of a server holds that many members).
+    static constexpr std::size_t kMaxRows = 10000;
 
     void SetOwnId(const std::string& userId);
 

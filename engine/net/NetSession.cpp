@@ -180,22 +180,22 @@ void NetSession::SetSlowLink(bool on) {
 
 void NetSession::RefreshGroups() {
     Post([this] {
-        if (!welcomed_) {
-            return;  // the host writes ModeFlags again once connected
-        }
-        if (!voice::HasType(protocol_, voice::MessageType::kGroupListRequest)) {
-            // No forums on this server: its list is empty, and says so at once.
-            Raise([](SonaroEventSink& sink) { sink.groupListUpdate(); });
-            return;
-        }
-        if (registered_) {
-            Send(voice::Encode(voice::GroupListRequest{}));
-        } else if (!groupsHeld_) {
-            groupsHeld_ = true;
-            held_.push_back([this] {
-                groupsHeld_ = false;
+        const auto ask = [this] {
+            groupsHeld_ = false;
+            if (voice::HasType(protocol_, voice::MessageType::kGroupListRequest)) {
                 Send(voice::Encode(voice::GroupListRequest{}));
-            });
+            } else {
+                // No forums on this server: its list is empty, and says so.
+                Raise([](SonaroEventSink& sink) { sink.groupListUpdate(); });
+            }
+        };
+        if (registered_ ||
+            (welcomed_ && !voice::HasType(protocol_, voice::MessageType::kGroupListRequest))) {
+            ask();
+        } else if (!groupsHeld_) {
+            // One request once registered, however many writes came before.
+            groupsHeld_ = true;
+            held_.push_back(ask);
         }
     });
 }

@@ -80,7 +80,7 @@ class NetSession : private MediaLink {
     // negotiated version allows; held like Request.
     void RequestList(ListKind kind, std::uint8_t op, std::string list);
     // Asks for the forum list (held until Registered, one request however many writes came
-    // before it). A server without forums has none: groupListUpdate is raised at once.
+    // before it). A server without forums has none: groupListUpdate is raised once welcomed.
     void RefreshGroups();
     // A text chat line (an empty alias) for the user's conversation; with echo, the user's own
     // UserMessage is raised too once it went out, while the user is in a conversation.

@@ -65,11 +65,13 @@ bool ConversationRegistry::IsChatLine(const voice::SendUserMessage& message) {
 
 void ConversationRegistry::SendChatLine(SessionId session, const voice::SendUserMessage& message,
                                         Deliveries& out) const {
-    const std::string* userId = presence_.UserIdOf(session);
-    const std::string* nickname = presence_.NicknameOf(session);
-    if (userId == nullptr || nickname == nullptr || !IsChatLine(message)) {
+    const auto sender = participants_.find(session);
+    if (sender == participants_.end() || !IsChatLine(message)) {
         return;
     }
+    // The nickname as the rosters show it, so that a whisper back by it finds the sender.
+    const std::string* userId = &sender->second.userId;
+    const std::string* nickname = &sender->second.nickname;
     // Who shares the sender's conversation: its forum, or the conference it is active in. Held
     // members are left out: their client's text chat shows the conversation they are active in.
     struct Other {

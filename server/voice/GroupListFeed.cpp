@@ -28,7 +28,7 @@ void GroupListFeed::Changed(std::uint64_t version) {
 std::optional<GroupListFeed::Clock::time_point> GroupListFeed::NextDue() const {
     std::optional<Clock::time_point> due = retryAt_;
     if (pushPending_) {
-        const Clock::time_point push = nextPush_.value_or(Clock::time_point::min());
+        const Clock::time_point push = nextPush_.value_or(Clock::time_point{});
         due = due ? std::min(*due, push) : push;
     }
     return due;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <variant>
 
 #include "RecordingSink.h"
@@ -118,6 +119,25 @@ TEST(ForumBookTest, RostersFollowTheForumJoinedLast) {
     }
     EXPECT_FALSE(book.In());
     EXPECT_TRUE(book.CanTalk()) << "the right to speak goes with the forum";
+}
+
+TEST(ForumBookTest, TheRosterIsBounded) {
+    ForumBook book;
+    book.SetOwnId("42");
+    book.OnJoinedGroup({"General/Lobby"});
+    ForumBook::Events out;
+    for (std::size_t i = 0; i < ForumBook::kMaxRows + 5; ++i) {
+        out.clear();
+        EXPECT_TRUE(book.OnMemberJoined({77, "M", std::to_string(1000 + i), "", 1}, false, out));
+    }
+    EXPECT_TRUE(out.empty()) << "a row not kept raises nothing";
+    const std::string list = book.UserList();
+    EXPECT_EQ(static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n')),
+              ForumBook::kMaxRows);
+    // A member already there still changes.
+    out.clear();
+    EXPECT_TRUE(book.OnMemberJoined({77, "N", "1000", "M", 0}, false, out));
+    EXPECT_EQ(Raised(out), (Lines{"UserChange N 1000 1 0", "userListUpdate"}));
 }
 
 TEST(ForumBookTest, MutedMembersCarryXOnce) {

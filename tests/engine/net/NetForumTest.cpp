@@ -214,9 +214,12 @@ TEST_F(NetForumTest, CanTalkBecomesTheEventEachTime) {
 
 TEST_F(NetForumTest, TheForumListIsAskedForOnceRegisteredAndRaisedWhenWhole) {
     Credentials().SetVoiceTicket("conn-1");
-    ConnectWelcomed();
-    // Two writes before Registered: one request once registered.
+    ASSERT_TRUE(ConnectToServer());
+    ASSERT_TRUE(server.Greet());
+    // Writes before Welcome and before Registered: one request once registered.
     Engine().SetModeFlags(0);
+    ASSERT_TRUE(server.SendWelcome());
+    ASSERT_TRUE(sink.WaitFor("connectionEvent 0 "));
     Engine().SetModeFlags(0);
     Engine().SetUserId("42");
     Engine().SetUserName("nick");

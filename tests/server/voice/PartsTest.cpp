@@ -106,6 +106,27 @@ TEST(ServerConfigTest, AMissingFileIsAnError) {
     EXPECT_TRUE(
         ServerConfig::Load(folder.Write("c.conf", "TicketPublicKey=/etc/t.pub\n"), config, error));
     EXPECT_EQ(config.ticketPublicKey, "/etc/t.pub");
+    // So is the forum file.
+    EXPECT_TRUE(
+        ServerConfig::Load(folder.Write("d.conf", "ForumFile = forums.conf\n"), config, error));
+    EXPECT_EQ(config.forumFile, folder.File("forums.conf"));
+    // The shipped settings name the default forum file beside them.
+    ServerConfig shipped;
+    ASSERT_TRUE(ServerConfig::Load(QV_SHIPPED_SETTINGS, shipped, error)) << error;
+    EXPECT_EQ(shipped.forumFile, std::string(QV_DEFAULT_FORUM_FILE));
+}
+
+TEST(CommandLineTest, TheForumFileAndTheListInterval) {
+    CommandLine line = CommandLine::Parse({});
+    EXPECT_EQ(line.options.limits.groupListInterval.count(), 2000);
+    line = CommandLine::Parse({"--forums", "f.conf", "--group-list-interval-ms", "50"});
+    ASSERT_EQ(line.action, CommandLine::Action::kRun) << line.error;
+    EXPECT_EQ(line.options.limits.groupListInterval.count(), 50);
+    ServerConfig config;
+    config.forumFile = "from-settings.conf";
+    line.ApplyOverrides(config);
+    EXPECT_EQ(config.forumFile, "f.conf");
+    EXPECT_EQ(CommandLine::Parse({"--forums"}).action, CommandLine::Action::kError);
 }
 
 TEST(CommandLineTest, OptionsAndDefaults) {

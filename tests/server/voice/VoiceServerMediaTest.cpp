@@ -565,7 +565,7 @@ TEST_F(VoiceServerMediaTest, ForumMembersHearEachOtherAndControlledMicrophonesFo
     ASSERT_TRUE(Bind(b));
     ASSERT_TRUE(Bind(c));
     const auto hears = [](const Engine& listener, const Engine& speaker) {
-        const auto heard = listener.ReceiveUdp(500);
+        const auto heard = listener.ReceiveUdp();
         return heard && heard->header.streamId == speaker.streamId;
     };
     b.SendUdp(b.Voice());
@@ -717,6 +717,8 @@ TEST_F(VoiceServerForumListTest, ChatLinesReachTheConversationAndWhispersTheirTa
     EXPECT_EQ(Until(c), (std::vector<std::string>{"UserMessage Ann 721 4 0 hello all"}));
     EXPECT_TRUE(Until(d).empty());
     ASSERT_TRUE(b.control->Send(voice::Encode(voice::SendUserMessage{"", 6, 0, "waves"})));
+    // Bob's Pong: his line was handled before Ann's Ping is read.
+    EXPECT_TRUE(Until(b).empty());
     EXPECT_EQ(Until(a), (std::vector<std::string>{"UserMessage Bob 722 6 0 waves"}));
     EXPECT_EQ(Until(c), (std::vector<std::string>{"UserMessage Bob 722 6 0 waves"}));
     // Whispers by nickname and by id.
@@ -730,6 +732,7 @@ TEST_F(VoiceServerForumListTest, ChatLinesReachTheConversationAndWhispersTheirTa
     EXPECT_TRUE(Until(d).empty());
     // Other numbers with an id go to the user as before, wherever it is.
     ASSERT_TRUE(a.control->Send(voice::Encode(voice::SendUserMessage{"724", 1, 0, "note"})));
+    EXPECT_TRUE(Until(a).empty());
     EXPECT_EQ(Until(d), (std::vector<std::string>{"UserMessage Ann 721 1 0 note"}));
 }
 
@@ -754,6 +757,7 @@ TEST_F(VoiceServerForumListTest, ASenderThatFloodsTheRoomIsCutAndToldOnce) {
                             "UserMessage Ann 731 4 0 line 5"}));
     // Bob's own lines are his own budget's.
     ASSERT_TRUE(b.control->Send(voice::Encode(voice::SendUserMessage{"", 4, 0, "calm down"})));
+    EXPECT_TRUE(Until(b).empty());
     EXPECT_EQ(Until(a), (std::vector<std::string>{"UserMessage Bob 732 4 0 calm down"}));
 }
 
