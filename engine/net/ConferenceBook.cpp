@@ -268,6 +268,11 @@ std::string ConferenceBook::UserList() const {
     return list;
 }
 
+bool ConferenceBook::Has(std::int32_t conference) const {
+    std::lock_guard lock(mutex_);
+    return conferences_.count(conference) != 0;
+}
+
 std::int32_t ConferenceBook::Active() const {
     std::lock_guard lock(mutex_);
     return active_;

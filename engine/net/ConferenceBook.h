@@ -64,6 +64,8 @@ class ConferenceBook {
     // when the user is active in none.
     std::string UserList() const;
     std::int32_t Active() const;
+    // A conference the user is active or held in, or was left and not yet told of.
+    bool Has(std::int32_t conference) const;
 
   private:
     struct Row {

@@ -25,8 +25,27 @@ bool IsSlowLink(std::int32_t connectionSpeed) {
     return connectionSpeed < 1;
 }
 
-// Frames of calls; forums will use 20 ms.
+// Frames of calls; forums, where hundreds listen, send half as many packets.
 constexpr int kCallFrameMs = 10;
+constexpr int kForumFrameMs = 20;
+
+// SendUserMessage's text chat numbers that a local echo shows back (lines and emotes; a
+// whisper 5 goes to one member by name).
+bool IsEchoedChat(std::int16_t number) {
+    return number == 4 || number == 6;
+}
+
+// An id list as the member operations carry it: each id ended by a line feed.
+std::string AsIdLines(const std::string& ids) {
+    if (!ids.empty() && ids.back() != '\n') {
+        return ids + '\n';
+    }
+    return ids;
+}
+
+bool IsOp(std::int16_t op) {
+    return op == 1 || op == 2;
+}
 
 // Voice counts as flowing while a packet came this recently; GetPacketLoss then reads the
 // receivers' statistics instead of the pings'.
@@ -158,8 +177,8 @@ audio::AudioEngine& NetControl::Audio() {
         audio_->SetMuteVolume(muteVolume);
         audio_->SetLocalEcho(localEcho);
         audio_->SetSlowLink(slowLink);
-        audio_->SetFrameMs(kCallFrameMs);
-        audio_->SetTalk(talk_);
+        audio_->SetFrameMs(frameMs_);
+        audio_->SetTalk(Transmit());
         audio_->SetConversation(conversation_);
     }
     return *audio_;
@@ -236,7 +255,7 @@ Bool32 NetControl::Talk(Bool32 on) {
     std::lock_guard lock(audioMutex_);
     talk_ = on != 0;
     if (audio_) {
-        audio_->SetTalk(talk_);
+        audio_->SetTalk(Transmit());
     }
     return 1;
 }
@@ -359,8 +378,12 @@ Bool32 NetControl::Disconnect() {
     // The session's own end is no longer heard: no conversation, and the recording is finished.
     std::lock_guard lock(audioMutex_);
     conversation_ = false;
+    mayTalk_ = true;
+    frameMs_ = kCallFrameMs;
     if (audio_) {
         audio_->SetConversation(false);
+        audio_->SetTalk(Transmit());
+        audio_->SetFrameMs(frameMs_);
         audio_->ResetReceivers();
         if (!recording_.empty()) {
             audio_->RecordWave(recording_, false);
@@ -404,10 +427,23 @@ std::int16_t NetControl::PlayWave(const std::string& path, std::int32_t volume) 
 
 Bool32 NetControl::SendUserMessage(const std::string& alias, std::int16_t number,
                                    std::int16_t parameter, const std::string& text) {
+    // The alias goes as it is: a user id, a nickname (a whisper) or empty (the conversation).
     if (!Carries(alias, voice::kMaxAlias) || !Carries(text, voice::kMaxMessageText)) {
         return 0;
     }
-    return Request(voice::Encode(voice::SendUserMessage{alias, number, parameter, text}));
+    std::string frame = voice::Encode(voice::SendUserMessage{alias, number, parameter, text});
+    if (!alias.empty()) {
+        return Request(std::move(frame));
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    if (session == nullptr) {
+        return 0;
+    }
+    const auto echo = parameters_.find(kLocalEcho);
+    const bool echoed = IsEchoedChat(number) && echo != parameters_.end() && echo->second != 0;
+    session->RequestChat(std::move(frame), echoed, number, parameter, text);
+    return 1;
 }
 
 Bool32 NetControl::IsCurrentVersion() {
@@ -463,7 +499,129 @@ Bool32 NetControl::RequestList(ListKind kind, const std::string& list, std::int1
 std::string NetControl::GetUserList() {
     std::lock_guard lock(mutex_);
     NetSession* session = Live();
-    return session != nullptr ? session->Conferences().UserList() : std::string();
+    if (session == nullptr) {
+        return {};
+    }
+    // The forum's roster, else the active call's.
+    if (session->Forums().In()) {
+        return session->Forums().UserList();
+    }
+    return session->Forums().MarkMuted(session->Conferences().UserList());
+}
+
+std::string NetControl::GetGroupList() {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    return session != nullptr ? session->Forums().GroupList() : std::string();
+}
+
+Bool32 NetControl::JoinGroup(const std::string& path, const std::string& password,
+                             std::int32_t flags) {
+    if (!Carries(path, voice::kMaxForumPath) || !Carries(password, voice::kMaxForumPassword)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Foruming();
+    if (session == nullptr) {
+        return 0;
+    }
+    session->Request(voice::Encode(voice::JoinGroup{++joinRequest_, path, password, flags}));
+    return 1;
+}
+
+Bool32 NetControl::MemberRequest(const std::string& ids,
+                                 const std::function<std::string(std::string)>& encode) {
+    const std::string lines = AsIdLines(ids);
+    if (lines.empty() || !Carries(lines, voice::kMaxWholeList)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Foruming();
+    if (session == nullptr) {
+        return 0;
+    }
+    // Each id is acted on by itself, so cutting at line feeds changes nothing.
+    for (std::string& piece : voice::SplitList(lines)) {
+        session->Request(encode(std::move(piece)));
+    }
+    return 1;
+}
+
+Bool32 NetControl::BanMember(const std::string& ids, std::int16_t op) {
+    if (!IsOp(op)) {
+        return 0;
+    }
+    return MemberRequest(ids, [op](std::string piece) {
+        return voice::EncodeBanMember(voice::MemberOperation{std::move(piece), op});
+    });
+}
+
+Bool32 NetControl::SetMemberMicrophone(const std::string& ids, std::int16_t op) {
+    if (!IsOp(op)) {
+        return 0;
+    }
+    return MemberRequest(ids, [op](std::string piece) {
+        return voice::EncodeSetMemberMicrophone(voice::MemberOperation{std::move(piece), op});
+    });
+}
+
+Bool32 NetControl::SetMemberRole(const std::string& ids, std::int16_t owner, std::int16_t op) {
+    if ((owner != 0 && owner != 1) || !IsOp(op)) {
+        return 0;
+    }
+    return MemberRequest(ids, [owner, op](std::string piece) {
+        return voice::Encode(voice::SetMemberRole{std::move(piece), owner, op});
+    });
+}
+
+Bool32 NetControl::DisbandGroup() {
+    std::lock_guard lock(mutex_);
+    NetSession* session = Foruming();
+    if (session == nullptr) {
+        return 0;
+    }
+    session->Request(voice::Encode(voice::DisbandGroup{}));
+    return 1;
+}
+
+Bool32 NetControl::RenameGroup(const std::string& path) {
+    if (path.empty() || !Carries(path, voice::kMaxForumPath)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Foruming();
+    if (session == nullptr) {
+        return 0;
+    }
+    session->Request(voice::Encode(voice::RenameGroup{path}));
+    return 1;
+}
+
+Bool32 NetControl::MuteMember(const std::string& ids, Bool32 mute) {
+    const std::string lines = AsIdLines(ids);
+    if (lines.empty() || !Carries(lines, voice::kMaxWholeList)) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    NetSession* session = Live();
+    if (session == nullptr) {
+        return 0;
+    }
+    // Only this listener's: the member's voice is not played and its row carries X.
+    bool changed = false;
+    std::size_t pos = 0;
+    while (pos < lines.size()) {
+        const std::size_t end = lines.find('\n', pos);
+        const std::string id = lines.substr(pos, end - pos);
+        pos = end + 1;
+        if (!id.empty()) {
+            changed = session->Forums().SetMuted(id, mute != 0) || changed;
+        }
+    }
+    if (changed) {
+        session->ListChangedLater();
+    }
+    return 1;
 }
 
 Bool32 NetControl::InviteUser(const std::string& alias, std::int16_t kind,
@@ -622,16 +780,24 @@ void NetControl::VoiceArrived(std::uint64_t generation, audio::ReceivedFrame fra
     }
 }
 
-void NetControl::ConversationChanged(std::uint64_t generation, bool active) {
+void NetControl::ConversationChanged(std::uint64_t generation, const ConversationState& state) {
     if (generation != liveGeneration_.load()) {
         return;
     }
     std::lock_guard lock(audioMutex_);
-    conversation_ = active;
+    const bool switched =
+        state.active != conversation_ || (state.forum ? kForumFrameMs : kCallFrameMs) != frameMs_;
+    conversation_ = state.active;
+    mayTalk_ = state.mayTalk;
+    frameMs_ = state.forum ? kForumFrameMs : kCallFrameMs;
     if (audio_) {
-        // What the speakers of the old conversation left in their buffers is not played.
-        audio_->ResetReceivers();
-        audio_->SetConversation(active);
+        if (switched) {
+            // What the speakers of the old conversation left in their buffers is not played.
+            audio_->ResetReceivers();
+        }
+        audio_->SetFrameMs(frameMs_);
+        audio_->SetTalk(Transmit());
+        audio_->SetConversation(state.active);
     }
 }
 
@@ -645,6 +811,11 @@ void NetControl::Welcomed(std::uint64_t generation, const voice::Welcome& welcom
 
 NetSession* NetControl::Live() {
     return session_ && !session_->Over() ? session_.get() : nullptr;
+}
+
+NetSession* NetControl::Foruming() {
+    NetSession* session = Live();
+    return session != nullptr && session->Protocol() >= voice::kForumVersion ? session : nullptr;
 }
 
 NetSession* NetControl::Conferencing() {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -68,12 +69,13 @@ class NetControl final : public SonaroControl,
     std::int16_t PlayWave(const std::string& path, std::int32_t volume) override;
     Bool32 Talk(Bool32 on) override;
     std::string GetUserList() override;
-    std::string GetGroupList() override { return {}; }
+    std::string GetGroupList() override;
     Bool32 SendUserMessage(const std::string& alias, std::int16_t number, std::int16_t parameter,
                            const std::string& text) override;
     std::int32_t StartAudio() override;
     Bool32 StopAudio() override;
-    Bool32 JoinGroup(const std::string&, const std::string&, std::int32_t) override { return 0; }
+    Bool32 JoinGroup(const std::string& path, const std::string& password,
+                     std::int32_t flags) override;
     Bool32 SetStandby(Bool32 standby) override;
     Bool32 IsCurrentVersion() override;
     std::int32_t SetParameter(std::int16_t kind, std::int32_t value) override;
@@ -90,24 +92,24 @@ class NetControl final : public SonaroControl,
     Bool32 SetWatchList(const std::string& list, std::int16_t op) override;
     std::int32_t GetPing() override;
     float GetPacketLoss() override;
-    Bool32 MuteMember(const std::string&, Bool32) override { return 0; }
+    Bool32 MuteMember(const std::string& ids, Bool32 mute) override;
     Bool32 SetStatus(std::int16_t mode) override;
-    Bool32 BanMember(const std::string&, std::int16_t) override { return 0; }
-    Bool32 SetMemberMicrophone(const std::string&, std::int16_t) override { return 0; }
-    Bool32 SetMemberRole(const std::string&, std::int16_t, std::int16_t) override { return 0; }
+    Bool32 BanMember(const std::string& ids, std::int16_t op) override;
+    Bool32 SetMemberMicrophone(const std::string& ids, std::int16_t op) override;
+    Bool32 SetMemberRole(const std::string& ids, std::int16_t owner, std::int16_t op) override;
     Bool32 RecordWave(const std::string& path, std::int16_t on) override;
     std::int16_t PlayFile(const std::string& path, std::int32_t volume) override;
     Bool32 StopFile(std::int16_t handle) override;
     Bool32 PauseFile(std::int16_t handle, Bool32 pause) override;
-    Bool32 DisbandGroup() override { return 0; }
-    Bool32 RenameGroup(const std::string&) override { return 0; }
+    Bool32 DisbandGroup() override;
+    Bool32 RenameGroup(const std::string& path) override;
 
   private:
     // SessionHost
     void RaiseEvent(std::uint64_t generation, const Raise& raise) override;
     void Welcomed(std::uint64_t generation, const voice::Welcome& welcome) override;
     void VoiceArrived(std::uint64_t generation, audio::ReceivedFrame frame) override;
-    void ConversationChanged(std::uint64_t generation, bool active) override;
+    void ConversationChanged(std::uint64_t generation, const ConversationState& state) override;
 
     // The audio engine, made with the chosen device and the current settings when there is
     // none; call with audioMutex_ held.
@@ -118,6 +120,14 @@ class NetControl final : public SonaroControl,
     NetSession* Live();
     // The live session when its version has conferences; call with mutex_ held.
     NetSession* Conferencing();
+    // The live session when its version has forums; call with mutex_ held.
+    NetSession* Foruming();
+    // Sends a member operation for each piece of an id list (each ended by a line feed);
+    // encode makes one piece's frame.
+    Bool32 MemberRequest(const std::string& ids,
+                         const std::function<std::string(std::string)>& encode);
+    // Talk as the audio engine gets it: nothing while the forum takes the right to speak away.
+    bool Transmit() const { return talk_ && mayTalk_; }
     // Hands a request frame to the live session; false when there is none.
     bool Request(std::string frame);
     Bool32 RequestList(ListKind kind, const std::string& list, std::int16_t op);
@@ -133,6 +143,7 @@ class NetControl final : public SonaroControl,
     std::string userName_;
     std::int16_t codec_ = 0;
     std::int32_t squelch_ = 0;
+    std::uint32_t joinRequest_ = 0;
     std::int32_t modeFlags_ = 0;
     std::string userId_;
     std::int32_t muteVolume_ = 0;
@@ -162,6 +173,8 @@ class NetControl final : public SonaroControl,
     std::unique_ptr<audio::AudioEngine> audio_;
     bool talk_ = false;
     bool conversation_ = false;
+    bool mayTalk_ = true;
+    int frameMs_ = 10;
     std::string recording_;  // the file being recorded, empty when none
 
     std::mutex soundMutex_;

@@ -180,10 +180,50 @@ void NetSession::SetSlowLink(bool on) {
 
 void NetSession::RefreshGroups() {
     Post([this] {
-        if (welcomed_) {
-            Raise([](SonaroEventSink& sink) { sink.groupListUpdate(); });
+        const auto ask = [this] {
+            groupsHeld_ = false;
+            if (voice::HasType(protocol_, voice::MessageType::kGroupListRequest)) {
+                Send(voice::Encode(voice::GroupListRequest{}));
+            } else {
+                // No forums on this server: its list is empty, and says so.
+                Raise([](SonaroEventSink& sink) { sink.groupListUpdate(); });
+            }
+        };
+        if (registered_ ||
+            (welcomed_ && !voice::HasType(protocol_, voice::MessageType::kGroupListRequest))) {
+            ask();
+        } else if (!groupsHeld_) {
+            // One request once registered, however many writes came before.
+            groupsHeld_ = true;
+            held_.push_back(ask);
         }
     });
+}
+
+void NetSession::RequestChat(std::string frame, bool echo, std::int16_t number,
+                             std::int16_t parameter, std::string text) {
+    Post([this, frame = std::move(frame), echo, number, parameter,
+          text = std::move(text)]() mutable {
+        auto send = [this, frame = std::move(frame), echo, number, parameter,
+                     text = std::move(text)]() mutable {
+            Send(std::move(frame));
+            // The server never sends a sender its own line; the echo is the engine's.
+            if (echo && !over_ && (forum_.In() || book_.Active() != 0)) {
+                Raise([this, number, parameter, &text](SonaroEventSink& sink) {
+                    sink.UserMessage(ownNickname_, ownId_, number, parameter, text);
+                });
+            }
+        };
+        if (registered_) {
+            send();
+        } else {
+            held_.push_back(std::move(send));
+        }
+    });
+}
+
+void NetSession::ListChangedLater() {
+    Post([this] { Raise([](SonaroEventSink& sink) { sink.userListUpdate(); }); });
 }
 
 void NetSession::FenceUnjoined() {
@@ -198,12 +238,7 @@ void NetSession::Conference(const voice::Frame& frame, Apply apply) {
         return;
     }
     const ConferenceBook::Reaction reaction = apply(m);
-    for (const SessionHost::Raise& raise : reaction.events) {
-        if (over_) {
-            return;
-        }
-        Raise(raise);
-    }
+    RaiseAll(reaction.events);
     if (reaction.leave && !over_) {
         Send(voice::EncodeLeave(voice::ConferenceRequest{*reaction.leave, 0, ""}));
     }
@@ -213,12 +248,56 @@ void NetSession::Conference(const voice::Frame& frame, Apply apply) {
 }
 
 void NetSession::CheckConversation() {
-    const bool active = book_.Active() != 0;
-    if (active != conversationActive_) {
-        conversationActive_ = active;
-        media_.SetConversation(active);
-        host_.ConversationChanged(settings_.generation, active);
+    ConversationState state;
+    const bool inCall = book_.Active() != 0;
+    // A call the user is active in takes the voice; the forum has it otherwise.
+    state.forum = !inCall && forum_.In();
+    state.active = inCall || state.forum;
+    state.mayTalk = !state.forum || forum_.CanTalk();
+    if (state.active != conversation_.active) {
+        media_.SetConversation(state.active);
     }
+    if (!(state == conversation_)) {
+        conversation_ = state;
+        host_.ConversationChanged(settings_.generation, state);
+    }
+}
+
+void NetSession::RaiseAll(const std::vector<SessionHost::Raise>& events) {
+    for (const SessionHost::Raise& raise : events) {
+        if (over_) {
+            return;
+        }
+        Raise(raise);
+    }
+}
+
+template <typename Message, typename Apply>
+void NetSession::Forum(const voice::Frame& frame, Apply apply) {
+    Message m;
+    if (!voice::HasType(protocol_, frame.type) || !Read(frame, m)) {
+        ProtocolError();
+        return;
+    }
+    RaiseAll(apply(m));
+    if (!over_) {
+        CheckConversation();
+    }
+}
+
+template <typename Message, typename ForumApply, typename ConferenceApply>
+void NetSession::Roster(const voice::Frame& frame, ForumApply forum, ConferenceApply conference) {
+    Message m;
+    if (!voice::HasType(protocol_, frame.type) || !Read(frame, m)) {
+        ProtocolError();
+        return;
+    }
+    ForumBook::Events events;
+    if (forum(m, book_.Has(m.conversation), events)) {
+        RaiseAll(events);
+        return;
+    }
+    Conference<Message>(frame, conference);
 }
 
 template <typename Message, typename Act>
@@ -272,6 +351,10 @@ void NetSession::SendControl(std::string frame, bool media) {
 
 void NetSession::Voice(audio::ReceivedFrame frame) {
     lastVoiceNs_ = frame.arrivalNs;
+    if (const std::optional<NetMedia::Member> member = media_.Speaker(frame.streamId);
+        member && forum_.Muted(member->userId)) {
+        return;  // muted by this listener
+    }
     host_.VoiceArrived(settings_.generation, std::move(frame));
 }
 
@@ -477,16 +560,36 @@ bool NetSession::Handle(const voice::Frame& frame) {
                 frame, [this](const auto& m) { return book_.OnAccepted(m); });
             break;
         case MessageType::kMemberJoined:
-            Conference<voice::MemberJoined>(
-                frame, [this](const auto& m) { return book_.OnMemberJoined(m); });
+            Roster<voice::MemberJoined>(
+                frame,
+                [this](const auto& m, bool c, auto& out) {
+                    return forum_.OnMemberJoined(m, c, out);
+                },
+                [this](const auto& m) { return book_.OnMemberJoined(m); });
             break;
         case MessageType::kMemberChanged:
-            Conference<voice::MemberChanged>(
-                frame, [this](const auto& m) { return book_.OnMemberChanged(m); });
+            Roster<voice::MemberChanged>(
+                frame,
+                [this](const auto& m, bool c, auto& out) {
+                    return forum_.OnMemberChanged(m, c, out);
+                },
+                [this](const auto& m) { return book_.OnMemberChanged(m); });
             break;
         case MessageType::kMemberLeft:
-            Conference<voice::MemberLeft>(frame,
-                                          [this](const auto& m) { return book_.OnMemberLeft(m); });
+            Roster<voice::MemberLeft>(
+                frame,
+                [this](const auto& m, bool c, auto& out) { return forum_.OnMemberLeft(m, c, out); },
+                [this](const auto& m) { return book_.OnMemberLeft(m); });
+            break;
+        case MessageType::kJoinedGroup:
+            Forum<voice::JoinedGroup>(frame,
+                                      [this](const auto& m) { return forum_.OnJoinedGroup(m); });
+            break;
+        case MessageType::kGroupList:
+            Forum<voice::GroupList>(frame, [this](const auto& m) { return forum_.OnGroupList(m); });
+            break;
+        case MessageType::kCanTalk:
+            Forum<voice::CanTalk>(frame, [this](const auto& m) { return forum_.OnCanTalk(m); });
             break;
         case MessageType::kMediaOffer:
             Media<voice::MediaOffer>(frame, [this](const auto& m) { OnMediaOffer(m); });
@@ -531,6 +634,9 @@ void NetSession::OnWelcome(const voice::Welcome& welcome) {
 void NetSession::OnRegistered(const voice::Registered& registered) {
     registered_ = true;
     book_.SetOwnId(registered.userId);
+    forum_.SetOwnId(registered.userId);
+    ownNickname_ = registered.nickname;
+    ownId_ = registered.userId;
     std::deque<std::function<void()>> held;
     held.swap(held_);
     for (auto& send : held) {
@@ -660,9 +766,9 @@ void NetSession::Leave() {
 
 void NetSession::CloseSocket() {
     media_.Close();
-    if (conversationActive_) {
-        conversationActive_ = false;
-        host_.ConversationChanged(settings_.generation, false);
+    if (!(conversation_ == ConversationState{})) {
+        conversation_ = ConversationState{};
+        host_.ConversationChanged(settings_.generation, conversation_);
     }
     resolver_.cancel();
     welcomeTimer_.cancel();

@@ -20,6 +20,7 @@
 
 #include "AudioBridge.h"
 #include "ConferenceBook.h"
+#include "ForumBook.h"
 #include "NetMedia.h"
 #include "QualityMeter.h"
 #include "RegistrationGate.h"
@@ -78,8 +79,15 @@ class NetSession : private MediaLink {
     // A watch or block list update of any length, sent in pieces that fit a frame as the
     // negotiated version allows; held like Request.
     void RequestList(ListKind kind, std::uint8_t op, std::string list);
-    // Raises groupListUpdate once welcomed.
+    // Asks for the forum list (held until Registered, one request however many writes came
+    // before it). A server without forums has none: groupListUpdate is raised once welcomed.
     void RefreshGroups();
+    // A text chat line (an empty alias) for the user's conversation; with echo, the user's own
+    // UserMessage is raised too once it went out, while the user is in a conversation.
+    void RequestChat(std::string frame, bool echo, std::int16_t number, std::int16_t parameter,
+                     std::string text);
+    // Raises userListUpdate (a mute changed what the list shows).
+    void ListChangedLater();
     // Voice: TCP instead of UDP; the slow-link class (one speaker forwarded).
     void SetBehindFirewall(bool on);
     void SetSlowLink(bool on);
@@ -88,6 +96,7 @@ class NetSession : private MediaLink {
     // The version the server welcomed the session with; 0 before.
     std::uint16_t Protocol() const { return protocol_.load(); }
     ConferenceBook& Conferences() { return book_; }
+    ForumBook& Forums() { return forum_; }
     // After the book armed the leaving of a conference still to come: sends the fence that
     // tells when it is not coming after all.
     void FenceUnjoined();
@@ -126,8 +135,17 @@ class NetSession : private MediaLink {
     void TransportChosen(bool tcp) override;
     // Takes what the audio engine produced: frames go out, notices become events.
     void DrainAudio();
-    // After conference frames: tells the host when the active conversation came or went.
+    // After conference and forum frames: tells the host when the active conversation came or
+    // went, or the forum's speaking right changed.
     void CheckConversation();
+    // Raises what a book answered, stopping once the session is over.
+    void RaiseAll(const std::vector<SessionHost::Raise>& events);
+    // Decodes a forum frame of the negotiated version and raises what the forum book answers.
+    template <typename Message, typename Apply>
+    void Forum(const voice::Frame& frame, Apply apply);
+    // A roster frame: the forum's, or else a conference's.
+    template <typename Message, typename ForumApply, typename ConferenceApply>
+    void Roster(const voice::Frame& frame, ForumApply forum, ConferenceApply conference);
     void OnMediaOffer(const voice::MediaOffer& offer);
     // Decodes a media frame of the negotiated version and acts on it.
     template <typename Message, typename Act>
@@ -161,7 +179,7 @@ class NetSession : private MediaLink {
     std::atomic<std::thread::id> threadId_{};
     std::uint64_t bridgeTicket_ = 0;
     AudioBridge::Batch batch_;
-    bool conversationActive_ = false;
+    ConversationState conversation_;
     std::atomic<std::int64_t> lastVoiceNs_{0};
 
     voice::FrameReader reader_;
@@ -178,6 +196,10 @@ class NetSession : private MediaLink {
     std::deque<std::function<void()>> held_;
     QualityMeter meter_;
     ConferenceBook book_;
+    ForumBook forum_;
+    bool groupsHeld_ = false;  // a forum list request waits for Registered
+    std::string ownNickname_;  // as registered
+    std::string ownId_;
     std::atomic<std::uint16_t> protocol_{0};
     std::chrono::steady_clock::time_point lastHeard_{};
 

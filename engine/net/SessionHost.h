@@ -11,6 +11,17 @@
 
 namespace qv::net {
 
+// What the user's conversations make of its voice: whether there is one to speak in, whether
+// it is a forum (20 ms frames instead of the calls' 10), and whether the user may speak there
+// (a forum with controlled microphones may say no).
+struct ConversationState {
+    bool active = false;
+    bool forum = false;
+    bool mayTalk = true;
+
+    bool operator==(const ConversationState&) const = default;
+};
+
 class SessionHost {
   public:
     using Raise = std::function<void(SonaroEventSink&)>;
@@ -21,9 +32,10 @@ class SessionHost {
     virtual void Welcomed(std::uint64_t generation, const voice::Welcome& welcome) = 0;
     // One opened voice packet of another member, for the audio engine.
     virtual void VoiceArrived(std::uint64_t generation, audio::ReceivedFrame frame) = 0;
-    // The user became active in a conversation (a call answered, made or resumed), or is active
-    // in none any more (held, left, the session ended).
-    virtual void ConversationChanged(std::uint64_t generation, bool active) = 0;
+    // The user became active in a conversation (a call answered, made or resumed, a forum
+    // joined), or is active in none any more (held, left, the session ended), or the forum's
+    // speaking right changed.
+    virtual void ConversationChanged(std::uint64_t generation, const ConversationState& state) = 0;
 
   protected:
     ~SessionHost() = default;

@@ -14,6 +14,7 @@
 #include "app/FileTypeRegistration.h"
 #include "app/PartnerNumber.h"
 #include "app/ProgramCallSurroundings.h"
+#include "app/ProgramForumAccess.h"
 #include "app/ProgramMessageLinks.h"
 #include "app/SingleInstance.h"
 #include "app/SonaroStoreLink.h"
@@ -264,6 +265,8 @@ bool CQuorvaneApp::InitInstance() {
         std::make_unique<OfflineQueue>(folders_.ProgramFolder() + "Outgoing/", [] {
             return static_cast<std::uint32_t>(std::time(nullptr));
         }));
+    forumAccess_ = std::make_unique<ProgramForumAccess>(*callManager_);
+    notices_->SetForumAccess(forumAccess_.get());
 
     directory_->Start(
         serverSettings_->GetString("Server", "WebServer", DirectoryClient::kDefaultWebServer),
@@ -534,6 +537,10 @@ void CQuorvaneApp::DestroyObjects() {
         callManager_->EndActive(false);
     }
     callSurroundings_.reset();
+    if (notices_) {
+        notices_->SetForumAccess(nullptr);
+    }
+    forumAccess_.reset();
     if (statusSource_) {
         statusSource_->SetCallManager(nullptr);
     }

@@ -22,6 +22,7 @@ class CallManager;
 class ConnectionStatusLine;
 class ProgramStatusSource;
 class ProgramCallSurroundings;
+class ProgramForumAccess;
 class ProgramMessageLinks;
 class AlertQueue;
 class TraySurface;
@@ -110,6 +111,9 @@ class CQuorvaneApp {
     EventLog* GetEventLog() { return eventLog_.get(); }
     CSonaroManager* SonaroManager() { return sonaroManager_.get(); }
     CallManager* GetCallManager() { return callManager_.get(); }
+    // Forums joined from outside the forum list (invitations, command files); null before
+    // start-up.
+    ProgramForumAccess* GetForumAccess() { return forumAccess_.get(); }
     ConnectionStatusLine* StatusLine() { return statusLine_.get(); }
     BlockStore* GetBlockStore() { return blockStore_.get(); }
     ContactStore* GetContactStore() { return contactStore_.get(); }
@@ -189,6 +193,9 @@ class CQuorvaneApp {
     // The MessageCenter's way to the engine, the stores and the directory: after the contact
     // store, gone before the manager.
     std::unique_ptr<ProgramMessageLinks> messageLinks_;
+    // The MessageCenter's and the command files' way into forums: after the call manager,
+    // gone before it.
+    std::unique_ptr<ProgramForumAccess> forumAccess_;
     bool mainWindowCreated_ = false;
     bool startingUp_ = false;     // InitInstance opens the command line's file
     bool connectWanted_ = false;  // that file wants a connection once start-up is done

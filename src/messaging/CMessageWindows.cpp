@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <ctime>
+#include <optional>
 
+#include "messaging/ForumInvitation.h"
 #include "settings/IniFile.h"
 
 namespace qv {
@@ -277,6 +279,30 @@ void CIncomingMessageWindow::done(int result) {
 
 // ---- Invitations
 
+std::string CInvitationWindow::ForumOptionsText(const std::string& text) {
+    const std::optional<ForumInvitation> forum = ParseForumInvitation(text);
+    if (!forum) {
+        return {};
+    }
+    std::string words;
+    const auto add = [&words](const char* word) {
+        words += words.empty() ? word : std::string(", ") + word;
+    };
+    if (forum->hidden) {
+        add("Hidden");
+    }
+    if (forum->moderated) {
+        add("Moderated");
+    }
+    if (forum->controlledMicrophones) {
+        add("Controlled Microphones");
+    }
+    if (!forum->password.empty()) {
+        add("Password given with the invitation");
+    }
+    return words;
+}
+
 CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter::Notice& alert,
                                      std::function<void(const MessageCenter::Notice&)> accept,
                                      QWidget* parent)
@@ -300,20 +326,34 @@ CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter:
     }
     text_->setWordWrap(true);
     text_->setObjectName("invitation");
-    // The second part of the text: the forum's or the page's own words.
-    const std::size_t tab = alert.text.find('\t');
-    std::string words = tab == std::string::npos ? std::string{} : alert.text.substr(tab + 1);
-    words = words.substr(0, words.find('\t'));
+    // The second part of the text: the page's own words; for a forum its options (its second
+    // text is the password, which is not shown).
+    std::string words;
+    if (alert.kind == notice_kind::kForumInvitation) {
+        words = ForumOptionsText(alert.text);
+    } else {
+        const std::size_t tab = alert.text.find('\t');
+        words = tab == std::string::npos ? std::string{} : alert.text.substr(tab + 1);
+        words = words.substr(0, words.find('\t'));
+    }
     auto* more = new QLabel(Q(words), this);
     more->setWordWrap(true);
     auto* when = new QLabel(Q(CIncomingMessageWindow::FormatTime(alert.time)), this);
-    accept_->setEnabled(static_cast<bool>(accept));
     if (accept) {
-        connect(accept_, &QPushButton::clicked, this, [this, accept, alert] {
-            accept(alert);
-            close();
+        SetAccept([accept](const MessageCenter::Notice& invitation) {
+            accept(invitation);
+            return true;
         });
+    } else {
+        accept_->setEnabled(false);
     }
+    connect(accept_, &QPushButton::clicked, this, [this] {
+        const std::optional<MessageCenter::Notice> alert = center_.Find(alertId_);
+        // A join that could not start keeps the invitation, to be accepted again later.
+        if (acceptAction_ && alert && acceptAction_(*alert)) {
+            close();
+        }
+    });
     auto* decline = new QPushButton("&Decline", this);
     connect(decline, &QPushButton::clicked, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
@@ -326,6 +366,11 @@ CInvitationWindow::CInvitationWindow(MessageCenter& center, const MessageCenter:
     buttons->addWidget(decline);
     layout->addLayout(buttons);
     resize(340, 160);
+}
+
+void CInvitationWindow::SetAccept(std::function<bool(const MessageCenter::Notice&)> accept) {
+    acceptAction_ = std::move(accept);
+    accept_->setEnabled(static_cast<bool>(acceptAction_));
 }
 
 QString CInvitationWindow::Text() const {
@@ -358,7 +403,16 @@ void CAlertWindowHost::OpenAlertWindow(MessageCenter& center, std::uint64_t aler
         window = new CIncomingMessageWindow(center, *alert, parts_.imLabel, parts_.actions,
                                             parts_.reply, parts_.settings, parts_.parent);
     } else {
-        window = new CInvitationWindow(center, *alert, parts_.acceptInvitation, parts_.parent);
+        const bool forum = alert->kind == notice_kind::kForumInvitation;
+        auto* invitation = new CInvitationWindow(
+            center, *alert, forum ? nullptr : parts_.acceptInvitation, parts_.parent);
+        // A forum invitation is accepted through the center's forums.
+        if (forum && center.CanAcceptForumInvitations()) {
+            invitation->SetAccept([&center](const MessageCenter::Notice& accepted) {
+                return center.AcceptForumInvitation(accepted.id);
+            });
+        }
+        window = invitation;
     }
     window->setModal(false);
     open_[alertId] = Open{window, alert->kind, alert->senderId};

@@ -89,12 +89,17 @@ class CIncomingMessageWindow : public QDialog {
 class CInvitationWindow : public QDialog {
     Q_OBJECT
   public:
-    // accept may be null (accepting comes with forums and web tours): its button stays disabled.
+    // accept may be null (nothing accepts that kind yet): its button stays disabled.
     CInvitationWindow(MessageCenter& center, const MessageCenter::Notice& alert,
                       std::function<void(const MessageCenter::Notice&)> accept,
                       QWidget* parent = nullptr);
+    // Accept runs accept and closes the window when it returns true; a false (the join could
+    // not start) keeps the window open. Null disables the button.
+    void SetAccept(std::function<bool(const MessageCenter::Notice&)> accept);
     QString Text() const;
     QPushButton* AcceptButton() const { return accept_; }
+    // What a forum invitation's window says under its first line: the forum's options.
+    static std::string ForumOptionsText(const std::string& text);
 
   protected:
     void done(int result) override;
@@ -104,6 +109,7 @@ class CInvitationWindow : public QDialog {
     std::uint64_t alertId_;
     QLabel* text_;
     QPushButton* accept_;
+    std::function<bool(const MessageCenter::Notice&)> acceptAction_;
 };
 
 // One window per shown alert, owned by parent.
@@ -114,6 +120,7 @@ class CAlertWindowHost final : public AlertWindows {
         std::string imLabel = "Instant Message";
         UserButtonActions actions;
         std::function<void(const std::string& id, const std::string& nickname)> reply;
+        // Accepts website and web-tour invitations; forum invitations go through the center.
         std::function<void(const MessageCenter::Notice&)> acceptInvitation;
         QWidget* parent = nullptr;
     };

@@ -482,6 +482,34 @@ bool MessageCenter::SendInvitation(const std::string& id, const std::string& nic
     return true;
 }
 
+bool MessageCenter::CanInviteToForum() const {
+    return forums_ != nullptr && forums_->CurrentForum().has_value();
+}
+
+bool MessageCenter::InviteToForum(const std::string& id, const std::string& nickname) {
+    if (forums_ == nullptr || id.empty()) {
+        return false;
+    }
+    const std::optional<ForumInvitation> forum = forums_->CurrentForum();
+    if (!forum) {
+        return false;
+    }
+    return SendInvitation(id, nickname, user_message::kForumInvitation, 0,
+                          FormatForumInvitation(*forum));
+}
+
+bool MessageCenter::AcceptForumInvitation(std::uint64_t alertId) {
+    if (forums_ == nullptr) {
+        return false;
+    }
+    const std::optional<Notice> alert = Find(alertId);
+    if (!alert || alert->kind != notice_kind::kForumInvitation) {
+        return false;
+    }
+    const std::optional<ForumInvitation> forum = ParseForumInvitation(alert->text);
+    return forum && forums_->JoinInvitedForum(*forum);
+}
+
 void MessageCenter::OnUserMessage(const std::string& nickname, const std::string& id,
                                   std::int16_t number, std::int16_t parameter,
                                   const std::string& text) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "messaging/AlertQueue.h"
+#include "messaging/ForumInvitation.h"
 #include "messaging/SystemNotices.h"
 
 namespace qv {
@@ -167,6 +168,8 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     void SetTraySurface(TraySurface* tray) { tray_ = tray; }
     // Where sent messages and invitations are recorded (null: nowhere).
     void SetEventLog(MessageEventLog* log) { eventLog_ = log; }
+    // The forums that invitations name (null: forum invitations cannot be accepted or sent).
+    void SetForumAccess(ForumAccess* forums) { forums_ = forums; }
 
     // SystemNotices
     void AddSystemNotice(const std::string& text, bool showNow, std::uint32_t time) override;
@@ -201,6 +204,14 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     // invitation with its name: the forum name, the address, or the web tour's text.
     bool SendInvitation(const std::string& id, const std::string& nickname, std::int16_t number,
                         std::int16_t parameter, const std::string& text);
+
+    // Forum invitations. Inviting works while the user is in a forum: message 11 for that
+    // forum. Accepting joins the forum an invitation alert names, through the forum entry (which
+    // asks the adult check first); false when the alert names no forum or the join refused.
+    bool CanInviteToForum() const;
+    bool InviteToForum(const std::string& id, const std::string& nickname);
+    bool CanAcceptForumInvitations() const { return forums_ != nullptr; }
+    bool AcceptForumInvitation(std::uint64_t alertId);
 
     // Engine events.
     void OnUserMessage(const std::string& nickname, const std::string& id, std::int16_t number,
@@ -269,6 +280,7 @@ class MessageCenter final : public SystemNotices, public AlertQueue {
     OfflineQueue* queue_ = nullptr;
     TraySurface* tray_ = nullptr;
     MessageEventLog* eventLog_ = nullptr;
+    ForumAccess* forums_ = nullptr;
     TimerScheduler* scheduler_ = nullptr;
     std::uint32_t jobs_[3] = {};
 

@@ -203,7 +203,18 @@ void CContactListWindow::BuildCommands() {
                     message_(contact->LoginId, contact->NickName);
                 }
             },
-            [this] { return message_ && SelectedContact() != nullptr; });
+            [this] { return message_ && SelectedContact() != nullptr; })
+        .On(
+            cmd::kInviteToForum,
+            [this] {
+                if (const UserProfile* contact = SelectedContact(); contact && inviteToForum_) {
+                    inviteToForum_(contact->LoginId, contact->NickName);
+                }
+            },
+            [this] {
+                return !synchronizing_ && inviteToForum_ && canInviteToForum_ &&
+                       SelectedContact() != nullptr && canInviteToForum_();
+            });
 }
 
 QPushButton* CContactListWindow::AddButton(int id, const char* text, const char* tip) {
@@ -234,22 +245,31 @@ bool CContactListWindow::OnCommand(int id) {
     return done;
 }
 
+std::unique_ptr<QMenu> CContactListWindow::MakeContextMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    const std::pair<int, const char*> entries[] = {
+        {cmd::kAddContact, "&Add Contact..."},
+        {cmd::kAddGroup, "Add &Group..."},
+        {cmd::kRemoveFromList, "&Remove"},
+        {cmd::kBlockContact, "&Block"},
+        {cmd::kCallContact, "&Call"},
+        {cmd::kSendMessage, "Send &Instant Message"},
+        {cmd::kInviteToForum, "Invite to &Forum"},
+    };
+    for (const auto& [id, text] : entries) {
+        QAction* action = menu->addAction(text);
+        action->setData(id);
+        action->setEnabled(commands_.IsEnabled(id));
+        connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
+    }
+    return menu;
+}
+
 void CContactListWindow::ShowContextMenu(const QPoint& at) {
     if (QTreeWidgetItem* item = tree_->itemAt(at)) {
         tree_->setCurrentItem(item);
     }
-    QMenu menu(this);
-    const std::pair<int, const char*> entries[] = {
-        {cmd::kAddContact, "&Add Contact..."}, {cmd::kAddGroup, "Add &Group..."},
-        {cmd::kRemoveFromList, "&Remove"},     {cmd::kBlockContact, "&Block"},
-        {cmd::kCallContact, "&Call"},          {cmd::kSendMessage, "Send &Instant Message"},
-    };
-    for (const auto& [id, text] : entries) {
-        QAction* action = menu.addAction(text);
-        action->setEnabled(commands_.IsEnabled(id));
-        connect(action, &QAction::triggered, this, [this, id = id] { OnCommand(id); });
-    }
-    menu.exec(tree_->viewport()->mapToGlobal(at));
+    MakeContextMenu()->exec(tree_->viewport()->mapToGlobal(at));
 }
 
 void CContactListWindow::SetOpenAlertHandler(std::function<bool(const std::string&)> open) {
@@ -259,6 +279,14 @@ void CContactListWindow::SetOpenAlertHandler(std::function<bool(const std::strin
 void CContactListWindow::SetMessageHandler(
     std::function<void(const std::string&, const std::string&)> message) {
     message_ = std::move(message);
+    RefreshButtons();
+}
+
+void CContactListWindow::SetForumInviteHandler(
+    std::function<bool()> canInvite,
+    std::function<void(const std::string&, const std::string&)> invite) {
+    canInviteToForum_ = std::move(canInvite);
+    inviteToForum_ = std::move(invite);
     RefreshButtons();
 }
 

@@ -21,6 +21,7 @@
 #include "ui/CommandMap.h"
 
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -90,6 +91,15 @@ class CContactListWindow : public QWidget, public ContactListUi {
     void SetMessageHandler(
         std::function<void(const std::string& loginId, const std::string& nickname)> message);
 
+    // "Invite to Forum" on the selected contact: enabled while canInvite says the user is in a
+    // forum; invite sends the invitation (null handlers: the command is disabled).
+    void SetForumInviteHandler(
+        std::function<bool()> canInvite,
+        std::function<void(const std::string& loginId, const std::string& nickname)> invite);
+
+    // The context menu of the selection as it opens: every entry with its enabled state.
+    std::unique_ptr<QMenu> MakeContextMenu();
+
     const CommandMap& Commands() const { return commands_; }
     bool OnCommand(int id);
     QTreeWidget* Tree() const { return tree_; }
@@ -153,6 +163,8 @@ class CContactListWindow : public QWidget, public ContactListUi {
     CommandMap commands_;
     std::function<void(const std::string&)> call_;
     std::function<void(const std::string&, const std::string&)> message_;
+    std::function<bool()> canInviteToForum_;
+    std::function<void(const std::string&, const std::string&)> inviteToForum_;
     std::function<bool(const std::string&)> openAlert_;
     QPointer<CAddContactDialog> addContact_;
     QPointer<CAddGroupDialog> addGroup_;

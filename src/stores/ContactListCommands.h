@@ -12,6 +12,7 @@ inline constexpr int kRemoveFromList = 33103;
 inline constexpr int kBlockContact = 33104;
 inline constexpr int kCallContact = 33105;
 inline constexpr int kSendMessage = 33106;
+inline constexpr int kInviteToForum = 33107;
 
 // View menu
 inline constexpr int kViewBlockList = 33110;

@@ -2,6 +2,7 @@
 
 #include "app/AppShell.h"
 #include "app/CQuorvaneApp.h"
+#include "app/ProgramForumAccess.h"
 #include "app/ProgramMessageLinks.h"
 #include "calls/CallManager.h"
 #include "directory/UserProfile.h"
@@ -42,6 +43,12 @@ void ProgramSubsystems::DeclineRingingCall(std::int16_t reason, const std::strin
 void ProgramSubsystems::CallUser(const UserProfile& user) {
     if (CallManager* calls = app_.GetCallManager()) {
         calls->PlaceCall(user.LoginId, user.NickName);
+    }
+}
+
+void ProgramSubsystems::JoinForum(const CommandRecord& record) {
+    if (ProgramForumAccess* forums = app_.GetForumAccess()) {
+        forums->JoinForumOfCommand(record);
     }
 }
 

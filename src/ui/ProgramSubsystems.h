@@ -33,6 +33,9 @@ class ProgramSubsystems final : public SessionSubsystems {
     void ContactListVersion(long version) override;
     void BlockListVersion(long version) override;
 
+    // Command files: the forum lines join as an accepted invitation does.
+    void JoinForum(const CommandRecord& record) override;
+
     // Messages: the alerts of the logged-in user, and where its offline queue lives.
     void RestartAlerts(std::uint32_t userId) override;
     void SetOfflineQueueFolder(const std::string& folder) override;

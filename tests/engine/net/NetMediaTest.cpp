@@ -77,8 +77,9 @@ class NetMediaTest : public NetEngineFixture {
         ASSERT_TRUE(peer.Answer(Keepalive(keys, 1)));
         ASSERT_TRUE(sink.WaitFor("FirewallNotify 0"));
     }
-    // Audio on a file of tone bursts, the microphone open with no gate, in conference 5.
-    void Talking() {
+    // Audio on a file of tone bursts, the microphone open with no gate, in conference 5 (or, in
+    // a forum, only the audio).
+    void Talking(bool inCall = true) {
         ASSERT_TRUE(audio::testing::WriteToneBursts(folder.File("tones.wav"),
                                                     {{0, 700, 4000}, {4500, 1100, 4000}}, 9000));
         ASSERT_TRUE(Tuning().SetAudioDevice("file:" + folder.File("tones.wav") + "," +
@@ -86,7 +87,37 @@ class NetMediaTest : public NetEngineFixture {
         Engine().SetSquelch(0);
         ASSERT_EQ(Engine().StartAudio(), 0);
         Engine().Talk(1);
-        ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedConference{5, 1, 0})));
+        if (inCall) {
+            ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedConference{5, 1, 0})));
+        }
+    }
+    // In forum 80 with the right to speak as given.
+    void InForum(int canTalk) {
+        ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedGroup{"General/Lobby"})));
+        ASSERT_TRUE(server.Send(voice::Encode(voice::MemberJoined{80, "Nick", "42", "", 0})));
+        ASSERT_TRUE(server.Send(voice::Encode(voice::CanTalk{static_cast<std::uint8_t>(canTalk)})));
+    }
+    // The timestamp step between packets that follow each other: the frame length in samples.
+    std::uint32_t FrameStep() {
+        std::optional<media::OpenedPacket> before = NextVoice();
+        for (int i = 0; i < 50 && before; ++i) {
+            std::optional<media::OpenedPacket> next = NextVoice();
+            if (!next) {
+                return 0;
+            }
+            if (next->header.sequence == before->header.sequence + 1 && !next->header.marker) {
+                return next->header.timestamp - before->header.timestamp;
+            }
+            before = next;
+        }
+        return 0;
+    }
+    // Waits out what was on its way, then says whether any voice comes up.
+    bool VoiceStillComes() {
+        std::this_thread::sleep_for(Millis(200));
+        while (peer.Next(Millis(50))) {
+        }
+        return NextVoice(Millis(600)).has_value();
     }
 
     FakeMediaPeer peer;
@@ -283,6 +314,67 @@ TEST_F(NetMediaTest, VoiceComingDownIsHeardAndNamesItsSpeaker) {
     EXPECT_GT(Engine().GetPacketLoss(), 5.0f);
     // Bob falls silent: his talking ends.
     EXPECT_TRUE(sink.WaitFor("userTalking Bob 7 0"));
+}
+
+TEST_F(NetMediaTest, AForumSendsTwentyMillisecondFramesACallTen) {
+    Bound();
+    Talking(false);
+    EXPECT_FALSE(NextVoice(Millis(300))) << "no conversation yet";
+    InForum(1);
+    EXPECT_EQ(FrameStep(), 960u);
+    // Out of the forum into a call: back to 10 ms.
+    ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedGroup{""})));
+    ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedConference{5, 1, 0})));
+    ASSERT_TRUE(sink.WaitFor("JoinedConference 5 1 0"));
+    EXPECT_EQ(FrameStep(), 480u);
+}
+
+TEST_F(NetMediaTest, WithoutTheRightToSpeakInAForumTalkSendsNothing) {
+    Bound();
+    Talking(false);
+    InForum(0);
+    ASSERT_TRUE(sink.WaitFor("canTalkEvent 0"));
+    EXPECT_FALSE(VoiceStillComes());
+    Engine().Talk(1);  // pressing the key again changes nothing
+    EXPECT_FALSE(VoiceStillComes());
+    // A microphone handed over: the open Talk speaks.
+    ASSERT_TRUE(server.Send(voice::Encode(voice::CanTalk{1})));
+    EXPECT_TRUE(NextVoice());
+    // Taken away again.
+    ASSERT_TRUE(server.Send(voice::Encode(voice::CanTalk{0})));
+    EXPECT_FALSE(VoiceStillComes());
+    // Out of the forum the right goes with it: a call speaks again.
+    ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedGroup{""})));
+    ASSERT_TRUE(server.Send(voice::Encode(voice::JoinedConference{5, 1, 0})));
+    EXPECT_TRUE(NextVoice());
+}
+
+TEST_F(NetMediaTest, AMutedMembersVoiceIsNotPlayed) {
+    Bound();
+    Talking();
+    ASSERT_TRUE(server.Send(voice::Encode(voice::MediaStream{88, "7", "Bob"})));
+    ASSERT_TRUE(server.Send(voice::Encode(voice::MemberJoined{5, "Bob", "7", "", 1})));
+    ASSERT_TRUE(sink.WaitFor("UserChange Bob 7 1 1"));
+    ASSERT_NE(Engine().MuteMember("7\n", 1), 0);
+    // Our own voice sent back down as Bob's, as VoiceComingDownIsHeardAndNamesItsSpeaker does.
+    // The sender takes a steady tone for its noise floor after a while: Bob is heard talking
+    // at the start of a burst (the first while muted, the second once not).
+    const auto echoBack = [&](int packets) {
+        for (int i = 0; i < packets && !sink.Saw("userTalking Bob 7 1"); ++i) {
+            std::optional<media::OpenedPacket> packet = NextVoice();
+            ASSERT_TRUE(packet);
+            media::MediaHeader header = packet->header;
+            header.streamId = 88;
+            ASSERT_TRUE(
+                peer.Answer(media::Seal(keys, media::Direction::kDown, header, packet->payload)));
+        }
+    };
+    echoBack(150);
+    EXPECT_FALSE(sink.Saw("userTalking Bob 7 1"));
+    ASSERT_NE(Engine().MuteMember("7\n", 0), 0);
+    echoBack(600);
+    EXPECT_TRUE(sink.WaitFor("userTalking Bob 7 1"));
+    EXPECT_EQ(Engine().GetUserList(), "Bob\t7\t\n");
 }
 
 }  // namespace
