@@ -25,4 +25,16 @@ void ProgramCallSurroundings::BringMainWindowForward() {
     shell_.ActivateMainWindow();
 }
 
+std::vector<std::string> ProgramCallSurroundings::BlockedIds() const {
+    std::vector<std::string> ids;
+    if (blocks_ != nullptr) {
+        for (const auto& record : blocks_->Records()) {
+            if (!record.LoginId.empty()) {
+                ids.push_back(record.LoginId);
+            }
+        }
+    }
+    return ids;
+}
+
 }  // namespace qv

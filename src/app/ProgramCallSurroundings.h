@@ -4,6 +4,7 @@
 // window and (once it exists) the web tour.
 
 #include <string>
+#include <vector>
 
 #include "calls/CallSurroundings.h"
 
@@ -26,6 +27,7 @@ class ProgramCallSurroundings final : public CallSurroundings {
     bool MainWindowInFront() const override;
     void BringMainWindowForward() override;
     void WebTourVoiceLinkOff() override {}
+    std::vector<std::string> BlockedIds() const override;
 
   private:
     AppShell& shell_;

@@ -21,6 +21,9 @@ class ActiveCallPane {
     virtual void Refresh() = 0;
     virtual void StopTextChatBlink() = 0;
     virtual void StopPickupBlink() = 0;
+    // Forced push-to-talk by forum size went on or off: the Talk button and the push-to-talk
+    // mode follow. Nothing by default.
+    virtual void ForcedPushToTalkChanged(bool /*on*/) {}
 };
 
 }  // namespace qv

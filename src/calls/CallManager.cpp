@@ -8,6 +8,7 @@
 #include "calls/CallChatLines.h"
 #include "calls/CallEventLog.h"
 #include "calls/CallSurroundings.h"
+#include "calls/ForumModeration.h"
 #include "calls/IncomingCallPane.h"
 #include "engine/CSonaroManager.h"
 #include "messaging/SystemNotices.h"
@@ -181,6 +182,7 @@ CallManager::CallManager(CSonaroManager& engine, const Options& options, SystemN
     engine_.Subscribe<engine_event::ConnectionState>(&Impl::ConnectionState, this);
     engine_.Subscribe<engine_event::serverMessage>(&Impl::ServerMessage, this);
     engine_.Subscribe<engine_event::Invitation>(&Impl::Invitation, this);
+    SubscribeForums();
 }
 
 CallManager::~CallManager() {
@@ -192,6 +194,7 @@ CallManager::~CallManager() {
     engine_.Unsubscribe<engine_event::ConnectionState>(&Impl::ConnectionState, this);
     engine_.Unsubscribe<engine_event::serverMessage>(&Impl::ServerMessage, this);
     engine_.Unsubscribe<engine_event::Invitation>(&Impl::Invitation, this);
+    UnsubscribeForums();
 }
 
 // ---- operations -------------------------------------------------------------------------------
@@ -454,6 +457,10 @@ bool CallManager::CheckRingTimeout() {
     return true;
 }
 
+void CallManager::EndActiveToFill() {
+    Impl::EndActive(*this, false, false);
+}
+
 bool CallManager::FillActiveForum(std::unique_ptr<CallRecord> forum) {
     if (active_ || !forum || !forum->IsForum()) {
         return false;
@@ -560,13 +567,10 @@ void CallManager::OnJoinedConference(std::int32_t id, bool joined, bool /*delete
 
 void CallManager::OnJoinedGroup(const std::string& groupName) {
     Trace("CallManager", "OnJoinedGroup");
-    if (groupName.empty() || !active_ || !active_->IsForum() || active_->connected) {
-        return;
-    }
-    active_->connected = true;
-    active_->startTime = clock_.Now();
-    if (chat_ != nullptr) {
-        chat_->JoinedForum(active_->forumName);
+    if (groupName.empty()) {
+        ForumEndedByServer();
+    } else {
+        ForumJoined(groupName);
     }
 }
 

@@ -21,6 +21,7 @@ class CallChatLines;
 class CallEventLog;
 class CallSurroundings;
 class CSonaroManager;
+class ForumModeration;
 class IncomingCallPane;
 class Options;
 class Screen;
@@ -76,6 +77,8 @@ class CallManager {
     void SetSurroundings(CallSurroundings* surroundings) { surroundings_ = surroundings; }
     // Seconds since 1970 for the event log and the notices; the system's clock by default.
     void SetWallClock(std::function<std::uint32_t()> now) { wallClock_ = std::move(now); }
+    // Stops voice-mail recording and playback whose windows are open, before a forum join.
+    void SetVoiceMailStop(std::function<void()> stop) { stopVoiceMail_ = std::move(stop); }
 
     // ---- operations -------------------------------------------------------------------------
 
@@ -121,6 +124,39 @@ class CallManager {
     // join of the forum list). False, and the record is dropped, when the slot is taken or the
     // record is not a forum.
     bool FillActiveForum(std::unique_ptr<CallRecord> forum);
+
+    // ---- forums (CallManagerForums.cpp) -------------------------------------------------------
+
+    // The notice shown when a forum with controlled microphones is joined.
+    static constexpr const char* kControlledMicrophonesNotice =
+        "This forum uses Controlled Microphones. Only Owners, Moderators, and those who have been "
+        "handed a microphone may speak. To receive a microphone, you may request it via the Text "
+        "Chat window, or by Instant Messaging a moderator. You can read more about forums at "
+        "https://quorvane.net/help/forums.html";
+    static constexpr const char* kGrantedSpeaking =
+        "You have been granted speaking privileges in this forum.";
+    static constexpr const char* kNoSpeaking =
+        "You do not currently have speaking privileges in this forum.";
+
+    // Joins a listed forum (engine flags 2). False when refused here (path too long, not
+    // logged in); then a forum record is not made. True, and nothing more, when the active slot
+    // already holds that path.
+    bool JoinExistingForum(const std::string& path, const std::string& password,
+                           std::int32_t firstOption, bool moderated, bool ignored, bool webTour,
+                           bool controlledMicrophones, bool blockListBan);
+    // Creates or joins (engine flags hidden 1 + secondFlag 2 + moderated 4 + controlled
+    // microphones 8); otherwise as JoinExistingForum.
+    bool CreateOrJoinForum(const std::string& path, const std::string& password, bool hidden,
+                           bool moderated, bool secondFlag, bool webTour,
+                           bool controlledMicrophones, bool blockListBan);
+    // The active-call pane's participant count changed: forced push-to-talk follows (the pane
+    // hears ForcedPushToTalkChanged, the user the system message while PushToTalk is off).
+    void ParticipantCountChanged(int participants);
+    bool ForcedPushToTalkOn() const { return forcedPushToTalk_; }
+    // The moderation commands of the participant menu, on this manager's engine and notices.
+    ForumModeration& Moderation();
+    // The engine's canTalkEvent.
+    void OnCanTalk(bool onOff);
 
     // ---- queries ----------------------------------------------------------------------------
 
@@ -173,6 +209,19 @@ class CallManager {
   private:
     struct Impl;
 
+    // Empties the active slot for a record that takes it right after (nothing is answered into
+    // it).
+    void EndActiveToFill();
+    void SubscribeForums();
+    void UnsubscribeForums();
+    bool JoinForumSlot(const std::string& path, const std::string& password,
+                       std::int32_t firstOption, std::int32_t flags, bool moderated, bool webTour,
+                       bool controlledMicrophones, bool blockListBan);
+    void ForumJoined(const std::string& groupName);
+    // JoinedGroup("") while in a forum: the server ended it (kicked, banned, disbanded).
+    void ForumEndedByServer();
+    void SetForced(bool on);
+
     CSonaroManager& engine_;
     const Options& options_;
     SystemNotices& notices_;
@@ -190,6 +239,12 @@ class CallManager {
     CallEventLog* eventLog_ = nullptr;
     CallChatLines* chat_ = nullptr;
     CallSurroundings* surroundings_ = nullptr;
+
+    std::function<void()> stopVoiceMail_;
+    std::unique_ptr<ForumModeration> moderation_;
+    // The controlled-microphone notice went out as a system message once in this run.
+    bool controlledNoticeShown_ = false;
+    bool forcedPushToTalk_ = false;
 };
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 // skipped and nobody counts as blocked).
 
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -23,6 +24,8 @@ class CallSurroundings {
     virtual void BringMainWindowForward() = 0;
     // The web tour's voice link goes off (a call takes the microphone).
     virtual void WebTourVoiceLinkOff() = 0;
+    // The IDs of the block list, in its order ("Ban Users In My Block List").
+    virtual std::vector<std::string> BlockedIds() const = 0;
 };
 
 }  // namespace qv

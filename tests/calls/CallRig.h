@@ -84,6 +84,9 @@ class RecordingSurroundings final : public CallSurroundings {
     bool MainWindowInFront() const override { return inFront; }
     void BringMainWindowForward() override { log.push_back("forward"); }
     void WebTourVoiceLinkOff() override { ++voiceLinkOff; }
+    std::vector<std::string> BlockedIds() const override {
+        return {blocked.begin(), blocked.end()};
+    }
     std::set<std::string> blocked;
     bool inFront = false;
     int voiceLinkOff = 0;
