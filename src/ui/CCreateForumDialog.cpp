@@ -13,8 +13,7 @@
 
 namespace qv {
 
-CCreateForumDialog::CCreateForumDialog(Create create, const std::string& category,
-                                       QWidget* parent)
+CCreateForumDialog::CCreateForumDialog(Create create, const std::string& category, QWidget* parent)
     : QDialog(parent),
       create_(std::move(create)),
       category_(category),

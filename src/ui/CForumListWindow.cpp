@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -54,30 +55,31 @@ class ForumItem : public QTreeWidgetItem {
             // Qt reverses the result for a descending sort.
             return descending ? adult : otherAdult;
         }
-        const int column = tree != nullptr ? tree->sortColumn() : kNameColumn;
+        const int column = tree != nullptr ? tree->sortColumn() : CForumListWindow::kNameColumn;
         const auto flags = data(0, kFlagsRole).toUInt();
         const auto otherFlags = other.data(0, kFlagsRole).toUInt();
         auto byName = [&] {
-            return text(kNameColumn).compare(other.text(kNameColumn), Qt::CaseInsensitive) < 0;
+            const int name = CForumListWindow::kNameColumn;
+            return text(name).compare(other.text(name), Qt::CaseInsensitive) < 0;
         };
         auto byKey = [&](long long a, long long b) { return a != b ? a < b : byName(); };
         switch (column) {
             case CForumListWindow::kPasswordColumn:
                 return byKey(flags & ForumNode::kPassword, otherFlags & ForumNode::kPassword);
             case CForumListWindow::kModeratedColumn:
-                return byKey(flags & (ForumNode::kModerated | ForumNode::kControlledMicrophones),
-                             otherFlags &
-                                 (ForumNode::kModerated | ForumNode::kControlledMicrophones));
+                return byKey(
+                    flags & (ForumNode::kModerated | ForumNode::kControlledMicrophones),
+                    otherFlags & (ForumNode::kModerated | ForumNode::kControlledMicrophones));
             case CForumListWindow::kCategoryColumn:
                 // Categories first.
                 return byKey(-(long long)(flags & ForumNode::kCategory),
                              -(long long)(otherFlags & ForumNode::kCategory));
             case CForumListWindow::kRoomsColumn:
-                return byKey(data(kRoomsColumn, kCountRole).toLongLong(),
-                             other.data(kRoomsColumn, kCountRole).toLongLong());
+                return byKey(data(CForumListWindow::kRoomsColumn, kCountRole).toLongLong(),
+                             other.data(CForumListWindow::kRoomsColumn, kCountRole).toLongLong());
             case CForumListWindow::kUsersColumn:
-                return byKey(data(kUsersColumn, kCountRole).toLongLong(),
-                             other.data(kUsersColumn, kCountRole).toLongLong());
+                return byKey(data(CForumListWindow::kUsersColumn, kCountRole).toLongLong(),
+                             other.data(CForumListWindow::kUsersColumn, kCountRole).toLongLong());
             default:
                 return byName();
         }
@@ -159,8 +161,8 @@ CForumListWindow::CForumListWindow(Parts parts, QWidget* parent)
         connect(b, &QPushButton::clicked, this, handler);
         return b;
     };
-    QPushButton* refresh = button("refreshButton", "&Refresh", "Refresh forums",
-                                  [this] { RefreshForums(); });
+    QPushButton* refresh =
+        button("refreshButton", "&Refresh", "Refresh forums", [this] { RefreshForums(); });
     QPushButton* create =
         button("createButton", "&Create", "Create forum", [this] { CreateForum(); });
     QPushButton* join = button("joinButton", "&Join", "Join forum", [this] { JoinSelected(); });
@@ -215,7 +217,8 @@ void CForumListWindow::OnGroupList(const std::string& text) {
     }
     parts_.tree->SetPending(text);
     // Parsed from the event loop, as a posted message would be; dropped with the window.
-    QMetaObject::invokeMethod(this, [this] { ParsePending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ParsePending(); }, Qt::QueuedConnection);
 }
 
 void CForumListWindow::ParsePending() {
@@ -422,6 +425,14 @@ void CForumListWindow::JoinSelected() {
         return;
     }
     OpenJoinDialog((flags & ForumNode::kPassword) != 0 ? path : std::string());
+}
+
+CJoinForumDialog* CForumListWindow::JoinDialog() const {
+    return joinDialog_;
+}
+
+CCreateForumDialog* CForumListWindow::CreateDialog() const {
+    return createDialog_;
 }
 
 CJoinForumDialog* CForumListWindow::OpenJoinDialog(const std::string& name) {

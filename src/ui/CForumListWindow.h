@@ -40,8 +40,15 @@ class CForumListWindow : public QDialog, public AdultCheck {
     static constexpr const char* kTitle = "Forums";
 
     // Columns, in order.
-    enum Column { kPasswordColumn, kModeratedColumn, kCategoryColumn, kNameColumn, kRoomsColumn,
-                  kUsersColumn, kColumnCount };
+    enum Column {
+        kPasswordColumn,
+        kModeratedColumn,
+        kCategoryColumn,
+        kNameColumn,
+        kRoomsColumn,
+        kUsersColumn,
+        kColumnCount
+    };
 
     struct Parts {
         // The program's forum tree; it outlives the window.
@@ -101,8 +108,8 @@ class CForumListWindow : public QDialog, public AdultCheck {
     QTreeWidget* List() const { return list_; }
     QComboBox* PathBox() const { return pathBox_; }
     QToolBar* ToolBar() const { return toolBar_; }
-    CJoinForumDialog* JoinDialog() const { return joinDialog_; }
-    CCreateForumDialog* CreateDialog() const { return createDialog_; }
+    CJoinForumDialog* JoinDialog() const;
+    CCreateForumDialog* CreateDialog() const;
     const AdultWarningState& AdultState() const { return adult_; }
 
   protected:

@@ -13,10 +13,9 @@ CForumReasonDialog::CForumReasonDialog(Kind kind, const std::string& nickname, Q
     const bool kick = kind == Kind::kKick;
     setObjectName(kick ? "KickReasonDialog" : "BanReasonDialog");
     setWindowTitle(kick ? kKickCaption : kBanCaption);
-    auto* who = new QLabel(
-        QString(kick ? "Kick %1 from this forum." : "Ban %1 from this forum.")
-            .arg(QString::fromStdString(nickname)),
-        this);
+    auto* who = new QLabel(QString(kick ? "Kick %1 from this forum." : "Ban %1 from this forum.")
+                               .arg(QString::fromStdString(nickname)),
+                           this);
     who->setObjectName("target");
     auto* label = new QLabel("&Reason:", this);
     label->setBuddy(reason_);

@@ -243,9 +243,8 @@ void CQuorvaneView::MakeForumList() {
     parts.moderationEnabled = custom != nullptr && custom->Get().enableModeration != 0;
     parts.joinExisting = [this](const std::string& path, const std::string& password,
                                 bool moderated, bool microphones) {
-        return calls_ != nullptr &&
-               calls_->JoinExistingForum(path, password, 0, moderated, false, false, microphones,
-                                         false);
+        return calls_ != nullptr && calls_->JoinExistingForum(path, password, 0, moderated, false,
+                                                              false, microphones, false);
     };
     parts.createOrJoin = [this](const NewForum& f) {
         return calls_ != nullptr &&
