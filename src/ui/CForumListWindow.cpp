@@ -189,6 +189,8 @@ CForumListWindow::CForumListWindow(Parts parts, QWidget* parent)
     RestorePlacement();
     if (CSonaroManager* m = parts_.manager) {
         m->Subscribe<engine_event::groupListUpdate>(&CForumListWindow::GroupListThunk, this);
+        m->Subscribe<engine_event::ConnectionState>(&CForumListWindow::ConnectionStateThunk, this);
+        connectionState_ = m->State();
     }
     // What the engine listed before this window existed.
     if (parts_.tree != nullptr) {
@@ -201,6 +203,8 @@ CForumListWindow::~CForumListWindow() {
     destroying_ = true;
     if (CSonaroManager* m = parts_.manager) {
         m->Unsubscribe<engine_event::groupListUpdate>(&CForumListWindow::GroupListThunk, this);
+        m->Unsubscribe<engine_event::ConnectionState>(&CForumListWindow::ConnectionStateThunk,
+                                                      this);
     }
     SavePlacement();
 }
@@ -230,6 +234,38 @@ void CForumListWindow::ParsePending() {
         parts_.tree->Rebuild(lock);
     }
     Fill(parts_.tree->LevelAfterRefresh(lock, shownPath_));
+}
+
+void CForumListWindow::ConnectionStateThunk(std::int32_t state, void* self) {
+    static_cast<CForumListWindow*>(self)->OnConnectionState(state);
+}
+
+void CForumListWindow::OnConnectionState(std::int32_t state) {
+    // Disconnecting closes the list; a session that was never up has nothing to close.
+    const bool wasUp = connectionState_ != 0;
+    connectionState_ = state;
+    if (state == 0 && wasUp) {
+        hide();
+    }
+    if (state == CSonaroManager::kLoggedIn && parts_.userSettings != nullptr &&
+        parts_.userSettings->Path() != settingsPath_) {
+        UserChanged();
+    }
+}
+
+void CForumListWindow::UserChanged() {
+    if (parts_.userSettings == nullptr) {
+        return;
+    }
+    // Moves and sizes while the new place is applied are not the user's.
+    placed_ = false;
+    RestorePlacement();
+    if (parts_.userSettings->GetInt(kSection, "ShowForumList", 0) != 0) {
+        show();
+    } else {
+        hide();
+    }
+    placed_ = true;
 }
 
 // ---- levels --------------------------------------------------------------------------------
@@ -570,6 +606,7 @@ void CForumListWindow::RestorePlacement() {
         return;
     }
     IniFile& s = *parts_.userSettings;
+    settingsPath_ = s.Path();
     const int left = s.GetInt(kSection, "ForumListLeft", kMissing);
     const int top = s.GetInt(kSection, "ForumListTop", kMissing);
     const int width = s.GetInt(kSection, "ForumListWidth", 0);
@@ -620,13 +657,18 @@ void CForumListWindow::showEvent(QShowEvent* event) {
 
 void CForumListWindow::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (destroying_) {
-        return;
+    if (!destroying_) {
+        SavePlacement();
     }
-    SavePlacement();
-    if (parts_.userSettings != nullptr && !event->spontaneous()) {
+}
+
+void CForumListWindow::reject() {
+    // Only the user's close counts: the program's own hiding (after a join, on disconnect)
+    // leaves the list to come back at the next start.
+    if (parts_.userSettings != nullptr) {
         parts_.userSettings->WriteInt(kSection, "ShowForumList", 0);
     }
+    QDialog::reject();
 }
 
 }  // namespace qv

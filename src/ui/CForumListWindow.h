@@ -112,6 +112,15 @@ class CForumListWindow : public QDialog, public AdultCheck {
     CCreateForumDialog* CreateDialog() const;
     const AdultWarningState& AdultState() const { return adult_; }
 
+    // The user closed the window (its close box, Escape): remembered for the next start.
+    void reject() override;
+    // The user's settings now come from another file (a user logged in): the place and the
+    // shown state stored there are applied.
+    void UserChanged();
+    // The engine's connection state: the window closes when the session goes idle; on login the
+    // settings of the user are applied when their file changed.
+    void OnConnectionState(std::int32_t state);
+
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -126,6 +135,7 @@ class CForumListWindow : public QDialog, public AdultCheck {
     void RestorePlacement();
     void SavePlacement();
     static void GroupListThunk(const std::string& text, void* self);
+    static void ConnectionStateThunk(std::int32_t state, void* self);
 
     Parts parts_;
     AdultWarningState adult_;
@@ -137,6 +147,9 @@ class CForumListWindow : public QDialog, public AdultCheck {
     QPointer<CCreateForumDialog> createDialog_;
     bool placed_ = false;
     bool destroying_ = false;
+    std::int32_t connectionState_ = 0;
+    // The settings file the place was last read from.
+    std::string settingsPath_;
 };
 
 }  // namespace qv

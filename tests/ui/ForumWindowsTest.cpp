@@ -330,6 +330,13 @@ TEST_F(ForumWindowsTest, CloseForumListHidesTheWindowAfterAJoin) {
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(ForumWindowsTest, DisconnectingClosesTheList) {
+    ASSERT_TRUE(window->isVisible());
+    rig.h.manager->Disconnect(true);
+    rig.Pump();
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(ForumWindowsTest, TheJoinDialogRefusesBadNamesAndStaysOpen) {
     ListArrives(kBusyList);
     CJoinForumDialog* dialog = window->OpenJoinDialog({});
