@@ -138,6 +138,10 @@ struct CallManager::Impl {
             }
             // Out of the slot before the pane and the engine hear of it.
             std::unique_ptr<CallRecord> record = std::move(m.active_);
+            // Forced push-to-talk belongs to the forum that forced it.
+            if (m.forcedPushToTalk_) {
+                m.SetForced(false);
+            }
             if (m.activePane_ != nullptr) {
                 m.activePane_->ShowActive(nullptr);
             }
@@ -458,7 +462,10 @@ bool CallManager::CheckRingTimeout() {
 }
 
 void CallManager::EndActiveToFill() {
-    Impl::EndActive(*this, false, false);
+    // An empty slot has nothing to end, and the record that comes next is shown at once.
+    if (active_) {
+        Impl::EndActive(*this, false, false);
+    }
 }
 
 bool CallManager::FillActiveForum(std::unique_ptr<CallRecord> forum) {
@@ -628,8 +635,9 @@ void CallManager::OnServerMessage(std::int16_t /*type*/, std::int16_t msgNum,
     if (at == std::string::npos) {
         return;
     }
-    // A refused join names the forum after the separator: only that half-made slot goes.
-    if (ActiveIsForum() && active_->forumName == msgText.substr(at + 3)) {
+    // A refused join names the forum after the separator: only that half-made slot goes (a
+    // forum the user is already in was not the one refused).
+    if (ActiveIsForum() && !active_->connected && active_->forumName == msgText.substr(at + 3)) {
         EndActive(false);
     }
 }

@@ -55,8 +55,8 @@ bool CheckForumName(std::string& name, std::size_t maxLength, bool digitsOnlyAll
 
 // The Create dialog's checks, in order, under the tree lock: the name check (maximum = the
 // path's own length, digits-only allowed; the path is trimmed in place), a slash somewhere, no
-// slash at the end, the category part in the tree, and for a new forum that is not hidden its
-// addition to the tree (count 1, flags moderated 1 + password given 2 + controlled
+// slash at the end, the category (up to the last slash) in the tree, and for a new forum that is
+// not hidden its addition to the tree (count 1, flags moderated 1 + password given 2 + controlled
 // microphones 4). The first failing check's message, or nullopt when the forum may be created.
 struct CreateRequest {
     std::string path;

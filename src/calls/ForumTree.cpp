@@ -41,12 +41,16 @@ std::vector<std::string_view> Pieces(std::string_view path) {
 }
 
 ForumNode* Child(ForumNode& node, std::string_view name) {
-    for (auto& child : node.children) {
-        if (child->name == name) {
-            return child.get();
-        }
-    }
-    return nullptr;
+    auto it = node.byName.find(name);
+    return it == node.byName.end() ? nullptr : it->second;
+}
+
+ForumNode* Adopt(ForumNode& parent, std::unique_ptr<ForumNode> child) {
+    child->parent = &parent;
+    ForumNode* adopted = child.get();
+    parent.byName[adopted->name] = adopted;
+    parent.children.push_back(std::move(child));
+    return adopted;
 }
 
 std::string Lower(std::string_view text) {
@@ -137,10 +141,7 @@ void ForumTree::Fill(const Lock& held, std::string_view groupListText) {
             // A line without TABs names a forum with an empty name at the top.
             ForumNode* node = Child(root_, "");
             if (node == nullptr && nodes_ < kMaxNodes) {
-                auto made = std::make_unique<ForumNode>();
-                made->parent = &root_;
-                node = made.get();
-                root_.children.push_back(std::move(made));
+                node = Adopt(root_, std::make_unique<ForumNode>());
                 ++nodes_;
             }
             if (node != nullptr) {
@@ -160,6 +161,7 @@ void ForumTree::Fill(const Lock& held, std::string_view groupListText) {
 void ForumTree::Clear(const Lock& held) {
     Check(held);
     root_.children.clear();
+    root_.byName.clear();
     nodes_ = 0;
 }
 
@@ -204,7 +206,7 @@ ForumNode* ForumTree::AddForum(const Lock& held, std::string_view path, std::uin
 ForumNode* ForumTree::Insert(const Lock& held, std::string_view stripped, bool category) {
     Check(held);
     const std::vector<std::string_view> pieces = Pieces(stripped);
-    if (pieces.empty()) {
+    if (pieces.empty() || pieces.size() > kMaxDepth) {
         return nullptr;
     }
     // Checked before anything is made, so a refused path leaves no empty categories behind.
@@ -228,12 +230,10 @@ ForumNode* ForumTree::Insert(const Lock& held, std::string_view stripped, bool c
         if (next == nullptr) {
             auto made = std::make_unique<ForumNode>();
             made->name = std::string(pieces[i]);
-            made->parent = node;
             if (category || i + 1 < pieces.size()) {
                 made->flags = ForumNode::kCategory;
             }
-            next = made.get();
-            node->children.push_back(std::move(made));
+            next = Adopt(*node, std::move(made));
             ++nodes_;
         }
         node = next;
@@ -246,6 +246,7 @@ bool ForumTree::RemoveForum(const Lock& held, std::string_view path) {
     if (node == nullptr || node->IsRoot() || node->IsCategory()) {
         return false;
     }
+    node->parent->byName.erase(node->name);
     auto& siblings = node->parent->children;
     siblings.erase(std::find_if(siblings.begin(), siblings.end(),
                                 [node](const auto& child) { return child.get() == node; }));
@@ -292,6 +293,26 @@ std::vector<const ForumNode*> ShownChildren(const ForumNode& level) {
 std::string CategoryPart(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+ForumListRow MakeForumListRow(const ForumNode& node) {
+    ForumListRow row;
+    row.lockImage = (node.flags & ForumNode::kPassword) != 0;
+    if ((node.flags & ForumNode::kControlledMicrophones) != 0) {
+        row.moderation = ForumListRow::ModerationImage::kMicrophone;
+    } else if ((node.flags & ForumNode::kModerated) != 0) {
+        row.moderation = ForumListRow::ModerationImage::kModerated;
+    }
+    const bool topLevel = node.parent != nullptr && node.parent->IsRoot();
+    if (node.IsCategory()) {
+        row.kind = ForumListRow::KindImage::kFolder;
+        row.rooms = std::to_string(ForumsBelow(node));
+    } else if (topLevel) {
+        row.kind = ForumListRow::KindImage::kTopLevelForum;
+    }
+    row.name = node.name;
+    row.users = std::to_string(node.userCount);
+    return row;
 }
 
 }  // namespace qv

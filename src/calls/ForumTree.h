@@ -9,6 +9,7 @@
 // pointer stays valid only while the lock is held and until the next Rebuild or Clear.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,8 @@ struct ForumNode {
     std::uint32_t flags = 0;
     ForumNode* parent = nullptr;
     std::vector<std::unique_ptr<ForumNode>> children;
+    // The children by name, kept by the tree so that big lists do not cost a search per line.
+    std::map<std::string, ForumNode*, std::less<>> byName;
 
     bool IsCategory() const { return (flags & kCategory) != 0; }
     bool IsRoot() const { return parent == nullptr; }
@@ -88,7 +91,7 @@ class ForumTree {
     // Adds (or updates) a forum: missing categories are made with a trailing slash and flag 8;
     // the forum gets the count and flags (1, 2, 4). Null when the path cannot hold a forum: its
     // forum name is empty (it ends with a slash, or is empty), or a piece is taken by a node of
-    // the other kind. At most kMaxNodes nodes; beyond that null.
+    // the other kind. At most kMaxNodes nodes and kMaxDepth pieces; beyond that null.
     ForumNode* AddForum(const Lock& held, std::string_view path, std::uint32_t userCount,
                         std::uint32_t flags);
     // Removes that forum (not a category); false when it is not there.
@@ -98,8 +101,10 @@ class ForumTree {
     // when it is gone or names a forum.
     const ForumNode& LevelAfterRefresh(const Lock& held, std::string_view shownPath) const;
 
-    // Bounds what a hostile list can cost.
+    // Bound what a hostile list can cost: nodes in all, and pieces in one path (a path of 255
+    // bytes has at most 128; deeper ones would make the recursive walks deep).
     static constexpr std::size_t kMaxNodes = 100000;
+    static constexpr std::size_t kMaxDepth = 128;
 
   private:
     mutable std::mutex mutex_;
@@ -126,7 +131,47 @@ bool IsAdultCategory(const ForumNode& node);
 // The children in shown order: as listed, except that top-level adult categories come after
 // all others.
 std::vector<const ForumNode*> ShownChildren(const ForumNode& level);
-// The category part of a path, up to and including the last slash ("" when there is none).
+// The category of a path: up to and including the last slash ("" when there is none).
 std::string CategoryPart(std::string_view path);
+
+// What one row of the forum list shows for a node, apart from how it is drawn.
+struct ForumListRow {
+    enum class ModerationImage { kNone, kMicrophone, kModerated };
+    enum class KindImage { kNone, kFolder, kTopLevelForum };
+    // Column "P": the lock image.
+    bool lockImage = false;
+    // Column "M": the microphone image for flag 4, else the moderated image for flag 1.
+    ModerationImage moderation = ModerationImage::kNone;
+    // Column "C": the folder for a category, a distinct image for a forum at the top level.
+    KindImage kind = KindImage::kNone;
+    // Column "Forum": the node's name.
+    std::string name;
+    // Column "Rooms": the forums below a category; empty for a forum.
+    std::string rooms;
+    // Column "Users": the node's user count (a category's own count is 0).
+    std::string users;
+    bool operator==(const ForumListRow&) const = default;
+};
+ForumListRow MakeForumListRow(const ForumNode& node);
+
+// The list's columns: short header, long header (the tooltip) and share of the width in
+// percent, below the top level and at it.
+struct ForumListColumn {
+    const char* header;
+    const char* longHeader;
+    int percent;
+    int topLevelPercent;
+};
+// P, M, C, Forum, Rooms, Users. The "M" column's long header is "Moderated / Microphone
+// Controlled" when EnableModeration is on (kModeratedMicrophoneHeader).
+inline constexpr ForumListColumn kForumListColumns[] = {
+    {"P", "Password required", 0, 0},
+    {"M", "Moderated", 0, 0},
+    {"C", "Category", 0, 0},
+    {"Forum", "Forum Name", 60, 100},
+    {"Rooms", "Number of Rooms", 22, 0},
+    {"Users", "Number of Users", 18, 0},
+};
+inline constexpr const char* kModeratedMicrophoneHeader = "Moderated / Microphone Controlled";
 
 }  // namespace qv

@@ -52,7 +52,7 @@ struct ParticipantMenuContext {
     // The active slot is a forum (the forum items other than web tour and mute need one).
     bool inForum = false;
     bool webTourRunning = false;
-    // The target takes part in the running web tour (then "&Remove from Web Tour").
+    // The target is in the running web tour (then "&Remove from Web Tour").
     bool targetInWebTour = false;
     bool controlledMicrophones = false;
     // The local user's own participant flags, and the clicked participant's.

@@ -91,7 +91,9 @@ Lines CallRig::TakeCalls() {
     for (const std::string& call : h.Calls()) {
         for (const char* name :
              {"InviteUser(", "AcceptConference(", "DeclineConference(", "LeaveConference(",
-              "HoldConference(", "CancelInvitations(", "SendUserMessage(", "JoinGroup("}) {
+              "HoldConference(", "CancelInvitations(", "SendUserMessage(", "JoinGroup(",
+              "BanMember(", "SetMemberRole(", "SetMemberMicrophone(", "MuteMember(",
+              "DisbandGroup(", "RenameGroup("}) {
             if (StartsWith(call, name)) {
                 out.push_back(call);
             }

@@ -32,6 +32,9 @@ class RecordingPanes final : public ActiveCallPane, public IncomingCallPane {
     void Refresh() override { log.push_back("refresh"); }
     void StopTextChatBlink() override { log.push_back("stop chat blink"); }
     void StopPickupBlink() override { log.push_back("stop pickup blink"); }
+    void ForcedPushToTalkChanged(bool on) override {
+        log.push_back(on ? "forced on" : "forced off");
+    }
     void ShowSecond(CallRecord* record) override;
     void ResetRingCounter() override { log.push_back("reset ring"); }
 
