@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 
 #include "calls/ForumNames.h"
 #include "calls/ForumTree.h"
@@ -34,6 +35,7 @@ constexpr int kFlagsRole = Qt::UserRole + 1;
 constexpr int kAdultRole = Qt::UserRole + 2;
 constexpr int kCountRole = Qt::UserRole + 3;
 constexpr int kImageColumnWidth = 24;
+static_assert(std::size(kForumListColumns) == CForumListWindow::kColumnCount);
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -122,16 +124,14 @@ CForumListWindow::CForumListWindow(Parts parts, QWidget* parent)
 
     list_->setObjectName("forums");
     list_->setColumnCount(kColumnCount);
-    list_->setHeaderLabels({"P", "M", "C", "Forum", "Rooms", "Users"});
     QTreeWidgetItem* header = list_->headerItem();
-    header->setToolTip(kPasswordColumn, "Password required");
-    header->setToolTip(kModeratedColumn, parts_.moderationEnabled
-                                             ? "Moderated / Microphone Controlled"
-                                             : "Moderated");
-    header->setToolTip(kCategoryColumn, "Category");
-    header->setToolTip(kNameColumn, "Forum Name");
-    header->setToolTip(kRoomsColumn, "Number of Rooms");
-    header->setToolTip(kUsersColumn, "Number of Users");
+    for (int c = 0; c < kColumnCount; ++c) {
+        header->setText(c, kForumListColumns[c].header);
+        header->setToolTip(c, kForumListColumns[c].longHeader);
+    }
+    if (parts_.moderationEnabled) {
+        header->setToolTip(kModeratedColumn, kModeratedMicrophoneHeader);
+    }
     for (int c : {kRoomsColumn, kUsersColumn}) {
         header->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -369,17 +369,16 @@ void CForumListWindow::SizeColumns() {
         header->resizeSection(c, kImageColumnWidth);
     }
     const bool topInfo = parts_.options != nullptr && parts_.options->EnableTopLevelForumsInfo();
-    if (shownPath_.empty() && !topInfo) {
-        header->resizeSection(kNameColumn, rest);
-        header->resizeSection(kRoomsColumn, 0);
-        header->resizeSection(kUsersColumn, 0);
-    } else {
-        const int name = rest * 60 / 100;
-        const int rooms = rest * 22 / 100;
-        header->resizeSection(kNameColumn, name);
-        header->resizeSection(kRoomsColumn, rooms);
-        header->resizeSection(kUsersColumn, rest - name - rooms);
+    const bool top = shownPath_.empty() && !topInfo;
+    int used = 0;
+    for (int c : {kNameColumn, kRoomsColumn}) {
+        const ForumListColumn& column = kForumListColumns[c];
+        const int width = rest * (top ? column.topLevelPercent : column.percent) / 100;
+        header->resizeSection(c, width);
+        used += width;
     }
+    // The last column takes what rounding left.
+    header->resizeSection(kUsersColumn, std::max(0, rest - used));
 }
 
 void CForumListWindow::resizeEvent(QResizeEvent* event) {
