@@ -35,6 +35,9 @@ inline constexpr int kSoundSetupWizard = 32801;
 inline constexpr int kMicTestWizard = 32802;
 inline constexpr int kInternetTestWizard = 32811;
 
+// View menu: the forum list (no menu of the classic program had it).
+inline constexpr int kViewForums = 32970;
+
 // System menu
 inline constexpr int kKeepWindowOnTop = 32837;
 

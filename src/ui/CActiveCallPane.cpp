@@ -82,7 +82,8 @@ CActiveCallPane::CActiveCallPane(const CallPaneParts& parts, QWidget* parent)
     list_->setRootIsDecorated(false);
     list_->setIndentation(0);
     list_->setUniformRowHeights(true);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several participants can be handed (or lose) a microphone at once.
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setIconSize(QSize(CallPaneImages::kMarkSize, CallPaneImages::kMarkSize));
     list_->header()->setStretchLastSection(true);
     list_->header()->setSectionResizeMode(0, QHeaderView::Fixed);
@@ -187,6 +188,7 @@ void CActiveCallPane::ShowActive(CallRecord* record) {
     if (textChatConversation_) {
         textChatConversation_(record != nullptr);
     }
+    reportedCount_ = -1;
     list_->clear();
     FillList();
     alone_.Reset();
@@ -436,6 +438,13 @@ void CActiveCallPane::OnUserList(const std::string& text) {
         }
         ++index;
     }
+    const int count = static_cast<int>(record_->participants.size());
+    if (count != reportedCount_) {
+        reportedCount_ = count;
+        if (parts_.participantCountChanged) {
+            parts_.participantCountChanged(count);
+        }
+    }
 }
 
 void CActiveCallPane::OnUserTalking(const std::string& name, bool start) {
@@ -540,20 +549,6 @@ void CActiveCallPane::JoinedGroupThunk(const std::string& name, void* self) {
 
 void CActiveCallPane::ConnectionStateThunk(std::int32_t state, void* self) {
     static_cast<CActiveCallPane*>(self)->OnConnectionState(state);
-}
-
-QMenu* CActiveCallPane::MakeParticipantMenu(QTreeWidgetItem* item) {
-    auto* menu = new QMenu(this);
-    QAction* message = menu->addAction("Send &Instant Message");
-    const std::string id = item != nullptr ? item->data(0, kIdRole).toString().toStdString() : "";
-    const std::string nickname = item != nullptr ? item->text(1).toStdString() : "";
-    message->setEnabled(!id.empty() && parts_.sendMessage != nullptr);
-    connect(message, &QAction::triggered, this, [this, id, nickname] {
-        if (parts_.sendMessage) {
-            parts_.sendMessage(id, nickname);
-        }
-    });
-    return menu;
 }
 
 }  // namespace qv

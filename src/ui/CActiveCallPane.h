@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "calls/ActiveCallPane.h"
 #include "calls/CallPaneButtons.h"
@@ -46,6 +47,7 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void Refresh() override;
     void StopTextChatBlink() override;
     void StopPickupBlink() override;
+    void ForcedPushToTalkChanged(bool on) override { SetForcedPushToTalk(on); }
 
     const CallRecord* Shown() const { return record_; }
 
@@ -100,6 +102,12 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // The forum items of the participant menu and what they run.
+    void AddForumItems(QMenu* menu, const std::string& id, const std::string& nickname);
+    void RunForumAction(int action, const std::string& id, const std::string& nickname);
+    // The forum shown still is the one the menu was opened in (a modal question ran between).
+    bool StillIn(const std::string& forum) const;
+    std::vector<std::string> SelectedIds() const;
     void SetStatus(const QString& text);
     void ElideStatus();
     void SetLight(StatusLight light);
@@ -126,6 +134,7 @@ class CActiveCallPane : public QFrame, public ActiveCallPane {
     bool forcedPushToTalk_ = false;
     bool canTalk_ = true;
     std::uint32_t secondEntry_ = 0;
+    int reportedCount_ = -1;
     QString statusText_;
 
     QLabel* lightLabel_;

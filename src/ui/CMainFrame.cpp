@@ -354,6 +354,9 @@ void CMainFrame::BuildCommands() {
             kEventLogCommand, [this] { ShowEventLog(); },
             [this] { return app_.GetEventLog() != nullptr; })
         .On(
+            cmd::kViewForums, [this] { view_->ShowForumList(); },
+            [this] { return view_->ForumList() != nullptr; })
+        .On(
             cmd::kSoundSetupWizard, [this] { RunWizard(setup_wizard::kSoundSetup); }, noCall)
         .On(
             cmd::kMicTestWizard, [this] { RunWizard(setup_wizard::kMicTest); }, noCall)
@@ -428,6 +431,7 @@ void CMainFrame::BuildMenus() {
     connect(messages, &QAction::triggered, this, &CMainFrame::ShowNotices);
     AddCommand(view, cmd::kViewBlockList, "Block List");
     AddCommand(view, kEventLogCommand, "Event &Log");
+    AddCommand(view, cmd::kViewForums, "&Forums");
     QAction* groups = nullptr;
     QAction* online = nullptr;
     if (view_->ContactList() != nullptr) {

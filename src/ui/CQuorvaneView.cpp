@@ -10,6 +10,7 @@
 #include "app/ProgramMessageLinks.h"
 #include "app/TimerScheduler.h"
 #include "calls/CallManager.h"
+#include "calls/ForumTree.h"
 #include "engine/CSonaroManager.h"
 #include "login/LoginForm.h"
 #include "login/QtSessionUi.h"
@@ -19,10 +20,13 @@
 #include "messaging/SystemNoticeList.h"
 #include "platform/DialUp.h"
 #include "settings/Customization.h"
+#include "settings/IniFile.h"
 #include "settings/Options.h"
 #include "stores/CContactListWindow.h"
 #include "stores/ContactStore.h"
 #include "ui/CActiveCallPane.h"
+#include "ui/CCreateForumDialog.h"
+#include "ui/CForumListWindow.h"
 #include "ui/CIncomingCallPane.h"
 #include "ui/CMainFrame.h"
 #include "ui/CPickupPane.h"
@@ -46,7 +50,7 @@ std::string SystemUserName() {
 }  // namespace
 
 CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
-    : QWidget(frame), app_(app), status_(new CStatusLine(this)) {
+    : QWidget(frame), app_(app), screen_(screen), status_(new CStatusLine(this)) {
     setObjectName("QuorvaneView");
     setAutoFillBackground(true);
     QPalette p = palette();
@@ -126,6 +130,7 @@ CQuorvaneView::CQuorvaneView(CQuorvaneApp& app, Screen& screen, QWidget* frame)
 
     UseCallManager(app_.GetCallManager());
     UseMessageCenter(true);
+    MakeForumList();
 
     if (TimerScheduler* scheduler = app_.Scheduler()) {
         scheduler->Start(false);
@@ -151,6 +156,9 @@ CQuorvaneView::~CQuorvaneView() {
     UseCallManager(nullptr);
     activePane_->SetTextChat(nullptr, nullptr);
     textChat_.reset();
+    // The forum list unsubscribes and keeps its place before the tree it shows goes.
+    delete forumList_;
+    forumList_ = nullptr;
     session_.reset();
 }
 
@@ -206,6 +214,15 @@ void CQuorvaneView::MakeCallPanes() {
             manager->SetPushToTalk(on);
         }
     };
+    p.moderation = [this]() -> ForumModeration* {
+        return calls_ != nullptr ? &calls_->Moderation() : nullptr;
+    };
+    p.screen = &screen_;
+    p.participantCountChanged = [this](int participants) {
+        if (calls_ != nullptr) {
+            calls_->ParticipantCountChanged(participants);
+        }
+    };
     activePane_ = new CActiveCallPane(p, this);
     if (CSonaroManager* manager = app_.SonaroManager()) {
         // A forum's forced push-to-talk counts for the joins as the setting does.
@@ -251,6 +268,46 @@ void CQuorvaneView::MakeTextChat() {
             activePane_->StopTextChatBlink();
         },
         [this](bool shown) { textChat_->SetConversation(shown); });
+}
+
+void CQuorvaneView::MakeForumList() {
+    const Customization* custom = app_.GetCustomization();
+    if (custom != nullptr && custom->Get().disableForums != 0) {
+        return;
+    }
+    forumTree_ = std::make_unique<ForumTree>();
+    CForumListWindow::Parts parts;
+    parts.tree = forumTree_.get();
+    parts.manager = app_.SonaroManager();
+    parts.userSettings = app_.UserSettings();
+    parts.options = app_.GetOptions();
+    parts.notices = app_.Notices();
+    parts.moderationEnabled = custom != nullptr && custom->Get().enableModeration != 0;
+    parts.joinExisting = [this](const std::string& path, const std::string& password,
+                                bool moderated, bool microphones) {
+        return calls_ != nullptr && calls_->JoinExistingForum(path, password, 0, moderated, false,
+                                                              false, microphones, false);
+    };
+    parts.createOrJoin = [this](const NewForum& f) {
+        return calls_ != nullptr &&
+               calls_->CreateOrJoinForum(f.path, f.password, f.hidden, f.moderated, false, false,
+                                         f.controlMicrophones, f.banBlockList);
+    };
+    forumList_ = new CForumListWindow(std::move(parts), this);
+    const IniFile* settings = app_.UserSettings();
+    if (settings != nullptr &&
+        settings->GetInt(CForumListWindow::kSection, "ShowForumList", 0) != 0) {
+        forumList_->show();
+    }
+}
+
+void CQuorvaneView::ShowForumList() {
+    if (forumList_ == nullptr) {
+        return;
+    }
+    forumList_->show();
+    forumList_->raise();
+    forumList_->activateWindow();
 }
 
 void CQuorvaneView::UseCallManager(CallManager* calls) {

@@ -15,6 +15,8 @@ class CAlertWindowHost;
 class CIncomingCallPane;
 class CallManager;
 class CContactListWindow;
+class CForumListWindow;
+class ForumTree;
 class CStatusLine;
 class CTextChatWindow;
 class CQuorvaneApp;
@@ -40,6 +42,13 @@ class CQuorvaneView : public QWidget {
     QtSessionUi* GetSessionUi() const { return ui_.get(); }
     // Null when the program has no contact store or user settings.
     CContactListWindow* ContactList() const { return contactList_; }
+    // The forum list, made once at start-up (null when forums are switched off).
+    CForumListWindow* ForumList() const { return forumList_; }
+    // The forums the engine listed (null when forums are switched off); with ForumList as the
+    // adult check, what CallManager::JoinForumChecked needs for invitations and command files.
+    ForumTree* Forums() const { return forumTree_.get(); }
+    // Shows the forum list and brings it to the front.
+    void ShowForumList();
     // The call panes, there for the whole run.
     CActiveCallPane* ActivePane() const { return activePane_; }
     CIncomingCallPane* IncomingPane() const { return incomingPane_; }
@@ -61,6 +70,7 @@ class CQuorvaneView : public QWidget {
     void OnTimer();
     void MakeCallPanes();
     void MakeTextChat();
+    void MakeForumList();
     void PlaceCallTo(const std::string& loginId);
     // The status line was clicked: connect, answer, hang up or leave, as its text offers.
     void OnStatusClick();
@@ -68,6 +78,7 @@ class CQuorvaneView : public QWidget {
     void UseMessageCenter(bool use);
 
     CQuorvaneApp& app_;
+    Screen& screen_;
     CStatusLine* status_;
     CContactListWindow* contactList_ = nullptr;
     std::unique_ptr<CAlertWindowHost> alertWindows_;
@@ -75,6 +86,9 @@ class CQuorvaneView : public QWidget {
     CActiveCallPane* activePane_ = nullptr;
     CIncomingCallPane* incomingPane_ = nullptr;
     std::unique_ptr<CTextChatWindow> textChat_;
+    // The forums the engine lists, for the whole run; the forum list shows them.
+    std::unique_ptr<ForumTree> forumTree_;
+    CForumListWindow* forumList_ = nullptr;
     QTimer timer_;
     std::unique_ptr<DialUp> dialUp_;
     std::unique_ptr<SessionSubsystems> subsystems_;

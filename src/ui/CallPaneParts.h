@@ -11,6 +11,8 @@
 namespace qv {
 
 class CSonaroManager;
+class ForumModeration;
+class Screen;
 class TickClock;
 class TimerScheduler;
 
@@ -38,6 +40,13 @@ struct CallPaneParts {
     std::function<void(bool on)> setPushToTalk;
     // "Send Instant Message" to a participant or caller (null: the item is disabled).
     std::function<void(const std::string& id, const std::string& nickname)> sendMessage;
+
+    // The participant menu's forum commands (null, or returning null: no forum items).
+    std::function<ForumModeration*()> moderation;
+    // Message boxes: the disband question (null: disband is not offered).
+    Screen* screen = nullptr;
+    // The shown record's participant count changed: forced push-to-talk follows it.
+    std::function<void(int participants)> participantCountChanged;
 };
 
 }  // namespace qv
