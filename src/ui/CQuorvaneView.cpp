@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/CQuorvaneApp.h"
+#include "app/ProgramForumAccess.h"
 #include "app/ProgramMessageLinks.h"
 #include "app/TimerScheduler.h"
 #include "calls/CallManager.h"
@@ -157,8 +158,11 @@ CQuorvaneView::~CQuorvaneView() {
     activePane_->SetTextChat(nullptr, nullptr);
     textChat_.reset();
     // The forum list unsubscribes and keeps its place before the tree it shows goes.
-    delete forumList_;
-    forumList_ = nullptr;
+    if (ProgramForumAccess* access = app_.GetForumAccess()) {
+        access->SetAdultCheck(nullptr);
+        access->SetFlagsLookup(nullptr);
+    }
+    forumList_.reset();
     session_.reset();
 }
 
@@ -293,7 +297,17 @@ void CQuorvaneView::MakeForumList() {
                calls_->CreateOrJoinForum(f.path, f.password, f.hidden, f.moderated, false, false,
                                          f.controlMicrophones, f.banBlockList);
     };
-    forumList_ = new CForumListWindow(std::move(parts), this);
+    forumList_ = std::make_unique<CForumListWindow>(std::move(parts), this);
+    // Invitations and command files join through the same warning and take a listed forum's
+    // flags from the list.
+    if (ProgramForumAccess* access = app_.GetForumAccess()) {
+        access->SetAdultCheck(forumList_.get());
+        access->SetFlagsLookup([tree = forumTree_.get()](const std::string& path) {
+            const auto lock = tree->Hold();
+            const ForumNode* node = tree->Find(lock, path);
+            return node != nullptr ? std::optional<std::uint32_t>(node->flags) : std::nullopt;
+        });
+    }
     const IniFile* settings = app_.UserSettings();
     if (settings != nullptr &&
         settings->GetInt(CForumListWindow::kSection, "ShowForumList", 0) != 0) {
@@ -438,6 +452,7 @@ void CQuorvaneView::UseMessageCenter(bool use) {
         if (contactList_ != nullptr) {
             contactList_->SetMessageHandler(nullptr);
             contactList_->SetOpenAlertHandler(nullptr);
+            contactList_->SetForumInviteHandler(nullptr, nullptr);
         }
         alertWindows_.reset();
         return;
@@ -460,6 +475,11 @@ void CQuorvaneView::UseMessageCenter(bool use) {
             [this](const std::string& id, const std::string& nick) { SendMessageTo(id, nick); });
         contactList_->SetOpenAlertHandler(
             [center](const std::string& id) { return center->OpenFromSender(id); });
+        contactList_->SetForumInviteHandler(
+            [center] { return center->CanInviteToForum(); },
+            [center](const std::string& id, const std::string& nick) {
+                center->InviteToForum(id, nick);
+            });
         if (links != nullptr) {
             links->onWaitingAlert = [this](const std::string& id, std::int32_t kind,
                                            std::uint16_t flags) {

@@ -43,7 +43,7 @@ class CQuorvaneView : public QWidget {
     // Null when the program has no contact store or user settings.
     CContactListWindow* ContactList() const { return contactList_; }
     // The forum list, made once at start-up (null when forums are switched off).
-    CForumListWindow* ForumList() const { return forumList_; }
+    CForumListWindow* ForumList() const { return forumList_.get(); }
     // The forums the engine listed (null when forums are switched off); with ForumList as the
     // adult check, what CallManager::JoinForumChecked needs for invitations and command files.
     ForumTree* Forums() const { return forumTree_.get(); }
@@ -88,7 +88,7 @@ class CQuorvaneView : public QWidget {
     std::unique_ptr<CTextChatWindow> textChat_;
     // The forums the engine lists, for the whole run; the forum list shows them.
     std::unique_ptr<ForumTree> forumTree_;
-    CForumListWindow* forumList_ = nullptr;
+    std::unique_ptr<CForumListWindow> forumList_;
     QTimer timer_;
     std::unique_ptr<DialUp> dialUp_;
     std::unique_ptr<SessionSubsystems> subsystems_;
