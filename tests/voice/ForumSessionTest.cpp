@@ -187,6 +187,20 @@ TEST_F(ForumSessionTest, DisbandingPutsEveryoneOut) {
     EXPECT_TRUE(bob.Sees("serverMessage 1 1 The forum does not exist - " + kForum));
 }
 
+TEST_F(ForumSessionTest, ARenameReachesEveryMemberAndKeepsTheRoster) {
+    BothIn(0);
+    ASSERT_TRUE(ann.M().RenameGroup("General/Renamed"));
+    EXPECT_TRUE(ann.Sees("JoinedGroup General/Renamed"));
+    EXPECT_TRUE(bob.Sees("JoinedGroup General/Renamed"));
+    EXPECT_EQ(bob.M().CurrentGroup(), "General/Renamed");
+    // Cat comes after the rename: the rows Ann and Bob hold are still the forum's.
+    const Party cat = LogIn("Cat");
+    ASSERT_TRUE(cat.user->h.manager->JoinForum("General/Renamed", "", kJoinOnly));
+    const std::string all = ann.Row("OM") + bob.Row() + cat.Row();
+    EXPECT_TRUE(ann.ListIs(all));
+    EXPECT_TRUE(bob.ListIs(all));
+}
+
 TEST_F(ForumSessionTest, LocalEchoShowsTheUsersOwnLineOnlyToTheUser) {
     BothIn(0);
     ASSERT_TRUE(ann.M().SetLocalEcho(1));
