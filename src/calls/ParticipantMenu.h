@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "calls/UserListText.h"
+
 namespace qv {
 
 enum class ParticipantAction {
@@ -35,17 +37,6 @@ struct ParticipantMenuItem {
 };
 
 // Participant flag bits (CallParticipant::flags).
-namespace participant_flag {
-inline constexpr std::uint32_t kPresent = 1;
-inline constexpr std::uint32_t kTalking = 2;
-inline constexpr std::uint32_t kOnHold = 4;
-inline constexpr std::uint32_t kMuted = 8;
-inline constexpr std::uint32_t kInvited = 0x20000;
-inline constexpr std::uint32_t kModerator = 0x40000;
-inline constexpr std::uint32_t kOwner = 0x80000;
-inline constexpr std::uint32_t kMicrophone = 1u << 30;
-}  // namespace participant_flag
-
 struct ParticipantMenuContext {
     // The EnableModeration customisation switch: owner items, microphone items and disband.
     bool enableModeration = false;
