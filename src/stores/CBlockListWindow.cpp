@@ -2,12 +2,10 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "settings/IniFile.h"
 #include "stores/BlockStore.h"
 #include "stores/CBlockUserDialog.h"
+#include "ui/ScreenFit.h"
 
 namespace qv {
 
@@ -193,17 +192,7 @@ void CBlockListWindow::RestorePlacement() {
     if (left != kMissing && top != kMissing) {
         place.moveTopLeft(QPoint(left, top));
         // A place saved on a screen that is gone: back onto the screen it is now on.
-        QScreen* screen = QGuiApplication::screenAt(place.center());
-        if (screen == nullptr) {
-            screen = QGuiApplication::primaryScreen();
-        }
-        if (screen != nullptr) {
-            const QRect work = screen->availableGeometry();
-            place.setSize(place.size().boundedTo(work.size()));
-            place.moveLeft(std::clamp(place.left(), work.left(), work.right() - place.width() + 1));
-            place.moveTop(std::clamp(place.top(), work.top(), work.bottom() - place.height() + 1));
-        }
-        setGeometry(place);
+        setGeometry(FitOnScreen(place));
     } else {
         resize(place.size());
     }

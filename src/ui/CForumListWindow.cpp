@@ -1,13 +1,11 @@
 #include "ui/CForumListWindow.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -24,6 +22,7 @@
 #include "ui/CCreateForumDialog.h"
 #include "ui/CJoinForumDialog.h"
 #include "ui/ForumListImages.h"
+#include "ui/ScreenFit.h"
 
 namespace qv {
 
@@ -617,17 +616,7 @@ void CForumListWindow::RestorePlacement() {
     if (left != kMissing && top != kMissing) {
         place.moveTopLeft(QPoint(left, top));
         // A place saved on a screen that is gone: back onto the screen it is now on.
-        QScreen* screen = QGuiApplication::screenAt(place.center());
-        if (screen == nullptr) {
-            screen = QGuiApplication::primaryScreen();
-        }
-        if (screen != nullptr) {
-            const QRect work = screen->availableGeometry();
-            place.setSize(place.size().boundedTo(work.size()));
-            place.moveLeft(std::clamp(place.left(), work.left(), work.right() - place.width() + 1));
-            place.moveTop(std::clamp(place.top(), work.top(), work.bottom() - place.height() + 1));
-        }
-        setGeometry(place);
+        setGeometry(FitOnScreen(place));
     } else {
         resize(place.size());
     }

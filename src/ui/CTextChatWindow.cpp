@@ -2,11 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -19,6 +17,7 @@
 #include "platform/TickClock.h"
 #include "settings/IniFile.h"
 #include "settings/Options.h"
+#include "ui/ScreenFit.h"
 
 namespace qv {
 
@@ -493,17 +492,7 @@ void CTextChatWindow::RestorePlacement() {
     if (left != kMissing && top != kMissing) {
         place.moveTopLeft(QPoint(left, top));
         // A place saved on a screen that is gone: back onto the screen it is now on.
-        QScreen* screen = QGuiApplication::screenAt(place.center());
-        if (screen == nullptr) {
-            screen = QGuiApplication::primaryScreen();
-        }
-        if (screen != nullptr) {
-            const QRect work = screen->availableGeometry();
-            place.setSize(place.size().boundedTo(work.size()));
-            place.moveLeft(std::clamp(place.left(), work.left(), work.right() - place.width() + 1));
-            place.moveTop(std::clamp(place.top(), work.top(), work.bottom() - place.height() + 1));
-        }
-        setGeometry(place);
+        setGeometry(FitOnScreen(place));
     } else {
         resize(place.size());
     }
