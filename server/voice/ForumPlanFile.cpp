@@ -4,7 +4,7 @@
 #include <fstream>
 #include <map>
 
-#include "Blanks.h"
+#include "SettingLines.h"
 #include "VoiceProtocol.h"
 
 namespace qv::voicesvc {
@@ -39,23 +39,12 @@ bool ForumPlanFile::Parse(std::string_view text, ConversationRegistry::ForumPlan
     std::map<std::string, std::pair<int, bool>> categories;
     std::map<std::string, int> paths;
     ConversationRegistry::PermanentForum* last = nullptr;
-    int lineNumber = 0;
-    while (!text.empty()) {
-        ++lineNumber;
-        const std::size_t end = text.find('\n');
-        const std::string_view line = servers::TrimBlanks(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.empty() || line.front() == '#' || line.front() == ';') {
-            continue;
-        }
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            error = where + "expected Key=Value";
-            return false;
-        }
-        const std::string key(servers::TrimBlanks(line.substr(0, equals)));
-        const std::string value(servers::TrimBlanks(line.substr(equals + 1)));
+    servers::SettingLines lines(text);
+    while (lines.Next()) {
+        const int lineNumber = lines.Number();
+        const std::string where = lines.Where();
+        const std::string key(lines.Key());
+        const std::string value(lines.Value());
         if (key == "Category") {
             // One byte short of a path: a forum in it needs a slash and a name.
             const std::string fault = NameFault(value, voice::kMaxForumPath - 2);
@@ -124,6 +113,10 @@ bool ForumPlanFile::Parse(std::string_view text, ConversationRegistry::ForumPlan
             error = where + "unknown key '" + key + "' (Category, Forum, Options, Password)";
             return false;
         }
+    }
+    if (!lines.Error().empty()) {
+        error = lines.Error();
+        return false;
     }
     // Options may come after the Forum line, so the categories are checked at the end.
     for (const ConversationRegistry::PermanentForum& forum : result.forums) {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "Blanks.h"
+#include "SettingLines.h"
 #include "TextNumber.h"
 #include "VoiceProtocol.h"
 
@@ -12,23 +12,11 @@ namespace qv::voicesvc {
 
 bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::string& error) {
     ServerConfig result = config;
-    int lineNumber = 0;
-    while (!text.empty()) {
-        ++lineNumber;
-        const std::size_t end = text.find('\n');
-        const std::string_view line = servers::TrimBlanks(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.empty() || line.front() == '#' || line.front() == ';') {
-            continue;
-        }
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos) {
-            error = where + "expected Key=Value";
-            return false;
-        }
-        const std::string key(servers::TrimBlanks(line.substr(0, equals)));
-        const std::string_view value = servers::TrimBlanks(line.substr(equals + 1));
+    servers::SettingLines lines(text);
+    while (lines.Next()) {
+        const std::string where = lines.Where();
+        const std::string key(lines.Key());
+        const std::string_view value = lines.Value();
         if (key == "ServerName") {
             if (value.size() > voice::kMaxServerName) {
                 error = where + "ServerName is longer than 255 bytes";
@@ -86,6 +74,10 @@ bool ServerConfig::Parse(std::string_view text, ServerConfig& config, std::strin
             error = where + "unknown key '" + key + "'";
             return false;
         }
+    }
+    if (!lines.Error().empty()) {
+        error = lines.Error();
+        return false;
     }
     config = result;
     return true;
