@@ -4,9 +4,6 @@
 // voice server and directory service. Raw protocol clients of real accounts fill a forum.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QInputDevice>
@@ -20,6 +17,7 @@
 #include <vector>
 
 #include "RawVoiceClient.h"
+#include "RealProgram.h"
 #include "VoiceProtocol.h"
 #include "VoiceRig.h"
 #include "app/ProgramForumAccess.h"
@@ -32,19 +30,13 @@
 #include "calls/ParticipantMenu.h"
 #include "engine/CSonaroManager.h"
 #include "messaging/MessageCenter.h"
-#include "platform/Registry.h"
 #include "platform/TickClock.h"
-#include "settings/IniFile.h"
-#include "settings/LoginKey.h"
 #include "settings/Options.h"
-#include "settings/RegistryKey.h"
 #include "stores/MessageFiles.h"
 #include "support/RecordingScreen.h"
 #include "support/TempFolder.h"
 #include "ui/CActiveCallPane.h"
 #include "ui/CallPaneParts.h"
-
-extern char** environ;
 
 namespace qv {
 namespace {
@@ -166,83 +158,6 @@ class ForumProgram {
 
   public:
     std::unique_ptr<CActiveCallPane> active;
-};
-
-// The whole program as a person starts it, offscreen, on a data root that holds a login, with a
-// command file as its argument.
-class Program {
-  public:
-    Program(const test::TempFolder& home, const test::Account& account, const test::VoiceRig& rig,
-            const std::string& commandFile) {
-        {
-            Registry registry(home.Path() + "registry/");
-            RegistryKey login(registry);
-            login.OpenProduct(login_key::kSubkey);
-            login.SetDword(login_key::kQuorvaneId,
-                           static_cast<std::uint32_t>(std::stoul(account.id)));
-            login.SetString(login_key::kNickName, account.nick);
-            login.SetString(login_key::kPassword, login_key::EncodePassword(account.password));
-            login.SetDword(login_key::kGlobalFlags, login_key::kUserSetUp);
-        }
-        IniFile servers(home.File("Server.ini"));
-        servers.WriteString("Server", "WebServer", rig.directory.Host());
-        servers.WriteString("Server", "VoiceServer", "127.0.0.1");
-        servers.WriteInt("Server", "VoicePort", rig.VoicePort());
-        servers.WriteString("Server", "VoiceCaFile", rig.voice.CaFile());
-        IniFile machine(home.File("Quorvane.ini"));
-        machine.WriteInt("Options", "UsingModem", 0);
-        machine.WriteInt("Options", "UsingLan", 1);
-
-        std::vector<std::string> args{QUORVANE_PROGRAM, "--home", home.Path(), commandFile};
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            env.emplace_back(*e);
-        }
-        for (const std::string& e : std::vector<std::string>{
-                 "QT_QPA_PLATFORM=offscreen", "QUORVANE_MIXER=null", "QUORVANE_SOUND=null",
-                 "QUORVANE_AUDIO=null", "QUORVANE_TRACE=" + home.File("trace.log"),
-                 "XDG_DATA_HOME=" + home.Path() + "xdg-data",
-                 "XDG_CONFIG_HOME=" + home.Path() + "xdg-config"}) {
-            env.push_back(e);
-        }
-        std::vector<char*> envp;
-        for (auto& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, QUORVANE_PROGRAM, nullptr, nullptr, argv.data(), envp.data()) != 0) {
-            pid_ = -1;
-        }
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Started() const { return pid_ > 0; }
-    // Ends the program as SIGTERM does; its exit status, -1 when it hung.
-    int Terminate() {
-        ::kill(pid_, SIGTERM);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
 };
 
 // Reads a raw client's frames (pinging it every second, so that the server keeps it) until one
@@ -549,7 +464,8 @@ TEST(ForumsProgramTest, ARealProgramJoinsTheForumItsCommandFileNames) {
     // first, then joins.
     test::TempFolder home;
     const std::string file = home.Write("join.qdx", "G" + path + "\r\npw\r\n");
-    Program program(home, ann, rig, file);
+    test::RealProgram program(home, ann, rig.directory.Host(), rig.VoicePort(), rig.voice.CaFile(),
+                              {file});
     ASSERT_TRUE(program.Started());
     EXPECT_TRUE(WaitForFrame(
         owner,
