@@ -290,8 +290,11 @@ void CForumListWindow::Fill(const ForumNode& level) {
     list_->clear();
     QList<QTreeWidgetItem*> items;
     QTreeWidgetItem* reselect = nullptr;
+    // Rows keep the height of a row with images, also on a level where no row has one.
+    const int rowHeight = std::max(ForumListImages::kSize + 2, list_->fontMetrics().height() + 4);
     for (const ForumNode* node : ShownChildren(level)) {
         auto* item = new ForumItem;
+        item->setSizeHint(0, QSize(0, rowHeight));
         const std::string path = PathOf(*node);
         item->setData(0, kPathRole, Q(path));
         item->setData(0, kFlagsRole, node->flags);
