@@ -21,9 +21,7 @@ class CallChatLines;
 class CallEventLog;
 class CallSurroundings;
 class CSonaroManager;
-class AdultCheck;
 class ForumModeration;
-class ForumTree;
 class IncomingCallPane;
 class Options;
 class Screen;
@@ -151,12 +149,6 @@ class CallManager {
     bool CreateOrJoinForum(const std::string& path, const std::string& password, bool hidden,
                            bool moderated, bool secondFlag, bool webTour,
                            bool controlledMicrophones, bool blockListBan);
-    // A join from outside the forum list (an accepted invitation, a command file's forum line):
-    // the adult check first (skipped when check is null; false when refused), then
-    // JoinExistingForum with moderated and controlled microphones from the tree's node of that
-    // path (0 when there is no tree or node). The caller must not hold the tree lock.
-    bool JoinForumChecked(const std::string& path, const std::string& password, AdultCheck* check,
-                          ForumTree* tree);
     // The active-call pane's participant count changed: forced push-to-talk follows (the pane
     // hears ForcedPushToTalkChanged, the user the system message while PushToTalk is off).
     void ParticipantCountChanged(int participants);

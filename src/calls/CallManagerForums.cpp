@@ -4,14 +4,12 @@
 #include <memory>
 
 #include "calls/ActiveCallPane.h"
-#include "calls/AdultWarning.h"
 #include "calls/CallChatLines.h"
 #include "calls/CallManager.h"
 #include "calls/CallSurroundings.h"
 #include "calls/ForcedPushToTalk.h"
 #include "calls/ForumModeration.h"
 #include "calls/ForumNames.h"
-#include "calls/ForumTree.h"
 #include "engine/CSonaroManager.h"
 #include "messaging/SystemNotices.h"
 #include "platform/TickClock.h"
@@ -59,26 +57,6 @@ bool CallManager::CreateOrJoinForum(const std::string& path, const std::string& 
                                (controlledMicrophones ? kControlledMicrophonesFlag : 0);
     return JoinForumSlot(path, password, hidden ? 1 : 0, flags, moderated, webTour,
                          controlledMicrophones, blockListBan);
-}
-
-bool CallManager::JoinForumChecked(const std::string& path, const std::string& password,
-                                   AdultCheck* check, ForumTree* tree) {
-    Trace("CallManager", "JoinForumChecked");
-    if (path.empty() || (check != nullptr && !check->AllowJoin(path))) {
-        return false;
-    }
-    bool moderated = false;
-    bool controlledMicrophones = false;
-    if (tree != nullptr) {
-        auto lock = tree->Hold();
-        if (const ForumNode* node = tree->Find(lock, path);
-            node != nullptr && !node->IsCategory()) {
-            moderated = (node->flags & ForumNode::kModerated) != 0;
-            controlledMicrophones = (node->flags & ForumNode::kControlledMicrophones) != 0;
-        }
-    }
-    return JoinExistingForum(path, password, 0, moderated, false, false, controlledMicrophones,
-                             false);
 }
 
 bool CallManager::JoinForumSlot(const std::string& path, const std::string& password,

@@ -44,8 +44,7 @@ class CQuorvaneView : public QWidget {
     CContactListWindow* ContactList() const { return contactList_; }
     // The forum list, made once at start-up (null when forums are switched off).
     CForumListWindow* ForumList() const { return forumList_.get(); }
-    // The forums the engine listed (null when forums are switched off); with ForumList as the
-    // adult check, what CallManager::JoinForumChecked needs for invitations and command files.
+    // The forums the engine listed (null when forums are switched off).
     ForumTree* Forums() const { return forumTree_.get(); }
     // Shows the forum list and brings it to the front.
     void ShowForumList();

@@ -6,10 +6,8 @@
 #include <algorithm>
 
 #include "CallRig.h"
-#include "calls/AdultWarning.h"
 #include "calls/ForumModeration.h"
 #include "calls/ForumNames.h"
-#include "calls/ForumTree.h"
 #include "calls/ParticipantMenu.h"
 
 namespace qv {
@@ -173,39 +171,6 @@ TEST_F(ForumCallsTest, AnAnswerForAnotherPathDoesNotConnectTheJoiningForum) {
     rig.h.Raise([](SonaroEventSink& e) { e.JoinedGroup("A/B"); });
     rig.Pump();
     EXPECT_TRUE(calls->Active()->connected);
-}
-
-class ScriptedAdultCheck final : public AdultCheck {
-  public:
-    bool AllowJoin(const std::string& path) override {
-        asked.push_back(path);
-        return allow;
-    }
-    bool allow = false;
-    Lines asked;
-};
-
-TEST_F(ForumCallsTest, AJoinFromOutsideAsksTheAdultCheckAndReadsTheTree) {
-    ScriptedAdultCheck check;
-    ForumTree tree;
-    tree.SetPending("Quorvane/General\t3\tMT\n");
-    {
-        auto lock = tree.Hold();
-        tree.Rebuild(lock);
-    }
-    EXPECT_FALSE(calls->JoinForumChecked("Quorvane/General", "", &check, &tree));
-    EXPECT_EQ(check.asked, (Lines{"Quorvane/General"}));
-    EXPECT_TRUE(calls->IsIdle());
-    EXPECT_EQ(rig.TakeCalls(), Lines{});
-    check.allow = true;
-    EXPECT_TRUE(calls->JoinForumChecked("Quorvane/General", "pw", &check, &tree));
-    EXPECT_EQ(rig.TakeCalls(), (Lines{"JoinGroup(\"Quorvane/General\", \"pw\", 2)"}));
-    EXPECT_EQ(calls->ActiveForumOptionWord1(), 1);
-    EXPECT_TRUE(calls->ActiveHasControlledMicrophones());
-    // No tree, no check: a plain join.
-    EXPECT_TRUE(calls->JoinForumChecked("Lobby", "", nullptr, nullptr));
-    EXPECT_FALSE(calls->ActiveHasControlledMicrophones());
-    EXPECT_FALSE(calls->JoinForumChecked("", "", nullptr, nullptr));
 }
 
 // ---- once joined ------------------------------------------------------------------------------
