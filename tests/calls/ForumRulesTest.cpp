@@ -197,7 +197,10 @@ TEST(ForumTreeTest, TextStoredFromAnotherThreadIsParsedWhole) {
     }
     writer.join();
     auto lock = tree.Hold();
-    tree.Rebuild(lock);
+    // The loop may have taken the last text already, as the window does only when text waits.
+    if (tree.HasPending(lock)) {
+        tree.Rebuild(lock);
+    }
     EXPECT_NE(tree.Find(lock, "General/F" + std::to_string(kRounds)), nullptr);
 }
 
